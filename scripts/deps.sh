@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing Quillane need.
+# A machine that already has all of them installs nothing.
+set -euo pipefail
+
+PACKAGES=(
+  # toolchain and build
+  g++ cmake ninja-build pkg-config ccache
+  # tests and benchmarks
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-14-dev
+  # pictures and video
+  libmagick++-6.q16-dev libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
+  imagemagick ffmpeg
+  # the desktop program, its font, and a display for its tests and screenshots
+  qt6-base-dev fonts-arphic-uming xvfb xauth
+  # packaging
+  dpkg-dev file
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if ((${#missing[@]} == 0)); then
+  exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+SUDO=()
+if [[ $(id -u) -ne 0 ]]; then
+  SUDO=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${SUDO[@]}" apt-get update -q
+"${SUDO[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <string>
+
+// Folder of the running executable, without a trailing '/'. The example picture and the
+// "Picture Library" folder stand beside it.
+std::string ExecutableFolder();
+// Overrides the executable folder (tests, and programs run from elsewhere); empty to reset.
+void SetExecutableFolder(const std::string& folder);
+// Full path of "Example Picture.jpg" beside the executable.
+std::string ExamplePicturePath();

@@ -1,0 +1,62 @@
+#pragma once
+
+// The Settings record: every choice of the main window, kept between runs in "Quillane.dat".
+// The file holds the 560-byte record (little-endian, the layout below), a 4-byte list length L
+// and L bytes of picture list: 300-byte slots, each a NUL-terminated path.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+constexpr size_t kSettingsRecordSize = 560;
+constexpr size_t kPictureListEntrySize = 300;
+constexpr size_t kStartPictureSize = 500;
+
+struct PictureListEntry {
+  char path[kPictureListEntrySize];
+};
+static_assert(sizeof(PictureListEntry) == kPictureListEntrySize);
+
+struct Settings {
+  int32_t effect;                       // offset 0: EffectKind
+  char startPicture[kStartPictureSize];  // 4: full path, NUL-terminated, empty when none
+  int32_t lockAspectRatio;              // 504
+  int32_t sourceWidth;                  // 508
+  int32_t sourceHeight;                 // 512
+  int32_t outputWidth;                  // 516
+  int32_t outputHeight;                 // 520
+  float widthPercent;                   // 524
+  float heightPercent;                  // 528
+  int32_t useYourPictureList;           // 532
+  int32_t usePictureLibrary;            // 536
+  int32_t tilesAcross;                  // 540
+  int32_t autoSizeTilesDown;            // 544
+  int32_t tilesDown;                    // 548
+  PictureListEntry* pictureList;        // 552 in the file (written as 0): the list, or null
+  int32_t pictureListLength;            // 556: byte length of the list, a multiple of 300
+};
+
+extern Settings settings;
+
+// Defaults, then the settings file, then the example picture when no start picture is set.
+void SetDefaultSettings();
+// 0 on success, 1 on failure (the defaults or what could be read stay).
+int LoadSettings();
+// Writes the record and the list; a failed save leaves the previous file intact. 0 or 1.
+int SaveSettings();
+// Releases the list block and sets pictureList to null; the length is not changed.
+void FreePictureList();
+
+// Number of entries in the picture list.
+inline int32_t PictureListCount() {
+  return settings.pictureList ? settings.pictureListLength / static_cast<int32_t>(kPictureListEntrySize) : 0;
+}
+
+// The record in its file form, and back. Decoding reads the first `size` bytes over the record
+// (a short file keeps the rest); the list fields are left alone.
+void EncodeSettingsRecord(const Settings& record, uint8_t out[kSettingsRecordSize]);
+void DecodeSettingsRecord(const uint8_t* in, size_t size, Settings* record);
+
+// Full path of the settings file: $XDG_CONFIG_HOME, else ~/.config, plus "Quillane.dat";
+// empty when there is no configuration folder.
+std::string SettingsFilePath();

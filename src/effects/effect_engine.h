@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "imaging/dib.h"
+#include "imaging/imaging.h"
+#include "imaging/rect.h"
+
+class FrontWindow;
+
+// Repaints the start picture held in *dibHandle in one PaintStyle (0 Van Gogh, 1 Pointillism,
+// 2 Charcoal Pencil, 3 Colored Pencil, 4 Black & White Photo), showing its progress in destDC's
+// display rectangle. On return *dibHandle holds the result (after a stop: the canvas with its
+// 10-pixel margin). 0 finished, 1 stopped or failed.
+int PaintPicture(FrontWindow* destDC, DibHandle* dibHandle, const BitmapInfoHeader* header,
+                 const uint8_t* pixels, int left, int top, int right, int bottom, int style);
+
+// Source and destination rectangles that show `area` of a bitmap centred in `display` without
+// scaling, cropped equally on both sides where it is larger.
+void FitPictureRects(const Rect& area, const Rect& display, Rect* source, Rect* destination);
+
+// Writes a status line into the status field of the window in front (mainWindowHandle).
+void ShowPaintStatus(const std::string& text);
+
+// Display module for the window in front: a plain copy of the source rectangle into the
+// destination rectangle, and one stage (1 to 5) of the staged refresh.
+int ImgPaint(FrontWindow* context, const ImgBitmap& bitmap, const Rect& source,
+             const Rect& sourceClip, const Rect& destination, const Rect& destinationClip,
+             uint32_t rop = SRCCOPY);
+int ImgPaintEffect(FrontWindow* context, const ImgBitmap& bitmap, const Rect& source,
+                   const Rect& sourceClip, const Rect& destination, const Rect& destinationClip,
+                   int duration, int grain, int one, int stage, int stages, int, int, int delay,
+                   int level, uint32_t rop = SRCCOPY);

@@ -1,0 +1,34 @@
+#include "imaging/dib.h"
+
+#include <cstring>
+#include <new>
+
+DibHandle DibHandle::Allocate(size_t bytes) {
+  DibHandle h;
+  if (bytes == 0) return h;
+  uint8_t* p = new (std::nothrow) uint8_t[bytes];
+  if (p == nullptr) return h;
+  std::memset(p, 0, bytes);
+  h.data_.reset(p);
+  h.size_ = bytes;
+  return h;
+}
+
+DibHandle DibHandle::Create24(int32_t width, int32_t height) {
+  if (width <= 0 || height <= 0 || width > kMaxPictureSide || height > kMaxPictureSide ||
+      static_cast<int64_t>(width) * height > kMaxPicturePixels) {
+    return DibHandle();
+  }
+  const int64_t image = DibRowBytes(width, 24) * height;
+  DibHandle h = Allocate(static_cast<size_t>(kDibHeaderSize + image));
+  if (!h) return h;
+  BitmapInfoHeader* hdr = h.Header();
+  hdr->biSize = kDibHeaderSize;
+  hdr->biWidth = width;
+  hdr->biHeight = height;
+  hdr->biPlanes = 1;
+  hdr->biBitCount = 24;
+  hdr->biCompression = kBiRgb;
+  hdr->biSizeImage = static_cast<uint32_t>(image);
+  return h;
+}

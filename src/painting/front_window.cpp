@@ -1,0 +1,18 @@
+#include "painting/front_window.h"
+
+#include <algorithm>
+
+FrontWindow* messageOwner = nullptr;
+FrontWindow* mainWindowHandle = nullptr;
+
+void ShowWarning(std::string& text) {
+  FrontWindow* owner = messageOwner;
+  if (owner == nullptr) return;
+  std::replace(text.begin(), text.end(), '|', '\n');
+  owner->ShowWarningBox(text);
+}
+
+void ShowWarning(const char* text) {
+  std::string copy(text ? text : "");
+  ShowWarning(copy);
+}

@@ -1,0 +1,17 @@
+#include <stdlib.h>
+
+#include <filesystem>
+#include <stdexcept>
+
+#include "support/test_support.h"
+
+ScratchFolder::ScratchFolder() {
+  std::string templ = (std::filesystem::temp_directory_path() / "quillane-test-XXXXXX").string();
+  if (mkdtemp(templ.data()) == nullptr) throw std::runtime_error("cannot make a scratch folder");
+  path_ = templ;
+}
+
+ScratchFolder::~ScratchFolder() {
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+// Helpers shared by the test suites. Each suite adds what it needs in its own file here.
+
+#include <string>
+
+// A fresh, empty scratch folder for one test, removed when the object goes away.
+class ScratchFolder {
+ public:
+  ScratchFolder();
+  ~ScratchFolder();
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+  const std::string& Path() const { return path_; }
+  // Path of a file name inside the folder.
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
