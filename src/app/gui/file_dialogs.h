@@ -1,0 +1,40 @@
+#pragma once
+
+// The open-file dialog behind '...' (start picture) and 'Add' (picture list).
+
+#include <QStringList>
+#include <cstdint>
+#include <string>
+
+class QWidget;
+
+constexpr uint32_t OFN_ALLOWMULTISELECT = 0x00000200;
+
+// What the caller fills before each ChooseFile call.
+struct FileRequest {
+  const char* title = nullptr;
+  // In: a path whose folder is the starting folder and whose name is proposed.
+  // Out: one full path; with several files chosen: the folder, NUL, each name and NUL, NUL.
+  char* fileBuffer = nullptr;
+  int32_t fileBufferSize = 0;
+  QWidget* owner = nullptr;
+  uint32_t extraFlags = 0;           // reset to 0 after each call
+  const char* filterSpec = nullptr;  // "description|pattern|" pairs; reset after each call
+  int32_t fileOffset = 0;            // out: offset of the first file name in fileBuffer
+};
+
+extern FileRequest fileRequest;
+
+// Filter lists of the start picture dialog and of the picture list dialog.
+extern const char kStartPictureFilterSpec[];
+extern const char kPictureListFilterSpec[];
+
+// Runs the dialog, centred over mainWindowHandle. Non-zero when a file was chosen; 0 on cancel,
+// with fileBuffer exactly as it was.
+int ChooseFile(FileRequest* request);
+
+// Folder part (before the last '/' or ':', separator excluded) and name part of a path.
+void SplitPath(const std::string& path, std::string* folder, std::string* name);
+
+// "description|pattern|..." pairs followed by "All Files (*.*)|*.*|" as Qt name filters.
+QStringList FilterSpecToQtFilters(const char* filterSpec);

@@ -1,0 +1,6 @@
+#pragma once
+
+class QWidget;
+
+// Shows the About window modally.
+void ShowAboutWindow(QWidget* owner);

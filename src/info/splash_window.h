@@ -1,0 +1,6 @@
+#pragma once
+
+class QWidget;
+
+// Shows the title picture modally; returns after 2.5 seconds or a left click.
+void ShowSplashWindow(QWidget* owner);
