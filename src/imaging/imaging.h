@@ -65,6 +65,10 @@ int ImgTrim(ImgBitmap* bitmap, int32_t left, int32_t top, int32_t width, int32_t
 int ImgLoadFile(const char* path, ImgBitmap* bitmap, int a = 0, int b = 1, int c = 0,
                 int32_t hintWidth = 0, int32_t hintHeight = 0);
 
+// Writes the picture to a file whose extension picks the format (.png, .jpg/.jpeg, .bmp,
+// .tif/.tiff), 24 bits per pixel. 1 on success; a failed write leaves no partial file behind.
+int ImgSaveFile(const char* path, const ImgBitmap& bitmap);
+
 // Display module, for drawing contexts on bitmaps: draws the source rectangle of the bitmap
 // scaled into the destination rectangle. The clips equal their rectangles.
 int ImgPaint(DrawingContext* context, const ImgBitmap& bitmap, const Rect& source,
