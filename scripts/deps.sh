@@ -15,7 +15,7 @@ PACKAGES=(
   # the desktop program, its font, and a display for its tests and screenshots
   qt6-base-dev fonts-arphic-uming xvfb xauth
   # packaging
-  dpkg-dev file
+  dpkg-dev file desktop-file-utils
 )
 
 missing=()

@@ -1,0 +1,137 @@
+#!/usr/bin/env bash
+# Builds the Debian package from a build tree, unpacks it into a scratch root and runs the
+# installed quillane-cli from there, the way a user starts it: through its link in usr/bin.
+#
+#   debian_package_test.sh BUILD_DIR VERSION GUI_BUILT
+#
+# Exits 77 (skipped) when the build has no quillane-cli yet or the Debian tools are missing.
+set -euo pipefail
+
+BUILD_DIR=$(cd "$1" && pwd)
+VERSION=$2
+GUI_BUILT=$3
+SKIP=77
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+if [[ ! -x "$BUILD_DIR/bin/quillane-cli" ]]; then
+  echo "quillane-cli is not built; nothing to package."
+  exit $SKIP
+fi
+if [[ $GUI_BUILT == 1 && ! -x "$BUILD_DIR/bin/quillane" ]]; then
+  echo "quillane is not built yet; the package would lack it."
+  exit $SKIP
+fi
+for tool in cpack dpkg-deb; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "$tool is missing; cannot build the package."
+    exit $SKIP
+  fi
+done
+
+SCRATCH=$(mktemp -d "${TMPDIR:-/tmp}/quillane-package.XXXXXX")
+trap 'rm -rf "$SCRATCH"' EXIT
+
+# ---- build the package -----------------------------------------------------------------------
+if ! cpack -G DEB --config "$BUILD_DIR/CPackConfig.cmake" -B "$SCRATCH/package" \
+    >"$SCRATCH/cpack.log" 2>&1; then
+  cat "$SCRATCH/cpack.log" >&2
+  fail "cpack could not build the Debian package"
+fi
+shopt -s nullglob
+debs=("$SCRATCH"/package/quillane_*.deb)
+shopt -u nullglob
+((${#debs[@]} == 1)) || fail "expected one quillane_*.deb, found ${#debs[@]}"
+DEB=${debs[0]}
+echo "Built $(basename "$DEB")"
+
+# ---- its control fields ----------------------------------------------------------------------
+field() { dpkg-deb --field "$DEB" "$1"; }
+[[ $(field Package) == quillane ]] || fail "package name is '$(field Package)'"
+[[ $(field Version) == "$VERSION" ]] || fail "package version '$(field Version)', project $VERSION"
+[[ $(field Section) == graphics ]] || fail "section is '$(field Section)'"
+[[ $(field Maintainer) == "The Quillane developers <dev@quillane.invalid>" ]] ||
+  fail "maintainer is '$(field Maintainer)'"
+
+depends=$(field Depends)
+echo "Depends: $depends"
+# Each runtime need must be declared by its Debian 12 package name.
+needed=(libmagick++-6.q16-8 libmagickcore-6.q16-6-extra libavformat59 libavcodec59 libswscale6
+        libavutil57 fonts-arphic-uming)
+if [[ $GUI_BUILT == 1 ]]; then
+  needed+=(libqt6widgets6 libqt6gui6 libqt6printsupport6 qt6-qpa-plugins)
+fi
+for package in "${needed[@]}"; do
+  # A name in a Depends list is followed by a blank, '(', ',' or the end of the list.
+  grep -Eq "(^|[ ,])${package//+/\\+}([ (,]|$)" <<<"$depends" ||
+    fail "Depends lacks $package"
+done
+
+# ---- unpack it and look at what a user gets ----------------------------------------------------
+ROOT="$SCRATCH/root"
+dpkg -x "$DEB" "$ROOT"
+PROGRAM_DIR="$ROOT/usr/lib/quillane"
+
+check_program() {
+  local name=$1
+  local link="$ROOT/usr/bin/$name"
+  [[ -L "$link" ]] || fail "usr/bin/$name is not a symbolic link"
+  [[ $(readlink "$link") != /* ]] || fail "usr/bin/$name links to an absolute path"
+  [[ $(readlink -f "$link") == $(readlink -f "$PROGRAM_DIR/$name") ]] ||
+    fail "usr/bin/$name does not lead to usr/lib/quillane/$name"
+  [[ -x "$PROGRAM_DIR/$name" && ! -L "$PROGRAM_DIR/$name" ]] ||
+    fail "usr/lib/quillane/$name is not an executable file"
+}
+check_program quillane-cli
+
+[[ -f "$PROGRAM_DIR/Example Picture.jpg" ]] || fail "the example picture is not beside the program"
+[[ -d "$PROGRAM_DIR/Picture Library" ]] || fail "the Picture Library is not beside the program"
+library_count=$(find "$PROGRAM_DIR/Picture Library" -type f | wc -l)
+((library_count > 0)) || fail "the Picture Library is empty"
+
+MANPAGE="$ROOT/usr/share/man/man1/quillane-cli.1.gz"
+[[ -f "$MANPAGE" ]] || fail "no manual page for quillane-cli"
+gzip -t "$MANPAGE" || fail "the manual page is not a sound gzip file"
+zcat "$MANPAGE" | grep -q '^\.TH QUILLANE-CLI 1' || fail "the manual page has no .TH line"
+
+if [[ $GUI_BUILT == 1 ]]; then
+  check_program quillane
+  DESKTOP="$ROOT/usr/share/applications/quillane.desktop"
+  [[ -f "$DESKTOP" ]] || fail "no desktop entry"
+  grep -qx 'Exec=quillane' "$DESKTOP" || fail "the desktop entry does not start quillane"
+  grep -qx 'Icon=quillane' "$DESKTOP" || fail "the desktop entry does not name the icon"
+  grep -q '^Categories=Graphics;' "$DESKTOP" || fail "the desktop entry is not in Graphics"
+  if command -v desktop-file-validate >/dev/null; then
+    desktop-file-validate "$DESKTOP" || fail "desktop-file-validate rejects the desktop entry"
+  else
+    echo "desktop-file-validate is not installed; the entry was checked by its keys only."
+  fi
+  for size in 16 32 48 64 128 256; do
+    icon="$ROOT/usr/share/icons/hicolor/${size}x${size}/apps/quillane.png"
+    [[ -f "$icon" ]] || fail "no ${size}x${size} icon"
+    # A PNG's width and height are the big-endian words at bytes 16 and 20.
+    dims=$(od -An -tu1 -j16 -N8 "$icon" | awk '{print $1*16777216+$2*65536+$3*256+$4 "x" $5*16777216+$6*65536+$7*256+$8}')
+    [[ $dims == "${size}x${size}" ]] || fail "the ${size}x${size} icon is $dims"
+  done
+fi
+
+# ---- run the installed renderer --------------------------------------------------------------
+# The installed copy, not the build tree's, must answer: keep the build folder off the path.
+CLI="$ROOT/usr/bin/quillane-cli"
+version_text=$(cd "$SCRATCH" && "$CLI" --version) || fail "quillane-cli --version failed"
+echo "quillane-cli --version: $version_text"
+grep -qF "$VERSION" <<<"$version_text" || fail "--version does not tell version $VERSION"
+
+OUTPUT="$SCRATCH/painted.png"
+(cd "$SCRATCH" && "$CLI" --effect black-and-white --width 64 --seed 1 \
+  --output "$OUTPUT" "$PROGRAM_DIR/Example Picture.jpg") || fail "painting with the installed quillane-cli failed"
+[[ -s "$OUTPUT" ]] || fail "the installed quillane-cli wrote no picture"
+dims=$(od -An -tu1 -j16 -N8 "$OUTPUT" | awk '{print $1*16777216+$2*65536+$3*256+$4 " " $5*16777216+$6*65536+$7*256+$8}')
+read -r width height <<<"$dims"
+((width == 64)) || fail "the painted picture is $width pixels wide, asked for 64"
+((height > 0)) || fail "the painted picture has no height"
+echo "Installed quillane-cli painted a ${width}x${height} picture."
+echo "PASS"

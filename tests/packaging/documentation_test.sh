@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# The README and the manual page describe the same quillane-cli that the build makes: the README
+# quotes `quillane-cli --help` word for word, and the manual page documents every option that
+# --help lists and no other. The manual page must also format without groff warnings.
+#
+#   documentation_test.sh SOURCE_DIR QUILLANE_CLI
+#
+# Exits 77 (skipped) when quillane-cli is not built yet.
+set -euo pipefail
+
+SOURCE_DIR=$1
+CLI=$2
+SKIP=77
+README="$SOURCE_DIR/README.md"
+MANPAGE="$SOURCE_DIR/docs/quillane-cli.1"
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+if [[ ! -x "$CLI" ]]; then
+  echo "quillane-cli is not built; nothing to compare."
+  exit $SKIP
+fi
+[[ -f "$README" ]] || fail "no README.md"
+[[ -f "$MANPAGE" ]] || fail "no docs/quillane-cli.1"
+
+help_text=$("$CLI" --help) || fail "quillane-cli --help failed"
+[[ -n "$help_text" ]] || fail "quillane-cli --help printed nothing"
+
+readme=$(<"$README")
+[[ $readme == *"$help_text"* ]] ||
+  fail "README.md does not quote the output of quillane-cli --help exactly"
+
+# Options as --help names them, and as the manual page names them (groff writes '-' as '\-').
+help_options=$(grep -oE '(^|[[:space:],[])--?[a-z][a-z0-9-]*' <<<"$help_text" |
+  sed -E 's/^[[:space:],[]//' | sort -u)
+# In the manual page each option heads a .TP paragraph of the OPTIONS section.
+man_options=$(awk '/^\.SH /{inside = ($2 == "OPTIONS"); next} inside && previous == ".TP" {print} {previous = $0}' "$MANPAGE" |
+  sed 's/\\-/-/g' | grep -oE '(^|[^a-z0-9-])--?[a-z][a-z0-9-]*' |
+  sed -E 's/^[^-]//' | sort -u)
+[[ -n "$help_options" ]] || fail "found no options in the --help text"
+
+missing_in_man=$(comm -23 <(echo "$help_options") <(echo "$man_options"))
+[[ -z "$missing_in_man" ]] || fail "the manual page lacks: $(echo $missing_in_man)"
+unknown_in_man=$(comm -13 <(echo "$help_options") <(echo "$man_options"))
+[[ -z "$unknown_in_man" ]] || fail "the manual page names options --help does not know: $(echo $unknown_in_man)"
+
+version=$("$CLI" --version) || fail "quillane-cli --version failed"
+if command -v groff >/dev/null; then
+  warnings=$(groff -man -Tutf8 -ww -z "$MANPAGE" 2>&1) || fail "groff cannot format the manual page"
+  [[ -z "$warnings" ]] || fail "groff warns about the manual page: $warnings"
+fi
+
+echo "README and manual page agree with quillane-cli --help ($(echo $help_options | wc -w) options; $version)."
+echo "PASS"
