@@ -126,8 +126,8 @@ echo "quillane-cli --version: $version_text"
 grep -qF "$VERSION" <<<"$version_text" || fail "--version does not tell version $VERSION"
 
 OUTPUT="$SCRATCH/painted.png"
-(cd "$SCRATCH" && "$CLI" --effect black-and-white --width 64 --seed 1 \
-  --output "$OUTPUT" "$PROGRAM_DIR/Example Picture.jpg") || fail "painting with the installed quillane-cli failed"
+(cd "$SCRATCH" && "$CLI" --effect black-and-white --width 64 --seed 1 --quiet \
+  "$PROGRAM_DIR/Example Picture.jpg" "$OUTPUT") || fail "painting with the installed quillane-cli failed"
 [[ -s "$OUTPUT" ]] || fail "the installed quillane-cli wrote no picture"
 dims=$(od -An -tu1 -j16 -N8 "$OUTPUT" | awk '{print $1*16777216+$2*65536+$3*256+$4 " " $5*16777216+$6*65536+$7*256+$8}')
 read -r width height <<<"$dims"
