@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Makes the pictures of the README: the example picture painted by quillane-cli in each effect,
+# with fixed seeds so that the same build makes the same pictures, as small JPEGs in docs/images/.
+#
+#   scripts/make_docs_pictures.sh [BUILD_DIR]     (default: build)
+#
+# Needs a built quillane-cli and ImageMagick's convert.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+BUILD_DIR=${1:-build}
+CLI="$BUILD_DIR/bin/quillane-cli"
+EXAMPLE="$BUILD_DIR/bin/Example Picture.jpg"
+OUT=docs/images
+WIDTH=320          # width of the pictures in the README
+PAINT_WIDTH=640    # painted larger, then scaled down, so strokes look as they do on screen
+MAX_BYTES=40000
+
+[[ -x "$CLI" ]] || { echo "No $CLI; build quillane-cli first." >&2; exit 1; }
+[[ -f "$EXAMPLE" ]] || { echo "No $EXAMPLE." >&2; exit 1; }
+command -v convert >/dev/null || { echo "ImageMagick's convert is needed." >&2; exit 1; }
+mkdir -p "$OUT"
+SCRATCH=$(mktemp -d)
+trap 'rm -rf "$SCRATCH"' EXIT
+
+# Writes a JPEG WIDTH pixels wide, lowering the quality until it fits in MAX_BYTES.
+small_jpeg() {
+  local source=$1 target=$2 quality
+  for quality in 85 80 75 70 65 60 55 50; do
+    convert "$source" -resize "${WIDTH}x" -strip -interlace Plane -sampling-factor 4:2:0 \
+      -quality "$quality" "$target"
+    if (($(stat -c %s "$target") <= MAX_BYTES)); then
+      return 0
+    fi
+  done
+  echo "warning: $target is $(stat -c %s "$target") bytes" >&2
+}
+
+small_jpeg "$EXAMPLE" "$OUT/example-picture.jpg"
+echo "$OUT/example-picture.jpg"
+
+# effect name, seed, extra options
+while read -r effect seed extra; do
+  painted="$SCRATCH/$effect.png"
+  # shellcheck disable=SC2086  # the extra options are words
+  "$CLI" --quiet --effect "$effect" --seed "$seed" --width "$PAINT_WIDTH" $extra \
+    "$EXAMPLE" "$painted"
+  small_jpeg "$painted" "$OUT/$effect.jpg"
+  echo "$OUT/$effect.jpg"
+done <<'EOF'
+mosaic 1 --tiles-across 40
+van-gogh 1
+pointillism 1
+colored-pencil 1
+charcoal-pencil 1
+black-and-white 1
+EOF
