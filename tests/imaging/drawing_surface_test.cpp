@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <utility>
 
@@ -208,6 +209,39 @@ TEST(DrawingSurfaceEllipse, FiveByFiveBoxGivesTheTwentyOnePixelDisc) {
     for (int x = 3; x < 6; ++x) inside.insert({x, y});
   EXPECT_EQ(canvas.PixelsOf(kBlue), inside);
   EXPECT_EQ(canvas.PixelsOf(kRed).size(), 12u);
+}
+
+TEST(DrawingSurfaceEllipse, EvenAndLargeBoxesStayInsideAndSymmetric) {
+  Canvas even(8, 8);
+  even.dc().SelectPen(Pen{1, kRed});
+  even.dc().SelectBrush(Brush{kBlue});
+  even.dc().Ellipse(2, 2, 6, 6);
+  Points rounded;
+  for (int y = 2; y < 6; ++y)
+    for (int x = 2; x < 6; ++x)
+      if (!((x == 2 || x == 5) && (y == 2 || y == 5))) rounded.insert({x, y});
+  EXPECT_EQ(even.Painted(), rounded);
+
+  // A 41 x 21 box: area about pi x 20.5 x 10.5, touching the box's four sides and no more.
+  Canvas large(60, 40);
+  large.dc().SelectPen(Pen{1, kRed});
+  large.dc().SelectBrush(Brush{kBlue});
+  large.dc().Ellipse(45, 5, 4, 26);  // the box given with its corners exchanged
+  const Points painted = large.Painted();
+  EXPECT_NEAR(static_cast<double>(painted.size()), 3.14159 * 20.5 * 10.5, 25.0);
+  int minX = 99, maxX = -99, minY = 99, maxY = -99;
+  for (const auto& [x, y] : painted) {
+    minX = std::min(minX, x);
+    maxX = std::max(maxX, x);
+    minY = std::min(minY, y);
+    maxY = std::max(maxY, y);
+    EXPECT_TRUE(painted.count({48 - x, y}));
+    EXPECT_TRUE(painted.count({x, 30 - y}));
+  }
+  EXPECT_EQ(minX, 4);
+  EXPECT_EQ(maxX, 44);
+  EXPECT_EQ(minY, 5);
+  EXPECT_EQ(maxY, 25);
 }
 
 TEST(DrawingSurfaceEllipse, WiderPenMakesABiggerDot) {
