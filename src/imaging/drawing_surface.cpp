@@ -120,6 +120,14 @@ void DrawingContext::LineTo(int x, int y) {
   currentY_ = y;
   if (x0 == x && y0 == y) return;
   const ColorRef color = pen_.color;
+  // A line whose box, widened by the pen, misses the clip rectangle costs nothing.
+  const int64_t reach = pen_.width > 1 ? pen_.width : 0;
+  if (std::max<int64_t>(x0, x) + reach < clip_.left ||
+      std::min<int64_t>(x0, x) - reach >= clip_.right ||
+      std::max<int64_t>(y0, y) + reach < clip_.top ||
+      std::min<int64_t>(y0, y) - reach >= clip_.bottom) {
+    return;
+  }
 
   if (pen_.width <= 1) {
     // Bresenham; the last point is left out so that joined lines do not set their joints twice.

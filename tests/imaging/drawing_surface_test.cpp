@@ -305,6 +305,26 @@ TEST(DrawingSurfaceClip, EveryOperationStaysInsideTheClipRectangle) {
   EXPECT_EQ(canvas.PixelsOf(kBlue).size(), 100u);
 }
 
+TEST(DrawingSurfaceClip, LinesFromFarOutside) {
+  Canvas canvas(10, 10);
+  DrawingContext& dc = canvas.dc();
+  dc.SelectPen(Pen{1, kRed});
+  dc.MoveToEx(-100000, 2);
+  dc.LineTo(100000, 2);
+  EXPECT_EQ(canvas.PixelsOf(kRed).size(), 10u);
+  dc.SelectPen(Pen{3, kBlue});
+  dc.MoveToEx(6, -50000);
+  dc.LineTo(6, 50000);
+  EXPECT_EQ(canvas.PixelsOf(kBlue).size(), 30u);
+  // Wholly outside: nothing drawn, and the position still moves on.
+  dc.MoveToEx(-50, -50);
+  dc.LineTo(-20, 100);
+  dc.SelectPen(Pen{1, kBlue});
+  dc.LineTo(-20, 101);
+  EXPECT_EQ(canvas.PixelsOf(kBlue).size(), 30u);
+  EXPECT_EQ(canvas.PixelsOf(kRed).size(), 7u);
+}
+
 TEST(DrawingSurfaceFill, FillRectExcludesRightAndBottom) {
   Canvas canvas(10, 10);
   canvas.dc().FillRect(Rect{2, 3, 5, 4}, kBlue);
