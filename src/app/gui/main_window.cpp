@@ -82,7 +82,9 @@ bool FileOpensForReading(const char* path) {
 
 }  // namespace
 
-void SetSplashAtOpening(bool show) { splashAtOpening = show; }
+void SetSplashAtOpening(bool show) {
+  splashAtOpening = show;
+}
 
 std::string FileNamePart(const std::string& path) {
   std::string folder;
@@ -355,6 +357,10 @@ void MainWindow::Exit() {
   done(0);
 }
 
-void MainWindow::reject() { Exit(); }
+void MainWindow::reject() {
+  Exit();
+}
 
-void MainWindow::ShowWarningBox(const std::string& text) { ShowWarningMessageBox(this, text); }
+void MainWindow::ShowWarningBox(const std::string& text) {
+  ShowWarningMessageBox(this, text);
+}

@@ -34,8 +34,12 @@ class CNumericLocale {
   locale_t previous_;
 };
 
-bool IsBlank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsBlank(char c) {
+  return std::isspace(static_cast<unsigned char>(c)) != 0;
+}
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // The longest decimal number at the start of `text` after blanks; empty when there is none.
 // Only plain decimal notation counts: no hexadecimal, no "inf" or "nan".
@@ -85,7 +89,9 @@ int32_t ReadInteger(const std::string& text) {
   return static_cast<int32_t>(v);
 }
 
-std::string EditText(const QString& text) { return text.left(kEditTextLimit).toStdString(); }
+std::string EditText(const QString& text) {
+  return text.left(kEditTextLimit).toStdString();
+}
 
 int32_t TruncateToInt(double v) {
   if (std::isnan(v)) return 0;
@@ -94,7 +100,9 @@ int32_t TruncateToInt(double v) {
   return static_cast<int32_t>(v);
 }
 
-int32_t RoundPixels(double v) { return std::max(TruncateToInt(v), TruncateToInt(v + 0.5)); }
+int32_t RoundPixels(double v) {
+  return std::max(TruncateToInt(v), TruncateToInt(v + 0.5));
+}
 
 std::string FormatPixels(int32_t value) {
   char buf[16];
@@ -115,7 +123,9 @@ SizeBoxes::SizeBoxes(TableDialog* window) : QObject(window), window_(window) {
   }
 }
 
-QLineEdit* SizeBoxes::Box(int id) const { return window_->ItemAs<QLineEdit>(id); }
+QLineEdit* SizeBoxes::Box(int id) const {
+  return window_->ItemAs<QLineEdit>(id);
+}
 
 void SizeBoxes::SetBox(int id, const std::string& text) const {
   if (QLineEdit* box = Box(id)) box->setText(QString::fromStdString(text));

@@ -19,6 +19,7 @@
 #include "app/gui/bitmap_image.h"
 #include "app/gui/warning_box.h"
 #include "app/settings.h"
+#include "effects/effect_engine.h"
 #include "imaging/imaging.h"
 #include "painting/paint_driver.h"
 
@@ -47,28 +48,9 @@ bool FileOpensForReading(const char* path) {
   return true;
 }
 
-// Source and destination that show a picture area centred in the display without scaling,
-// cropped equally on both sides where it is larger; halves truncate toward zero.
-void CentreWithoutScaling(const Rect& area, const Rect& display, Rect* source, Rect* destination) {
-  *source = area;
-  const int32_t dw = display.Width();
-  const int32_t dh = display.Height();
-  if (source->Width() > dw) {
-    const int32_t cut = (source->Width() - dw) / 2;
-    source->left += cut;
-    source->right -= cut;
-  }
-  if (source->Height() > dh) {
-    const int32_t cut = (source->Height() - dh) / 2;
-    source->top += cut;
-    source->bottom -= cut;
-  }
-  const int32_t mx = (dw - source->Width()) / 2;
-  const int32_t my = (dh - source->Height()) / 2;
-  *destination = Rect{display.left + mx, display.top + my, display.right - mx, display.bottom - my};
+QRect ToQRect(const Rect& r) {
+  return QRect(r.left, r.top, r.Width(), r.Height());
 }
-
-QRect ToQRect(const Rect& r) { return QRect(r.left, r.top, r.Width(), r.Height()); }
 
 // Which of the five stages of a staged refresh reveals the pixel: a fixed scatter, so that the
 // picture dissolves in and stage 5 shows all of it.
@@ -207,7 +189,8 @@ void OutputWindow::SizeToPicture() {
 
   const int x = static_cast<int>((AW - NW) * 0.5f);
   const int y = static_cast<int>((AH - NH) * 0.5f);
-  setFixedSize(static_cast<int>(NW) - decoration.width(), static_cast<int>(NH) - decoration.height());
+  setFixedSize(static_cast<int>(NW) - decoration.width(),
+               static_cast<int>(NH) - decoration.height());
   move(screenOrigin + QPoint(x, y));
 
   const int OW = frame->width();
@@ -224,8 +207,7 @@ void OutputWindow::ShowHeldPicture() {
     const QImage picture = ImageFromDib(pictureDib_);
     const Rect display{2, 2, frame->width() - 2, frame->height() - 2};
     Rect source, destination;
-    CentreWithoutScaling(Rect{0, 0, picture.width(), picture.height()}, display, &source,
-                         &destination);
+    FitPictureRects(Rect{0, 0, picture.width(), picture.height()}, display, &source, &destination);
     QPainter painter(&screen_);
     painter.drawImage(ToQRect(destination), picture, ToQRect(source));
   }
@@ -311,7 +293,9 @@ void OutputWindow::PressStopOrOk() {
   closeOnPress_ = true;
 }
 
-void OutputWindow::reject() { PressStopOrOk(); }
+void OutputWindow::reject() {
+  PressStopOrOk();
+}
 
 void OutputWindow::closeEvent(QCloseEvent* event) {
   StopAndWait();
@@ -334,15 +318,14 @@ void OutputWindow::ShowStatus(const std::string& text) {
       Qt::AutoConnection);
 }
 
-void OutputWindow::ShowPicture(const ImgBitmap& bitmap, const Rect& source,
-                               const Rect& destination, int stage) {
+void OutputWindow::ShowPicture(const ImgBitmap& bitmap, const Rect& source, const Rect& destination,
+                               int stage) {
   // The bitmap is only valid during this call: take a copy of the part to be shown.
   const QImage part = ImageFromBitmap(bitmap, source);
   if (part.isNull()) return;
   const QRect target = ToQRect(destination);
   QMetaObject::invokeMethod(
-      this, [this, part, target, stage] { ApplyPicture(part, target, stage); },
-      Qt::AutoConnection);
+      this, [this, part, target, stage] { ApplyPicture(part, target, stage); }, Qt::AutoConnection);
 }
 
 void OutputWindow::ApplyPicture(const QImage& image, const QRect& destination, int stage) {
@@ -351,10 +334,10 @@ void OutputWindow::ApplyPicture(const QImage& image, const QRect& destination, i
     QPainter painter(&screen_);
     painter.drawImage(destination, image);
   } else {
-    const QImage scaled = image.size() == destination.size()
-                              ? image
-                              : image.scaled(destination.size(), Qt::IgnoreAspectRatio,
-                                             Qt::SmoothTransformation);
+    const QImage scaled =
+        image.size() == destination.size()
+            ? image
+            : image.scaled(destination.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     const QRect visible = destination.intersected(screen_.rect());
     for (int y = visible.top(); y <= visible.bottom(); ++y) {
       auto* out = reinterpret_cast<QRgb*>(screen_.scanLine(y));
@@ -367,14 +350,16 @@ void OutputWindow::ApplyPicture(const QImage& image, const QRect& destination, i
   if (QWidget* frame = Item(kFrame)) frame->update(destination);
 }
 
-void OutputWindow::ShowWarningBox(const std::string& text) { ShowWarningMessageBox(this, text); }
+void OutputWindow::ShowWarningBox(const std::string& text) {
+  ShowWarningMessageBox(this, text);
+}
 
 void OutputWindow::Save() {
   if (!pictureDib_ || painting_) return;
   QString filter;
-  const QString path = QFileDialog::getSaveFileName(
-      this, QStringLiteral("Save Picture File"), QString(), QString::fromLatin1(kSaveFilters),
-      &filter);
+  const QString path =
+      QFileDialog::getSaveFileName(this, QStringLiteral("Save Picture File"), QString(),
+                                   QString::fromLatin1(kSaveFilters), &filter);
   if (path.isEmpty()) return;
   SaveTo(path, filter);
 }
@@ -415,8 +400,7 @@ bool OutputWindow::PrintTo(QPrinter* printer) {
   QSize size = picture.size();
   size.scale(page.size(), Qt::KeepAspectRatio);
   const QRect target(page.left() + (page.width() - size.width()) / 2,
-                     page.top() + (page.height() - size.height()) / 2, size.width(),
-                     size.height());
+                     page.top() + (page.height() - size.height()) / 2, size.width(), size.height());
   painter.setRenderHint(QPainter::SmoothPixmapTransform);
   painter.drawImage(target, picture);
   return painter.end();
