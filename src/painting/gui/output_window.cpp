@@ -100,6 +100,7 @@ OutputWindow::OutputWindow(QWidget* parent) : TableDialog(kOutputWindowSpec, par
 
 OutputWindow::~OutputWindow() {
   StopAndWait();
+  if (QWidget* frame = Item(kFrame)) frame->removeEventFilter(this);
   if (paintTimer_ != 0) killTimer(paintTimer_);
   pictureDib_.Free();
   if (messageOwner == this) messageOwner = nullptr;
