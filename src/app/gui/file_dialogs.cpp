@@ -146,7 +146,7 @@ int ChooseFile(FileRequest* request) {
         strnlen(request->fileBuffer, static_cast<size_t>(request->fileBufferSize));
     SplitPath(std::string(request->fileBuffer, length), &folder, &name);
     // A file directly in the root folder has an empty folder part, yet the root is meant.
-    if (folder.empty() && length > 0 && request->fileBuffer[0] == '/') folder = "/";
+    if (folder.empty() && length > 0 && request->fileBuffer[0] == '/') folder.assign(1, '/');
   }
 
   QFileDialog dialog(request->owner, QString::fromUtf8(request->title ? request->title : ""));
