@@ -67,6 +67,7 @@ void ShowSplashWindow(QWidget* owner) {
 
   QTimer timer;
   timer.setSingleShot(true);
+  timer.setTimerType(Qt::PreciseTimer);
   QObject::connect(&timer, &QTimer::timeout, &splash, [&splash] { splash.done(0); });
   timer.start(kSplashMilliseconds);
   splash.exec();
