@@ -134,4 +134,25 @@ read -r width height <<<"$dims"
 ((width == 64)) || fail "the painted picture is $width pixels wide, asked for 64"
 ((height > 0)) || fail "the painted picture has no height"
 echo "Installed quillane-cli painted a ${width}x${height} picture."
+
+# Started through its link, the program must still take the stock Picture Library from beside
+# the real executable: a mosaic with the default library equals one with that folder named
+# outright, and differs from one made from an empty library (which leaves the picture as it is).
+mosaic() {
+  local target=$1
+  shift
+  (cd "$SCRATCH" && "$CLI" --effect mosaic --tiles-across 6 --width 96 --seed 3 --quiet \
+    --no-list "$@" "$PROGRAM_DIR/Example Picture.jpg" "$target") ||
+    fail "the installed quillane-cli could not make a mosaic ($*)"
+}
+mkdir "$SCRATCH/empty-library"
+mosaic "$SCRATCH/default-library.bmp"
+mosaic "$SCRATCH/named-library.bmp" --library "$PROGRAM_DIR/Picture Library"
+mosaic "$SCRATCH/empty-library.bmp" --library "$SCRATCH/empty-library"
+cmp -s "$SCRATCH/default-library.bmp" "$SCRATCH/named-library.bmp" ||
+  fail "the installed quillane-cli does not find the Picture Library beside itself"
+if cmp -s "$SCRATCH/default-library.bmp" "$SCRATCH/empty-library.bmp"; then
+  fail "the mosaic does not use the installed Picture Library at all"
+fi
+echo "Installed quillane-cli found its Picture Library through usr/bin."
 echo "PASS"
