@@ -13,7 +13,6 @@ CLI="$BUILD_DIR/bin/quillane-cli"
 EXAMPLE="$BUILD_DIR/bin/Example Picture.jpg"
 OUT=docs/images
 WIDTH=320          # width of the pictures in the README
-PAINT_WIDTH=640    # painted larger, then scaled down, so strokes look as they do on screen
 MAX_BYTES=40000
 
 [[ -x "$CLI" ]] || { echo "No $CLI; build quillane-cli first." >&2; exit 1; }
@@ -39,19 +38,22 @@ small_jpeg() {
 small_jpeg "$EXAMPLE" "$OUT/example-picture.jpg"
 echo "$OUT/example-picture.jpg"
 
-# effect name, seed, extra options
-while read -r effect seed extra; do
+# Each effect is painted at the width at which its look survives the scaling to WIDTH: the
+# painters' strokes at WIDTH itself, the thin pencil lines a little larger (scaled down they stay
+# lines instead of a moire), the mosaic larger still so that its tile pictures can be made out.
+# effect name, seed, painting width, extra options
+while read -r effect seed paint_width extra; do
   painted="$SCRATCH/$effect.png"
   # shellcheck disable=SC2086  # the extra options are words
-  "$CLI" --quiet --effect "$effect" --seed "$seed" --width "$PAINT_WIDTH" $extra \
+  "$CLI" --quiet --effect "$effect" --seed "$seed" --width "$paint_width" $extra \
     "$EXAMPLE" "$painted"
   small_jpeg "$painted" "$OUT/$effect.jpg"
   echo "$OUT/$effect.jpg"
 done <<'EOF'
-mosaic 1 --tiles-across 40
-van-gogh 1
-pointillism 1
-colored-pencil 1
-charcoal-pencil 1
-black-and-white 1
+mosaic 1 640 --tiles-across 20
+van-gogh 1 320
+pointillism 1 320
+colored-pencil 1 480
+charcoal-pencil 1 480
+black-and-white 1 320
 EOF
