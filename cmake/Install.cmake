@@ -73,6 +73,14 @@ if(TARGET quillane-cli AND EXISTS "${CMAKE_SOURCE_DIR}/docs/quillane-cli.1")
   endif()
 endif()
 
+# The user's guide, and the credits and licences of the stock pictures that travel with the
+# program.
+foreach(doc README.md resources/PICTURE_CREDITS.md)
+  if(EXISTS "${CMAKE_SOURCE_DIR}/${doc}")
+    install(FILES "${CMAKE_SOURCE_DIR}/${doc}" DESTINATION share/doc/quillane)
+  endif()
+endforeach()
+
 # ---- Debian package --------------------------------------------------------------------------
 
 set(CPACK_PACKAGE_NAME "quillane")
