@@ -13,8 +13,15 @@
 
 namespace {
 
-const TestPicture kStart = QuarteredPicture(64, 48, MakeColor(200, 30, 30), MakeColor(30, 200, 30),
-                                            MakeColor(30, 30, 200), MakeColor(220, 220, 220));
+// A gradient, so that no tile is of one colour and every mosaic differs from it.
+TestPicture Gradient() {
+  TestPicture p(64, 48);
+  for (int y = 0; y < 48; ++y) {
+    for (int x = 0; x < 64; ++x) p.Set(x, y, MakeColor(x * 4, y * 5, 255 - x * 2));
+  }
+  return p;
+}
+const TestPicture kStart = Gradient();
 
 bool Has(const std::string& text, const std::string& line) {
   return text.find(line + "\n") != std::string::npos;
