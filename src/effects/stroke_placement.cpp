@@ -101,7 +101,9 @@ void PlaceStroke(int x0, int y0, int x1, int y1, int xc, int yc, int style,
                        ey1 < kCanvasMargin || ey1 > maxY || ey2 < kCanvasMargin || ey2 > maxY;
 
   // The two remaining draws are made even for a dropped stroke, so that what follows in the
-  // random sequence does not depend on the drop.
+  // random sequence does not depend on the drop. Each draw times its spread is rounded to single
+  // precision before half the spread is taken off: for r = 32767 that rounding reaches the
+  // full spread, which gives the widest pen and the largest colour offset.
   const float widthDraw =
       static_cast<float>(RandomUnit(DrawRandom()) * static_cast<double>(parameters.widthSpread));
   const int penWidth =
