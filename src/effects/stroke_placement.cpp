@@ -80,8 +80,8 @@ void PlaceStroke(int x0, int y0, int x1, int y1, int xc, int yc, int style,
   const int b = static_cast<int>(brightnessProduct);  // equals brightnessSum / 3
   if (!(bandTop - bandWidth <= b && b < bandTop)) return;
 
-  // Brightness 0 to 255 turns the stroke twice round (0, 90, 180, 270 degrees at 0, 64, 128,
-  // 191), tilted at random by up to 5 degrees either way.
+  // Brightness 0 to 255 turns the stroke once round: horizontal at 0 and 128, vertical at about
+  // 64 and 191, tilted at random by up to 5 degrees either way.
   const double angle = bf * kInv255 * 360.0 + (10.0 * RandomUnit(DrawRandom()) - 5.0);
   float dx = 0.0f;
   float dy = 0.0f;
