@@ -31,8 +31,7 @@ int64_t EllipseHalfSpan(int64_t a, int64_t b, int64_t dyFromCentre) {
   const Wide limit = a2 * b2 - static_cast<Wide>(dyFromCentre) * dyFromCentre * a2;
   if (limit < 0) return -1;
   // D is the largest value with D^2 * b^2 <= limit; the square root only gives a first guess.
-  int64_t d = static_cast<int64_t>(
-      std::sqrt(static_cast<long double>(limit) / static_cast<long double>(b2)));
+  int64_t d = static_cast<int64_t>(std::sqrt(static_cast<double>(limit) / static_cast<double>(b2)));
   while (d > 0 && static_cast<Wide>(d) * d * b2 > limit) --d;
   while (static_cast<Wide>(d + 1) * (d + 1) * b2 <= limit) ++d;
   return d;
@@ -121,6 +120,14 @@ void DrawingContext::LineTo(int x, int y) {
   currentY_ = y;
   if (x0 == x && y0 == y) return;
   const ColorRef color = pen_.color;
+  // A line whose box, widened by the pen, misses the clip rectangle costs nothing.
+  const int64_t reach = pen_.width > 1 ? pen_.width : 0;
+  if (std::max<int64_t>(x0, x) + reach < clip_.left ||
+      std::min<int64_t>(x0, x) - reach >= clip_.right ||
+      std::max<int64_t>(y0, y) + reach < clip_.top ||
+      std::min<int64_t>(y0, y) - reach >= clip_.bottom) {
+    return;
+  }
 
   if (pen_.width <= 1) {
     // Bresenham; the last point is left out so that joined lines do not set their joints twice.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <utility>
 
@@ -210,6 +211,39 @@ TEST(DrawingSurfaceEllipse, FiveByFiveBoxGivesTheTwentyOnePixelDisc) {
   EXPECT_EQ(canvas.PixelsOf(kRed).size(), 12u);
 }
 
+TEST(DrawingSurfaceEllipse, EvenAndLargeBoxesStayInsideAndSymmetric) {
+  Canvas even(8, 8);
+  even.dc().SelectPen(Pen{1, kRed});
+  even.dc().SelectBrush(Brush{kBlue});
+  even.dc().Ellipse(2, 2, 6, 6);
+  Points rounded;
+  for (int y = 2; y < 6; ++y)
+    for (int x = 2; x < 6; ++x)
+      if (!((x == 2 || x == 5) && (y == 2 || y == 5))) rounded.insert({x, y});
+  EXPECT_EQ(even.Painted(), rounded);
+
+  // A 41 x 21 box: area about pi x 20.5 x 10.5, touching the box's four sides and no more.
+  Canvas large(60, 40);
+  large.dc().SelectPen(Pen{1, kRed});
+  large.dc().SelectBrush(Brush{kBlue});
+  large.dc().Ellipse(45, 5, 4, 26);  // the box given with its corners exchanged
+  const Points painted = large.Painted();
+  EXPECT_NEAR(static_cast<double>(painted.size()), 3.14159 * 20.5 * 10.5, 25.0);
+  int minX = 99, maxX = -99, minY = 99, maxY = -99;
+  for (const auto& [x, y] : painted) {
+    minX = std::min(minX, x);
+    maxX = std::max(maxX, x);
+    minY = std::min(minY, y);
+    maxY = std::max(maxY, y);
+    EXPECT_TRUE(painted.count({48 - x, y}));
+    EXPECT_TRUE(painted.count({x, 30 - y}));
+  }
+  EXPECT_EQ(minX, 4);
+  EXPECT_EQ(maxX, 44);
+  EXPECT_EQ(minY, 5);
+  EXPECT_EQ(maxY, 25);
+}
+
 TEST(DrawingSurfaceEllipse, WiderPenMakesABiggerDot) {
   Canvas thin(20, 20);
   thin.dc().SelectPen(Pen{1, kRed});
@@ -269,6 +303,26 @@ TEST(DrawingSurfaceClip, EveryOperationStaysInsideTheClipRectangle) {
   EXPECT_EQ(dc.ClipRect(), (Rect{0, 15, 20, 20}));
   dc.FillRect(Rect{-100, -100, 100, 100}, kBlue);
   EXPECT_EQ(canvas.PixelsOf(kBlue).size(), 100u);
+}
+
+TEST(DrawingSurfaceClip, LinesFromFarOutside) {
+  Canvas canvas(10, 10);
+  DrawingContext& dc = canvas.dc();
+  dc.SelectPen(Pen{1, kRed});
+  dc.MoveToEx(-100000, 2);
+  dc.LineTo(100000, 2);
+  EXPECT_EQ(canvas.PixelsOf(kRed).size(), 10u);
+  dc.SelectPen(Pen{3, kBlue});
+  dc.MoveToEx(6, -50000);
+  dc.LineTo(6, 50000);
+  EXPECT_EQ(canvas.PixelsOf(kBlue).size(), 30u);
+  // Wholly outside: nothing drawn, and the position still moves on.
+  dc.MoveToEx(-50, -50);
+  dc.LineTo(-20, 100);
+  dc.SelectPen(Pen{1, kBlue});
+  dc.LineTo(-20, 101);
+  EXPECT_EQ(canvas.PixelsOf(kBlue).size(), 30u);
+  EXPECT_EQ(canvas.PixelsOf(kRed).size(), 7u);
 }
 
 TEST(DrawingSurfaceFill, FillRectExcludesRightAndBottom) {
