@@ -224,3 +224,28 @@ TEST_F(ContextHelpTest, F1OnTheFocusedControlShowsItsText) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ContextHelpTest, ADisabledControlStillExplainsItself) {
+  window_.Item(1011)->setEnabled(false);
+  window_.Item(1050)->setEnabled(false);
+  InfoBox box = WhatsThisClick(window_.Item(1011));
+  ASSERT_TRUE(box.shown);
+  EXPECT_EQ(box.text.toStdString(), WrapHelpText(HelpTextFor(1011)));
+  box = WhatsThisClick(window_.Item(1050));
+  ASSERT_TRUE(box.shown);
+  EXPECT_EQ(box.text.toStdString(), WrapHelpText(HelpTextFor(1011)));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ContextHelpTest, ShiftF1EntersWhatsThisMode) {
+  QTest::keyClick(window_.Item(1011), Qt::Key_F1, Qt::ShiftModifier);
+  EXPECT_TRUE(QWhatsThis::inWhatsThisMode());
+  QWhatsThis::leaveWhatsThisMode();
+}
+
+}  // namespace
