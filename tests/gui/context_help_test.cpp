@@ -73,15 +73,6 @@ TEST(HelpTableTest, GroupBoxesAndUnknownControlsHaveNoText) {
   EXPECT_EQ(HelpTextFor(1036), nullptr);
 }
 
-TEST(HelpTableTest, SampleTextsAreTheProgramsOwn) {
-  EXPECT_STREQ(HelpTextFor(2), "Use this button exit this software.");
-  EXPECT_STREQ(HelpTextFor(1010),
-               "Use this button to specify the picture file you want to apply a special effect "
-               "to.");
-  EXPECT_EQ(std::string(HelpTextFor(1013)).size(), 391u);
-  EXPECT_NE(std::string(HelpTextFor(1009)).find("resonable"), std::string::npos);
-}
-
 TEST(WrapHelpTextTest, EveryTextWrapsIntoItsLines) {
   for (const auto& [id, lengths] : kWrappedLineLengths) {
     const char* text = HelpTextFor(id);
@@ -163,10 +154,6 @@ class ContextHelpTest : public ::testing::Test {
 
   CompanionTestWindow window_;
 };
-
-TEST_F(ContextHelpTest, TheMainWindowGetsAHelpButton) {
-  EXPECT_TRUE(window_.windowFlags().testFlag(Qt::WindowContextHelpButtonHint));
-}
 
 TEST_F(ContextHelpTest, ShowInfoIsAnInformationBoxCaptionedLimnora) {
   InfoBox box;
