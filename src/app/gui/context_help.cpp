@@ -1,12 +1,9 @@
 #include "app/gui/context_help.h"
 
-#include <QApplication>
 #include <QEvent>
-#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
-#include <QPointer>
 #include <QTimer>
 #include <QWhatsThis>
 #include <QWidget>
@@ -108,7 +105,7 @@ int ControlIdOf(TableDialog* mainWindow, QWidget* widget) {
 // on the focused control.
 class HelpRequestFilter : public QObject {
  public:
-  HelpRequestFilter(TableDialog* mainWindow) : QObject(mainWindow), window_(mainWindow) {}
+  explicit HelpRequestFilter(TableDialog* mainWindow) : QObject(mainWindow), window_(mainWindow) {}
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
