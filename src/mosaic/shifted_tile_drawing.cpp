@@ -113,15 +113,18 @@ void DrawShiftedTile(DrawingContext* dc, const BitmapInfoHeader* header, const u
   const int xFirst = static_cast<int>(x0 + firstColumn);
   const int yFirst = static_cast<int>(y0 + firstRow);
   const int32_t* xs = columns.positions.data();
+  const int64_t columnCount = columns.Count();
+  const int64_t rowCount = rows.Count();
+  const bool singleColumns = columns.Single();
 
-  for (int64_t i = 0; i < rows.Count(); ++i) {
+  for (int64_t i = 0; i < rowCount; ++i) {
     uint8_t* out = SurfaceRow(dc, static_cast<int>(yFirst + i)) + xFirst * 3;
     const int32_t* ys = rows.positions.data() + rows.first[i];
     const int32_t ny = rows.first[i + 1] - rows.first[i];
-    if (packed24 && ny == 1 && columns.Single()) {
+    if (packed24 && ny == 1 && singleColumns) {
       // One sample per pixel: a straight copy through the shift.
       const uint8_t* line = sourceRow(ys[0]);
-      for (int64_t j = 0; j < columns.Count(); ++j, out += 3) {
+      for (int64_t j = 0; j < columnCount; ++j, out += 3) {
         const uint8_t* p = line + static_cast<int64_t>(xs[j]) * 3;
         out[0] = blue.to[p[0]];
         out[1] = green.to[p[1]];
@@ -129,7 +132,7 @@ void DrawShiftedTile(DrawingContext* dc, const BitmapInfoHeader* header, const u
       }
       continue;
     }
-    for (int64_t j = 0; j < columns.Count(); ++j, out += 3) {
+    for (int64_t j = 0; j < columnCount; ++j, out += 3) {
       const int32_t* cx = xs + columns.first[j];
       const int32_t nx = columns.first[j + 1] - columns.first[j];
       int r = 0, g = 0, b = 0;

@@ -364,8 +364,10 @@ void OutputWindow::ShowWarningBox(const std::string& text) {
 void OutputWindow::Save() {
   if (!pictureDib_ || painting_) return;
   QString filter;
+  // The dialog starts in the start picture's folder.
+  const QString folder = QFileInfo(QString::fromUtf8(settings.startPicture)).absolutePath();
   const QString path =
-      QFileDialog::getSaveFileName(this, QStringLiteral("Save Picture File"), QString(),
+      QFileDialog::getSaveFileName(this, QStringLiteral("Save Picture File"), folder,
                                    QString::fromLatin1(kSaveFilters), &filter);
   if (path.isEmpty()) return;
   SaveTo(path, filter);
