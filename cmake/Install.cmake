@@ -51,27 +51,31 @@ if(TARGET quillane)
           DESTINATION share/icons/hicolor/scalable/apps)
 endif()
 
-# Manual page of the command-line renderer, compressed as Debian installs manual pages.
-if(TARGET quillane-cli AND EXISTS "${CMAKE_SOURCE_DIR}/docs/quillane-cli.1")
-  find_program(QUILLANE_GZIP gzip)
+# Manual pages, compressed as Debian installs them.
+find_program(QUILLANE_GZIP gzip)
+foreach(program ${QUILLANE_INSTALLED_PROGRAMS})
+  set(manpage "${CMAKE_SOURCE_DIR}/docs/${program}.1")
+  if(NOT EXISTS "${manpage}")
+    continue()
+  endif()
   if(QUILLANE_GZIP)
-    set(manpage_gz "${CMAKE_BINARY_DIR}/man/quillane-cli.1.gz")
+    set(manpage_gz "${CMAKE_BINARY_DIR}/man/${program}.1.gz")
     add_custom_command(
       OUTPUT "${manpage_gz}"
       COMMAND "${CMAKE_COMMAND}" -E make_directory "${CMAKE_BINARY_DIR}/man"
-      COMMAND sh -c "\"$1\" -9 -n -c \"$2\" > \"$3\"" sh "${QUILLANE_GZIP}"
-              "${CMAKE_SOURCE_DIR}/docs/quillane-cli.1" "${manpage_gz}"
-      DEPENDS "${CMAKE_SOURCE_DIR}/docs/quillane-cli.1"
-      COMMENT "Compressing the manual page of quillane-cli"
+      COMMAND sh -c "\"$1\" -9 -n -c \"$2\" > \"$3\"" sh "${QUILLANE_GZIP}" "${manpage}"
+              "${manpage_gz}"
+      DEPENDS "${manpage}"
+      COMMENT "Compressing the manual page of ${program}"
       VERBATIM)
-    add_custom_target(quillane_manpage ALL DEPENDS "${manpage_gz}")
-    # Whoever builds the renderer alone can still install or package it.
-    add_dependencies(quillane-cli quillane_manpage)
+    add_custom_target(${program}_manpage ALL DEPENDS "${manpage_gz}")
+    # Whoever builds one program alone can still install or package it.
+    add_dependencies(${program} ${program}_manpage)
     install(FILES "${manpage_gz}" DESTINATION share/man/man1)
   else()
-    install(FILES "${CMAKE_SOURCE_DIR}/docs/quillane-cli.1" DESTINATION share/man/man1)
+    install(FILES "${manpage}" DESTINATION share/man/man1)
   endif()
-endif()
+endforeach()
 
 # The user's guide, and the credits and licences of the stock pictures that travel with the
 # program.

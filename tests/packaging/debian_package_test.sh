@@ -92,13 +92,18 @@ check_program quillane-cli
 library_count=$(find "$PROGRAM_DIR/Picture Library" -type f | wc -l)
 ((library_count > 0)) || fail "the Picture Library is empty"
 
-MANPAGE="$ROOT/usr/share/man/man1/quillane-cli.1.gz"
-[[ -f "$MANPAGE" ]] || fail "no manual page for quillane-cli"
-gzip -t "$MANPAGE" || fail "the manual page is not a sound gzip file"
-zcat "$MANPAGE" | grep -q '^\.TH QUILLANE-CLI 1' || fail "the manual page has no .TH line"
+check_manpage() {
+  local name=$1
+  local page="$ROOT/usr/share/man/man1/$name.1.gz"
+  [[ -f "$page" ]] || fail "no manual page for $name"
+  gzip -t "$page" || fail "the manual page of $name is not a sound gzip file"
+  zcat "$page" | grep -q "^\.TH ${name^^} 1" || fail "the manual page of $name has no .TH line"
+}
+check_manpage quillane-cli
 
 if [[ $GUI_BUILT == 1 ]]; then
   check_program quillane
+  check_manpage quillane
   DESKTOP="$ROOT/usr/share/applications/quillane.desktop"
   [[ -f "$DESKTOP" ]] || fail "no desktop entry"
   grep -qx 'Exec=quillane' "$DESKTOP" || fail "the desktop entry does not start quillane"

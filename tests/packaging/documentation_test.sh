@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The README and the manual page describe the same quillane-cli that the build makes: the README
 # quotes `quillane-cli --help` word for word, and the manual page documents every option that
-# --help lists and no other, under a heading with the version --version tells. The manual page
-# must also format without groff warnings.
+# --help lists and no other. Both manual pages (quillane-cli's and quillane's) carry the version
+# that --version tells and format without groff warnings.
 #
 #   documentation_test.sh SOURCE_DIR QUILLANE_CLI
 #
@@ -50,12 +50,15 @@ unknown_in_man=$(comm -13 <(echo "$help_options") <(echo "$man_options"))
 
 version=$("$CLI" --version) || fail "quillane-cli --version failed"
 number=${version##* }
-grep -q "^\.TH QUILLANE-CLI 1 .*\"Quillane ${number//./\\.}\"" "$MANPAGE" ||
-  fail "the manual page's heading does not name version $number"
-if command -v groff >/dev/null; then
-  warnings=$(groff -man -Tutf8 -ww -z "$MANPAGE" 2>&1) || fail "groff cannot format the manual page"
-  [[ -z "$warnings" ]] || fail "groff warns about the manual page: $warnings"
-fi
+for page in "$MANPAGE" "$SOURCE_DIR/docs/quillane.1"; do
+  [[ -f "$page" ]] || continue
+  grep -q "^\.TH [A-Z-]* 1 .*\"Quillane ${number//./\\.}\"" "$page" ||
+    fail "the heading of $(basename "$page") does not name version $number"
+  if command -v groff >/dev/null; then
+    warnings=$(groff -man -Tutf8 -ww -z "$page" 2>&1) || fail "groff cannot format $(basename "$page")"
+    [[ -z "$warnings" ]] || fail "groff warns about $(basename "$page"): $warnings"
+  fi
+done
 
 echo "README and manual page agree with quillane-cli --help ($(echo $help_options | wc -w) options; $version)."
 echo "PASS"
