@@ -33,30 +33,39 @@ make_picture() {  # width height file
   fi
 }
 
-# Best wall time (s) and the peak resident memory (MiB) of RUNS runs of a command.
+# Best processor time (user + system, s), best wall time (s) and the peak resident memory
+# (MiB) of RUNS runs of a command. On a shared machine the processor time is the steadier figure.
 measure() {
-  local best="" peak=0 t m
+  local best="" bestWall="" peak=0 wall user sys m t
   for ((i = 0; i < RUNS; i++)); do
-    /usr/bin/time -f "%e %M" -o "$WORK/time" taskset -c "$CORE" "$@" >/dev/null 2>"$WORK/err" ||
-      { cat "$WORK/err" >&2; return 1; }
-    read -r t m <"$WORK/time"
+    /usr/bin/time -f "%e %U %S %M" -o "$WORK/time" taskset -c "$CORE" "$@" >/dev/null \
+      2>"$WORK/err" || { cat "$WORK/err" >&2; return 1; }
+    read -r wall user sys m <"$WORK/time"
+    t=$(awk -v u="$user" -v s="$sys" 'BEGIN { printf "%.2f", u + s }')
     if [[ -z $best ]] || awk -v a="$t" -v b="$best" 'BEGIN { exit !(a < b) }'; then best=$t; fi
+    if [[ -z $bestWall ]] || awk -v a="$wall" -v b="$bestWall" 'BEGIN { exit !(a < b) }'; then
+      bestWall=$wall
+    fi
     ((m > peak)) && peak=$m
   done
-  printf '%s %s\n' "$best" "$((peak / 1024))"
+  printf '%s %s %s\n' "$best" "$bestWall" "$((peak / 1024))"
 }
 
-printf '%-12s %-16s %9s %9s %12s %12s %8s\n' size style "time s" "peak MiB" "convert s" \
-  "convert MiB" speedup
+printf '%-10s %-16s %7s %7s %8s %9s %9s %9s %8s\n' size style "cpu s" "wall s" "peak MiB" \
+  "conv cpu" "conv wall" "conv MiB" speedup
+# What starting the program costs before it paints anything (loading its shared libraries).
+read -r st sw sm < <(measure "$CLI" --version)
+printf '%-10s %-16s %7s %7s %8s\n' start-up "--version" "$st" "$sw" "$sm"
 for size in 1024x768 4000x3000; do
   w=${size%x*}
   h=${size#*x}
   input="$PICTURES/photo-$size.jpg"
   make_picture "$w" "$h" "$input"
-  read -r ct cm < <(measure "$CONVERT" "$input" -paint 3 "$WORK/convert.jpg")
+  read -r ct cw cm < <(measure "$CONVERT" "$input" -paint 3 "$WORK/convert.jpg")
   for style in van-gogh pointillism colored-pencil charcoal-pencil black-and-white; do
-    read -r t m < <(measure "$CLI" --quiet --seed 1 --effect "$style" "$input" "$WORK/out.jpg")
+    read -r t w m < <(measure "$CLI" --quiet --seed 1 --effect "$style" "$input" "$WORK/out.jpg")
     speedup=$(awk -v a="$ct" -v b="$t" 'BEGIN { printf "%.1fx", (b > 0 ? a / b : 0) }')
-    printf '%-12s %-16s %9s %9s %12s %12s %8s\n' "$size" "$style" "$t" "$m" "$ct" "$cm" "$speedup"
+    printf '%-10s %-16s %7s %7s %8s %9s %9s %9s %8s\n' "$size" "$style" "$t" "$w" "$m" "$ct" \
+      "$cw" "$cm" "$speedup"
   done
 done

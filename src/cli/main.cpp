@@ -1,5 +1,7 @@
 // quillane-cli: paints a picture file in one of the program's styles and writes the result.
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -36,6 +38,7 @@ bool HasKnownExtension(const std::string& path) {
 
 // The size boxes' rounding: the larger of v and v + 0.5, both truncated.
 int32_t RoundPixels(double v) {
+  if (v >= 2147483647.0) return 2147483647;  // refused later as too large a picture
   return std::max(static_cast<int32_t>(v), static_cast<int32_t>(v + 0.5));
 }
 
@@ -157,6 +160,11 @@ int Paint(const CliOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A painting allocates and frees several picture-sized blocks in turn. Kept in the heap
+  // instead of being handed back to the system each time, they are reused without the cost of
+  // fresh pages.
+  mallopt(M_MMAP_THRESHOLD, 1 << 30);
+  mallopt(M_TRIM_THRESHOLD, 1 << 30);
   CliOptions options;
   std::string problem;
   switch (ParseCliOptions(argc, argv, &options, &problem)) {

@@ -66,6 +66,10 @@ TEST_F(MosaicRunTest, OneTileSourceFillsEveryTileTintedToItsMean) {
                                                     "Mosaic completed."}));
   EXPECT_TRUE(out.warnings.empty());
   EXPECT_EQ(out.picturesShown, 2);  // the start picture, then after the tile source
+  // Unscaled and centred in the display rectangle (2, 2, 164, 148).
+  ASSERT_EQ(out.shown.size(), 2u);
+  EXPECT_EQ(out.shown[1].source, (Rect{0, 0, 64, 48}));
+  EXPECT_EQ(out.shown[1].destination, (Rect{51, 51, 115, 99}));
   ASSERT_EQ(out.picture.width, 64);
   ASSERT_EQ(out.picture.height, 48);
   // Each tile shows the split picture moved from its mean 77 to the tile's colour.
