@@ -323,8 +323,21 @@ void OutputWindow::ShowStatus(const std::string& text) {
 void OutputWindow::ShowPicture(const ImgBitmap& bitmap, const Rect& source, const Rect& destination,
                                int stage) {
   auto show = [this, &bitmap, &source, &destination, stage] {
-    const QImage part = ImageFromBitmap(bitmap, source);
-    if (!part.isNull()) ApplyPicture(part, ToQRect(destination), stage);
+    // The stages of one refresh come one after the other for the same unchanged canvas, so
+    // stages 2 to 4 reuse the copy of stage 1; stage 5 copies afresh to end on the exact picture.
+    const bool sameRefresh = stage >= 2 && stage <= 4 && stage == lastStage_ + 1 &&
+                             lastBitmap_ == bitmap.dib.Lock() && lastSource_ == source &&
+                             lastDestination_ == destination;
+    if (!sameRefresh) lastPart_ = ImageFromBitmap(bitmap, source);
+    lastStage_ = stage;
+    lastBitmap_ = bitmap.dib.Lock();
+    lastSource_ = source;
+    lastDestination_ = destination;
+    if (!lastPart_.isNull()) ApplyPicture(lastPart_, ToQRect(destination), stage);
+    if (stage == 0 || stage >= 5) {
+      lastPart_ = QImage();
+      lastBitmap_ = nullptr;
+    }
   };
   if (QThread::currentThread() == thread()) {
     show();
