@@ -84,6 +84,10 @@ foreach(doc README.md resources/PICTURE_CREDITS.md)
     install(FILES "${CMAKE_SOURCE_DIR}/${doc}" DESTINATION share/doc/quillane)
   endif()
 endforeach()
+# The README's pictures, where its links look for them.
+if(IS_DIRECTORY "${CMAKE_SOURCE_DIR}/docs/images")
+  install(DIRECTORY "${CMAKE_SOURCE_DIR}/docs/images" DESTINATION share/doc/quillane/docs)
+endif()
 
 # ---- Debian package --------------------------------------------------------------------------
 
