@@ -1,0 +1,119 @@
+// Output sizes from nothing to far beyond what memory holds: the renderer paints, refuses or
+// fails with a documented status, inside the memory limit, and what it writes is what it says.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "cli_runner.h"
+#include "imaging/imaging.h"
+#include "sample_files.h"
+#include "support/test_support.h"
+
+namespace {
+
+const bool kMemoryLimited = (LimitOwnMemory(), true);
+
+struct Written {
+  bool loads = false;
+  int width = 0;
+  int height = 0;
+};
+
+Written ReadBack(const std::string& path) {
+  Written w;
+  if (!std::filesystem::exists(path)) return w;
+  ImgBitmap bitmap;
+  ImgInitHandle(&bitmap, 0, 0, 0);
+  w.loads = ImgLoadFile(path.c_str(), &bitmap, 0, 1, 0) == 1;
+  if (w.loads) {
+    w.width = bitmap.width;
+    w.height = bitmap.height;
+    ImgFree(&bitmap);
+  }
+  return w;
+}
+
+class OutputSize : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    input_ = dir_.File("in.png");
+    ASSERT_TRUE(samples::WriteBytes(input_, samples::EncodedPicture("PNG", 40, 30)));
+  }
+
+  CliRun Paint(const std::string& effect, const std::vector<std::string>& size,
+               const std::string& output) {
+    std::filesystem::remove(output);
+    std::vector<std::string> args = {"--quiet", "--seed", "11", "--effect", effect};
+    args.insert(args.end(), size.begin(), size.end());
+    if (effect == "mosaic") args.insert(args.end(), {"--no-library", "--picture", input_});
+    args.insert(args.end(), {input_, output});
+    return RunCli(args);
+  }
+
+  ScratchFolder dir_;
+  std::string input_;
+};
+
+const char* const kEffects[] = {"van-gogh",        "pointillism",     "colored-pencil",
+                                "charcoal-pencil", "black-and-white", "mosaic"};
+
+// Zero and negative sizes: a usage error, a refusal, or a painting at a size the renderer
+// chose; whichever, a status 0 comes with a readable picture of positive size.
+TEST_F(OutputSize, ZeroAndNegativeSizesEndCleanly) {
+  const std::vector<std::vector<std::string>> sizes = {
+      {"--width", "0"},
+      {"--height", "0"},
+      {"--width", "0", "--height", "0"},
+      {"--width", "-5"},
+      {"--height", "-1"},
+      {"--width", "-40", "--height", "-30"},
+      {"--width", "-2147483648", "--height", "10"}};
+  for (const char* effect : {"van-gogh", "black-and-white", "mosaic"}) {
+    for (const auto& size : sizes) {
+      SCOPED_TRACE(std::string(effect) + " " + size[0] + " " + size[1]);
+      const std::string out = dir_.File("out.png");
+      const CliRun run = Paint(effect, size, out);
+      ASSERT_TRUE(EndedCleanly(run));
+      if (run.status == 0) {
+        const Written w = ReadBack(out);
+        EXPECT_TRUE(w.loads);
+        EXPECT_GT(w.width, 0);
+        EXPECT_GT(w.height, 0);
+      } else if (run.status != 1) {
+        EXPECT_FALSE(run.err.empty()) << "status " << run.status << " without a message";
+      }
+    }
+  }
+}
+
+TEST_F(OutputSize, OnePixelOutputInEveryStyle) {
+  for (const char* effect : kEffects) {
+    SCOPED_TRACE(effect);
+    const std::string out = dir_.File(std::string(effect) + ".png");
+    const CliRun run = Paint(effect, {"--width", "1", "--height", "1"}, out);
+    ASSERT_TRUE(EndedCleanly(run));
+    EXPECT_EQ(run.status, 0) << run.Describe();
+    const Written w = ReadBack(out);
+    EXPECT_TRUE(w.loads);
+    EXPECT_EQ(w.width, 1);
+    EXPECT_EQ(w.height, 1);
+  }
+}
+
+// 20000 x 20000 is 400 megapixels, 1.2 GB for one 24-bit copy: beyond what the program agrees
+// to hold. It must fail, write nothing, and not be killed on the way.
+TEST_F(OutputSize, GiantOutputFailsWithinTheMemoryLimit) {
+  for (const char* effect : {"van-gogh", "charcoal-pencil", "black-and-white", "mosaic"}) {
+    SCOPED_TRACE(effect);
+    const std::string out = dir_.File("giant.png");
+    const CliRun run = Paint(effect, {"--width", "20000", "--height", "20000"}, out);
+    ASSERT_TRUE(EndedCleanly(run));
+    EXPECT_NE(run.status, 0) << "400 megapixels painted within 2 GB?";
+    EXPECT_FALSE(std::filesystem::exists(out)) << "a failed painting wrote a picture";
+  }
+}
+
+}  // namespace
