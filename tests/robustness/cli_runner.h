@@ -32,7 +32,7 @@ constexpr int kSanitizerExitStatus = 86;
 bool BuiltWithAddressSanitizer();
 
 // Runs QUILLANE_CLI_PATH with the arguments (without the program name).
-CliRun RunCli(const std::vector<std::string>& args, int timeoutSeconds = 180);
+CliRun RunCli(const std::vector<std::string>& args, int timeoutSeconds = 120);
 
 // Limits this process's own address space to kMemoryLimitBytes (not under AddressSanitizer).
 void LimitOwnMemory();

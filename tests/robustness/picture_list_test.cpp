@@ -47,16 +47,18 @@ class PictureList : public ::testing::Test {
   std::string tile_;
 };
 
-// /dev/zero never ends and /dev/null is empty; a reader that trusts either hangs or runs out
-// of memory.
+// /dev/zero never ends, /dev/null is empty, and opening a named pipe waits for a writer that
+// never comes; a reader that trusts any of them hangs or runs out of memory.
 TEST_F(PictureList, FoldersAndDeviceFilesAreSkipped) {
-  const CliRun run =
-      RunMosaic({dir_.Path(), "/dev/null", "/dev/zero", tile_}, start_, dir_.File("out.png"));
+  const std::string pipe = dir_.File("pipe.jpg");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  const CliRun run = RunMosaic({dir_.Path(), "/dev/null", "/dev/zero", pipe, tile_}, start_,
+                               dir_.File("out.png"));
   ASSERT_TRUE(EndedCleanly(run));
   EXPECT_EQ(run.status, 0) << run.Describe();
-  EXPECT_TRUE(Contains(run, "Matching image 4 of 4...")) << run.err;
-  for (int i = 1; i <= 3; ++i) {
-    EXPECT_FALSE(Contains(run, "Matching image " + std::to_string(i) + " of 4"))
+  EXPECT_TRUE(Contains(run, "Matching image 5 of 5...")) << run.err;
+  for (int i = 1; i <= 4; ++i) {
+    EXPECT_FALSE(Contains(run, "Matching image " + std::to_string(i) + " of 5"))
         << "entry " << i << " was used as a tile source";
   }
   EXPECT_TRUE(Contains(run, "Mosaic completed."));
@@ -64,7 +66,9 @@ TEST_F(PictureList, FoldersAndDeviceFilesAreSkipped) {
 }
 
 TEST_F(PictureList, DeviceFileAsStartPictureIsRefused) {
-  for (const char* device : {"/dev/zero", "/dev/null"}) {
+  const std::string pipe = dir_.File("pipe.png");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  for (const std::string& device : {std::string("/dev/zero"), std::string("/dev/null"), pipe}) {
     SCOPED_TRACE(device);
     const CliRun run = RunCli({"--quiet", device, dir_.File("out.png")});
     ASSERT_TRUE(EndedCleanly(run));
