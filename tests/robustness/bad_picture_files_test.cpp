@@ -88,8 +88,9 @@ TEST(BadPictureFiles, EmptyFilesFailUnderEveryExtension) {
     VidInitHandle(&video);
     EXPECT_EQ(VidOpen(path.c_str(), &video, 1), 0) << ext;
   }
-  ExpectRendererAgrees(dir.File("empty.jpg"), {0}, dir.File("out.png"));
-  ExpectRendererAgrees(dir.File("empty.msp"), {0}, dir.File("out.png"));
+  const LoadOutcome failed{.result = 0};
+  ExpectRendererAgrees(dir.File("empty.jpg"), failed, dir.File("out.png"));
+  ExpectRendererAgrees(dir.File("empty.msp"), failed, dir.File("out.png"));
 }
 
 TEST(BadPictureFiles, MissingFileIsRefusedByTheRenderer) {
