@@ -88,7 +88,8 @@ TEST(BadPictureFiles, EmptyFilesFailUnderEveryExtension) {
     VidInitHandle(&video);
     EXPECT_EQ(VidOpen(path.c_str(), &video, 1), 0) << ext;
   }
-  const LoadOutcome failed{.result = 0};
+  LoadOutcome failed;
+  failed.result = 0;
   ExpectRendererAgrees(dir.File("empty.jpg"), failed, dir.File("out.png"));
   ExpectRendererAgrees(dir.File("empty.msp"), failed, dir.File("out.png"));
 }
