@@ -1,15 +1,450 @@
-// Placeholder until the mosaic lands: refuses every run.
+// The "Picture Mosaic" effect: the start picture is cut into tiles, each described by the mean
+// colours of up to 5 x 5 patches (its signature), and every tile source takes the tiles whose
+// signature it matches better than the picture already there, drawn tinted to the tile's mean.
+
 #include "mosaic/picture_mosaic.h"
 
-#include <string>
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "app/settings.h"
 #include "effects/effect_engine.h"
+#include "effects/pixel_primitives.h"
+#include "mosaic/mosaic_internals.h"
 #include "mosaic/tile_sources.h"
+#include "painting/front_window.h"
 
-std::string pictureLibraryFolder;
+namespace {
 
-int RunPictureMosaic(FrontWindow*, DibHandle*, BitmapInfoHeader**, uint8_t**, int, int, int, int,
-                     float, float, int, int) {
-  ShowPaintStatus("Mosaic canceled.");
-  return 1;
+struct MosaicGrid {
+  float tileWidth = 1;
+  float tileHeight = 1;
+  float patchWidth = 1;
+  float patchHeight = 1;
+};
+
+// Everything one run holds. The target signatures are stored patch number by patch number
+// across all tiles (entry j * planeStride + tile), so that one tile source is compared with all
+// tiles in long runs over contiguous bytes.
+//
+// For the picture in place a tile keeps only its distance to the tile and how many of its patch
+// colours are black, not the colours themselves: a tile source that wins a tile leaves exactly
+// the distance it had just been measured at, so the next comparison sees the same number it
+// would get from the stored colours.
+struct MosaicRun {
+  FrontWindow* destDC = nullptr;
+  Rect display;
+  float W = 0;
+  float H = 0;
+  int32_t Wi = 0;
+  int32_t Hi = 0;
+  MosaicGrid grid;
+
+  int64_t tileCount = 0;
+  int64_t planeStride = 0;  // tileCount rounded up to whole groups of four
+  int maxPatches = 0;       // most patches of any tile; 0 when tiles are too small for any
+  std::vector<uint8_t> patchCount;
+  std::vector<uint8_t> targetRed, targetGreen, targetBlue;
+  std::vector<float> placedDistance;
+  std::vector<uint8_t> placedBlack;
+  std::vector<float> sourceDistance;
+  ColorRef sourceColors[kSourceColorSlots] = {};
+
+  ImgBitmap working;
+  DrawingContext* workingDC = nullptr;
+  DibHandle heldTile;  // the tile picture being matched
+};
+
+MosaicRun* run = nullptr;
+
+// Truncation toward zero that saturates instead of overflowing.
+int32_t Trunc(double value) {
+  if (!(value > INT_MIN)) return value != value ? 0 : INT_MIN;
+  if (!(value < INT_MAX)) return INT_MAX;
+  return static_cast<int32_t>(value);
+}
+
+// Tile origins, rows top to bottom and tiles left to right, by repeated addition.
+template <typename TileFn>
+void WalkTiles(const MosaicRun& r, TileFn&& visit) {
+  for (float y = 0; y + 1 < r.H; y += r.grid.tileHeight) {
+    for (float x = 0; x + 1 < r.W; x += r.grid.tileWidth) visit(x, y);
+  }
+}
+
+// The patches of the tile at (x, y) in walk order; returns their number.
+template <typename PatchFn>
+int WalkPatches(const MosaicRun& r, float x, float y, PatchFn&& visit) {
+  const MosaicGrid& g = r.grid;
+  int n = 0;
+  for (float py = y; py + 1 < y + g.tileHeight; py += g.patchHeight) {
+    for (float px = x; px + 1 < x + g.tileWidth; px += g.patchWidth) {
+      if (n == kSourceColorSlots) return n;
+      Rect patch{Trunc(px), Trunc(py), Trunc(px + g.patchWidth), Trunc(py + g.patchHeight)};
+      if (patch.right > r.Wi) patch.right = r.Wi;
+      if (patch.bottom > r.Hi) patch.bottom = r.Hi;
+      visit(patch);
+      ++n;
+    }
+  }
+  return n;
+}
+
+ColorRef MeanColor(const BitmapInfoHeader* header, const uint8_t* pixels, const Rect& rect) {
+  uint8_t red = 0, green = 0, blue = 0;
+  AverageRegion(header, pixels, rect.left, rect.top, rect.right, rect.bottom, &red, &green, &blue,
+                0);
+  return MakeColor(red, green, blue);
+}
+
+MosaicGrid MakeGrid(float W, float H, float tilesAcross, float tilesDown, int autoSizeTilesDown) {
+  MosaicGrid g;
+  g.tileWidth = W / tilesAcross;
+  if (autoSizeTilesDown == 0) {
+    g.tileHeight = H / tilesDown;
+  } else {
+    // As many rows as make the tiles about 4 : 3. A very wide picture with few tiles across
+    // would round to no row at all; it gets one.
+    double rows =
+        static_cast<double>(H / W) * static_cast<double>(tilesAcross) * 1.3333333333333333;
+    rows = std::min(rows, 1e9);
+    g.tileHeight = H / static_cast<float>(std::max(RoundHalfAway(rows), 1));
+  }
+  if (g.tileWidth < 1.0f) g.tileWidth = 1.0f;
+  if (g.tileHeight < 1.0f) g.tileHeight = 1.0f;
+  g.patchWidth = static_cast<float>(0.2 * g.tileWidth);
+  g.patchHeight = static_cast<float>(0.2 * g.tileHeight);
+  if (g.patchWidth < 1.0f) g.patchWidth = 1.0f;
+  if (g.patchHeight < 1.0f) g.patchHeight = 1.0f;
+  return g;
+}
+
+// Lays out the grid and takes the signature of every tile of the start picture. False when
+// the memory cannot be had.
+bool ScanStartPicture(MosaicRun& r, const BitmapInfoHeader* header, const uint8_t* pixels) {
+  int64_t tiles = 0;
+  int maxPatches = 0;
+  WalkTiles(r, [&](float x, float y) {
+    ++tiles;
+    maxPatches = std::max(maxPatches, WalkPatches(r, x, y, [](const Rect&) {}));
+  });
+  r.tileCount = tiles;
+  r.maxPatches = maxPatches;
+  r.planeStride = (tiles + 3) / 4 * 4;
+  // Tiles without patches always take the next tile source: nothing to keep for them.
+  if (maxPatches == 0) return true;
+
+  try {
+    const size_t stride = static_cast<size_t>(r.planeStride);
+    const size_t plane = stride * static_cast<size_t>(maxPatches);
+    r.patchCount.assign(stride, 0);
+    r.targetRed.assign(plane, 0);
+    r.targetGreen.assign(plane, 0);
+    r.targetBlue.assign(plane, 0);
+    r.placedDistance.assign(stride, 0.0f);
+    r.placedBlack.assign(stride, 0);
+    r.sourceDistance.assign(stride, 0.0f);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+
+  int64_t t = 0;
+  WalkTiles(r, [&](float x, float y) {
+    int j = 0;
+    const int n = WalkPatches(r, x, y, [&](const Rect& patch) {
+      const ColorRef c = MeanColor(header, pixels, patch);
+      const size_t at = static_cast<size_t>(j) * r.planeStride + t;
+      r.targetRed[at] = static_cast<uint8_t>(ColorRed(c));
+      r.targetGreen[at] = static_cast<uint8_t>(ColorGreen(c));
+      r.targetBlue[at] = static_cast<uint8_t>(ColorBlue(c));
+      ++j;
+    });
+    r.patchCount[t] = static_cast<uint8_t>(n);
+    // Nothing placed yet: every colour counts as black, so the first tile source wins.
+    r.placedBlack[t] = static_cast<uint8_t>(n);
+    ++t;
+  });
+  return true;
+}
+
+// Distance of the current source signature to every tile: per tile, the sum over its patches
+// in walk order of the Euclidean distance between the paired colours, in single precision.
+// Tiles are taken four at a time; each tile's sum still grows patch by patch in walk order, so
+// the figures are those of a plain loop over one tile at a time.
+void MeasureSourceDistances(MosaicRun& r) {
+  float* sum = r.sourceDistance.data();
+  const int64_t stride = r.planeStride;
+  std::fill(sum, sum + stride, 0.0f);
+  for (int j = 0; j < r.maxPatches; ++j) {
+    const ColorRef c = r.sourceColors[j];
+    const float cr = static_cast<float>(ColorRed(c));
+    const float cg = static_cast<float>(ColorGreen(c));
+    const float cb = static_cast<float>(ColorBlue(c));
+    const uint8_t* red = r.targetRed.data() + j * stride;
+    const uint8_t* green = r.targetGreen.data() + j * stride;
+    const uint8_t* blue = r.targetBlue.data() + j * stride;
+    const uint8_t* count = r.patchCount.data();
+    int64_t t = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i patch = _mm_set1_epi32(j);
+    const __m128 vr = _mm_set1_ps(cr), vg = _mm_set1_ps(cg), vb = _mm_set1_ps(cb);
+    auto widen = [&](const uint8_t* p) {
+      int32_t four;
+      std::memcpy(&four, p, 4);
+      __m128i v = _mm_cvtsi32_si128(four);
+      v = _mm_unpacklo_epi8(v, zero);
+      return _mm_unpacklo_epi16(v, zero);
+    };
+    for (; t + 4 <= stride; t += 4) {
+      const __m128 dr = _mm_sub_ps(_mm_cvtepi32_ps(widen(red + t)), vr);
+      const __m128 dg = _mm_sub_ps(_mm_cvtepi32_ps(widen(green + t)), vg);
+      const __m128 db = _mm_sub_ps(_mm_cvtepi32_ps(widen(blue + t)), vb);
+      const __m128 squares =
+          _mm_add_ps(_mm_add_ps(_mm_mul_ps(dr, dr), _mm_mul_ps(dg, dg)), _mm_mul_ps(db, db));
+      const __m128 inTile = _mm_castsi128_ps(_mm_cmpgt_epi32(widen(count + t), patch));
+      const __m128 d = _mm_and_ps(_mm_sqrt_ps(squares), inTile);
+      _mm_storeu_ps(sum + t, _mm_add_ps(_mm_loadu_ps(sum + t), d));
+    }
+#endif
+    for (; t < stride; ++t) {
+      if (j >= count[t]) continue;
+      const float dr = static_cast<float>(red[t]) - cr;
+      const float dg = static_cast<float>(green[t]) - cg;
+      const float db = static_cast<float>(blue[t]) - cb;
+      sum[t] += std::sqrt(dr * dr + dg * dg + db * db);
+    }
+  }
+}
+
+// Mean of n colours, each channel's sum divided by n and truncated; black for none.
+template <typename ColorAt>
+ColorRef MeanOf(int n, ColorAt&& colorAt) {
+  if (n == 0) return 0;
+  float red = 0, green = 0, blue = 0;
+  for (int j = 0; j < n; ++j) {
+    const ColorRef c = colorAt(j);
+    red += static_cast<float>(ColorRed(c));
+    green += static_cast<float>(ColorGreen(c));
+    blue += static_cast<float>(ColorBlue(c));
+  }
+  const float count = static_cast<float>(n);
+  return MakeColor(static_cast<uint32_t>(red / count), static_cast<uint32_t>(green / count),
+                   static_cast<uint32_t>(blue / count));
+}
+
+// Draws the tile picture over the tile at (left, top), one pixel larger than the tile to the
+// right and at the bottom so that truncated tile edges leave no gaps, fitted to the tile's
+// width when that covers it and otherwise to its height, and centred across the other way.
+void DrawWinningTile(const MosaicRun& r, const BitmapInfoHeader* header, const uint8_t* pixels,
+                     int32_t left, int32_t top, ColorRef sourceMean, ColorRef targetMean) {
+  const MosaicGrid& g = r.grid;
+  const float tw = static_cast<float>(header->biWidth);
+  const float th = static_cast<float>(std::abs(header->biHeight));
+  if (!(tw > 0) || !(th > 0)) return;
+
+  int32_t x0, y0, w, h;
+  const float fitWidthHeight = (g.tileWidth + 1) / tw * th;
+  if (fitWidthHeight >= g.tileHeight + 1) {
+    x0 = left;
+    y0 = Trunc(top - (fitWidthHeight - g.tileHeight) * 0.5);
+    w = Trunc(g.tileWidth + 1);
+    h = Trunc(fitWidthHeight);
+  } else {
+    const float fitHeightWidth = (g.tileHeight + 1) / th * tw;
+    x0 = Trunc(left - (fitHeightWidth - g.tileWidth) * 0.5);
+    y0 = top;
+    w = Trunc(fitHeightWidth);
+    h = Trunc(g.tileHeight + 1);
+  }
+  const int32_t clipLeft = std::max(left, 0);
+  const int32_t clipTop = std::max(top, 0);
+  const int32_t clipRight = std::min(Trunc(left + g.tileWidth + 1), r.Wi);
+  const int32_t clipBottom = std::min(Trunc(top + g.tileHeight + 1), r.Hi);
+  if (clipRight <= clipLeft || clipBottom <= clipTop) return;
+  DrawShiftedTile(r.workingDC, header, pixels, x0, y0, w, h, clipLeft, clipTop, clipRight,
+                  clipBottom, sourceMean, targetMean, 1);
+}
+
+}  // namespace
+
+void PrepareTilePicture(ImgBitmap* tileBitmap, float tileWidth, float tileHeight,
+                        PreparedTile* out) {
+  out->patchCount = 0;
+  ImgSetColorDepth(tileBitmap, tileBitmap, 24, 0, 0, 0, 0, 0, 0);
+
+  // Cover the tile: as wide as a tile when that makes the picture at least a pixel higher than
+  // one, otherwise as high as a tile; the proportions stay.
+  const float bw = static_cast<float>(tileBitmap->width);
+  const float bh = static_cast<float>(tileBitmap->height);
+  if (bw > 0 && bh > 0) {
+    float ratio = tileWidth / bw;
+    float sw = bw * ratio;
+    float sh = bh * ratio;
+    if (sh < tileHeight + 1) {
+      ratio = tileHeight / bh;
+      sw = bw * ratio;
+      sh = bh * ratio;
+    }
+    ImgResize(tileBitmap, Trunc(sw), Trunc(sh), 2);
+  }
+  out->block = ImgToDib(tileBitmap);
+
+  uint8_t* base = out->block.Lock();
+  if (base == nullptr) return;
+  const auto* header = reinterpret_cast<const BitmapInfoHeader*>(base);
+  const uint8_t* pixels = base + kDibHeaderSize;
+  // The tile picture's own patches: a fifth of its size, however small that is.
+  const float tw = static_cast<float>(header->biWidth);
+  const float th = static_cast<float>(std::abs(header->biHeight));
+  const float patchWidth = static_cast<float>(0.2 * tw);
+  const float patchHeight = static_cast<float>(0.2 * th);
+  const int32_t right = Trunc(tw), bottom = Trunc(th);
+  for (float py = 0; py + 1 < th; py += patchHeight) {
+    for (float px = 0; px + 1 < tw; px += patchWidth) {
+      if (out->patchCount == kMaxSignaturePatches) return;
+      Rect patch{Trunc(px), Trunc(py), Trunc(px + patchWidth), Trunc(py + patchHeight)};
+      if (patch.right > tw) patch.right = right;
+      if (patch.bottom > th) patch.bottom = bottom;
+      out->colors[out->patchCount++] = MeanColor(header, pixels, patch);
+    }
+  }
+}
+
+void CurrentTileSize(float* tileWidth, float* tileHeight) {
+  *tileWidth = run ? run->grid.tileWidth : 1.0f;
+  *tileHeight = run ? run->grid.tileHeight : 1.0f;
+}
+
+void TileSourceSizeHint(int32_t* width, int32_t* height) {
+  float tileWidth, tileHeight;
+  CurrentTileSize(&tileWidth, &tileHeight);
+  // The cover resize may make a picture a pixel taller than a tile.
+  *width = Trunc(std::ceil(tileWidth)) + 1;
+  *height = Trunc(std::ceil(tileHeight)) + 1;
+}
+
+void ShowWorkingPicture() {
+  if (run == nullptr || run->destDC == nullptr || run->working.hasImage == 0) return;
+  Rect source, destination;
+  FitPictureRects(Rect{0, 0, run->Wi, run->Hi}, run->display, &source, &destination);
+  ImgPaint(run->destDC, run->working, source, source, destination, destination, SRCCOPY);
+}
+
+int MatchTileSource(ImgBitmap* tileBitmap) {
+  if (run == nullptr) return 1;
+  PreparedTile tile;
+  PrepareTilePicture(tileBitmap, run->grid.tileWidth, run->grid.tileHeight, &tile);
+  return MatchPreparedTile(&tile);
+}
+
+int MatchPreparedTile(PreparedTile* tile) {
+  if (run == nullptr) return 1;
+  MosaicRun& r = *run;
+  r.heldTile = std::move(tile->block);
+  const uint8_t* base = r.heldTile.Lock();
+  if (base == nullptr) return 1;
+  const auto* header = reinterpret_cast<const BitmapInfoHeader*>(base);
+  const uint8_t* pixels = base + kDibHeaderSize;
+
+  // Entries past this signature keep what earlier tile sources left there.
+  std::copy(tile->colors, tile->colors + tile->patchCount, r.sourceColors);
+  if (r.maxPatches > 0) MeasureSourceDistances(r);
+
+  int64_t t = 0;
+  for (float y = 0; y + 1 < r.H; y += r.grid.tileHeight) {
+    for (float x = 0; x + 1 < r.W; x += r.grid.tileWidth, ++t) {
+      if (const int stop = PollStop(); stop != 0) return stop;
+      const int n = r.maxPatches > 0 ? r.patchCount[t] : 0;
+      // Ties keep the picture in place; a tile whose colours are all black holds nothing yet.
+      if (n > 0 && !(r.sourceDistance[t] < r.placedDistance[t]) && r.placedBlack[t] != n) {
+        continue;
+      }
+      int black = 0;
+      for (int j = 0; j < n; ++j) black += r.sourceColors[j] == 0 ? 1 : 0;
+      if (n > 0) {
+        r.placedDistance[t] = r.sourceDistance[t];
+        r.placedBlack[t] = static_cast<uint8_t>(black);
+      }
+      const ColorRef targetMean = MeanOf(n, [&](int j) {
+        const size_t at = static_cast<size_t>(j) * r.planeStride + t;
+        return MakeColor(r.targetRed[at], r.targetGreen[at], r.targetBlue[at]);
+      });
+      const ColorRef sourceMean = MeanOf(n, [&](int j) { return r.sourceColors[j]; });
+      DrawWinningTile(r, header, pixels, Trunc(x), Trunc(y), sourceMean, targetMean);
+    }
+  }
+  r.heldTile.Free();
+  return 0;
+}
+
+int RunPictureMosaic(FrontWindow* destDC, DibHandle* dibRef, BitmapInfoHeader** headerRef,
+                     uint8_t** pixelsRef, int left, int top, int right, int bottom,
+                     float tilesAcross, float tilesDown, int constant, int autoSizeTilesDown) {
+  MosaicRun state;
+  state.destDC = destDC;
+  state.display = Rect{left, top, right, bottom};
+  ImgInitHandle(&state.working, 0, 0, 0);
+  run = &state;
+
+  int result = 0;
+  const bool useList = settings.useYourPictureList != 0;
+  const bool useLibrary = settings.usePictureLibrary != 0;
+  if (useList && PictureListCount() == 0 && !useLibrary) {
+    ShowWarning("No picture or avi files specified in 'Your Picture List'.");
+    result = 2;
+  } else if (tilesAcross == 0.0f || tilesDown == 0.0f) {
+    ShowWarning("Tile number must be greater then zero.");
+    result = 2;
+  } else if (!useList && !useLibrary) {
+    ShowWarning("You must select either the Picture Library, Picture List or both.");
+    result = 2;
+  } else if (dibRef == nullptr || headerRef == nullptr || pixelsRef == nullptr ||
+             *headerRef == nullptr || *pixelsRef == nullptr) {
+    result = 1;
+  }
+
+  if (result == 0) {
+    ShowPaintStatus("Scanning Image...");
+    const BitmapInfoHeader* header = *headerRef;
+    const uint8_t* pixels = *pixelsRef;
+    state.Wi = header->biWidth;
+    state.Hi = std::abs(header->biHeight);
+    state.W = static_cast<float>(state.Wi);
+    state.H = static_cast<float>(state.Hi);
+    state.grid =
+        MakeGrid(state.W, state.H, std::fabs(tilesAcross), std::fabs(tilesDown), autoSizeTilesDown);
+
+    if (!ScanStartPicture(state, header, pixels)) {
+      result = 1;
+    } else {
+      // The working picture takes over the start picture's block; header and pixels stay
+      // valid until the end of the run.
+      ImgFromDib(&state.working, std::move(*dibRef));
+      ShowWorkingPicture();
+      state.workingDC = ImgCreateDC(&state.working);
+      if (state.workingDC != nullptr)
+        state.workingDC->SelectClipRect(Rect{0, 0, state.Wi, state.Hi});
+
+      result = WalkTileSources();
+      if (result == 0) ShowPaintStatus("Mosaic completed.");
+    }
+  }
+
+  if (state.workingDC != nullptr) ImgDeleteDC(state.workingDC);
+  state.workingDC = nullptr;
+  state.heldTile.Free();
+  if (state.working.hasImage != 0) *dibRef = ImgToDib(&state.working);
+  run = nullptr;
+  if (result != 0) ShowPaintStatus("Mosaic canceled.");
+  return result;
 }

@@ -1,0 +1,43 @@
+#include "app/gui/bitmap_image.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+QImage ImageFromDibBits(const BitmapInfoHeader* header, const uint8_t* pixels, const Rect& source) {
+  if (header == nullptr || pixels == nullptr || header->biBitCount != 24) return QImage();
+  const int32_t width = header->biWidth;
+  const int32_t height = std::abs(header->biHeight);
+  const bool bottomUp = header->biHeight > 0;
+  const int32_t left = std::max(source.left, 0);
+  const int32_t top = std::max(source.top, 0);
+  const int32_t right = std::min(source.right, width);
+  const int32_t bottom = std::min(source.bottom, height);
+  if (right <= left || bottom <= top) return QImage();
+
+  QImage image(right - left, bottom - top, QImage::Format_RGB32);
+  if (image.isNull()) return image;
+  const int64_t stride = DibRowBytes(width, 24);
+  for (int32_t y = top; y < bottom; ++y) {
+    const int64_t stored = bottomUp ? height - 1 - y : y;
+    const uint8_t* in = pixels + stored * stride + static_cast<int64_t>(left) * 3;
+    auto* out = reinterpret_cast<QRgb*>(image.scanLine(y - top));
+    for (int32_t x = left; x < right; ++x, in += 3) *out++ = qRgb(in[2], in[1], in[0]);
+  }
+  return image;
+}
+
+QImage ImageFromDib(const DibHandle& dib) {
+  if (!dib) return QImage();
+  const BitmapInfoHeader* header = dib.Header();
+  return ImageFromDibBits(header, dib.Pixels(),
+                          Rect{0, 0, header->biWidth, std::abs(header->biHeight)});
+}
+
+QImage ImageFromBitmap(const ImgBitmap& bitmap) {
+  return ImageFromBitmap(bitmap, Rect{0, 0, bitmap.width, bitmap.height});
+}
+
+QImage ImageFromBitmap(const ImgBitmap& bitmap, const Rect& source) {
+  if (!bitmap.hasImage || !bitmap.dib) return QImage();
+  return ImageFromDibBits(bitmap.dib.Header(), bitmap.dib.Pixels(), source);
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+// The program's 24-bit packed bitmaps as Qt images, for showing and printing them.
+
+#include <QImage>
+
+#include "imaging/dib.h"
+#include "imaging/imaging.h"
+#include "imaging/rect.h"
+
+// Copies the `source` rectangle (clipped to the picture) of a 24-bit packed bitmap; a null image
+// for anything else or an empty rectangle.
+QImage ImageFromDibBits(const BitmapInfoHeader* header, const uint8_t* pixels, const Rect& source);
+// The whole picture of a DibHandle or a bitmap.
+QImage ImageFromDib(const DibHandle& dib);
+QImage ImageFromBitmap(const ImgBitmap& bitmap);
+QImage ImageFromBitmap(const ImgBitmap& bitmap, const Rect& source);

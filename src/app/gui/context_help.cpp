@@ -1,0 +1,191 @@
+#include "app/gui/context_help.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QHelpEvent>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTimer>
+#include <QWhatsThis>
+#include <QWidget>
+
+#include "app/gui/dialog_layout.h"
+#include "painting/front_window.h"
+
+namespace {
+
+struct HelpEntry {
+  int ids[2];  // the control and the label that names it (0 when there is none)
+  const char* text;
+};
+
+// The texts are English although the labels are Chinese.
+constexpr HelpEntry kHelpTable[] = {
+    {{1013, 0},
+     "The 'Picture Mosaic' effect will use all the pictures from the picture list and picture "
+     "library to build the start picture out of all the others.  The more pictures in the picture "
+     "list, the better the final image will look.  This effect has been used for the covers of "
+     "famous magazines, movie posters, and popular art posters.  Hint: Try squinting your eyes "
+     "when you look at the final image."},
+    {{1014, 0},
+     "The 'Van Gogh' effect will repaint the start picture using a special algorithm designed to "
+     "create a final picture that resembles artwork from the famed artist Vincent Van Gogh."},
+    {{1018, 0},
+     "The 'Pointillism' effect will repaint the start picture using a special algorithm designed "
+     "to mimic the pointillism artistic painting style."},
+    {{1019, 0},
+     "The 'Colored Pencil' effect will repaint the start picture using a special algorithm "
+     "designed to mimic the look for having drawn the start picture using colored pencils on white "
+     "paper."},
+    {{1020, 0},
+     "The 'Charcoal Pencil' effect will repaint the start picture using a special algorithm "
+     "designed to mimic the look for having drawn the start picture on white paper using a "
+     "charcoal pencil."},
+    {{1021, 0},
+     "The 'Black & White Photo' effect will reprocess the start picture, removing all color from "
+     "the start picture, resulting in the look of a black and white photo."},
+    {{1000, 1048}, "The name of the start picture is displayed in this area."},
+    {{1010, 0},
+     "Use this button to specify the picture file you want to apply a special effect to."},
+    {{1027, 1049},
+     "This area is used to preview the start picture.  To apply the picture effect to the start "
+     "picture, click the 'Paint!' button below."},
+    {{1017, 0},
+     "When checked, 'Lock Aspect Ratio' will insure that when the size of the start picture is "
+     "changed, the picture preserves it's scale, and does not become stretched or squished."},
+    {{1011, 1050}, "This is the width you would like the final output picture to be in pixels."},
+    {{1015, 0},
+     "This is the percentage of the original width you would like the final output picture to be."},
+    {{1012, 1051}, "This is the height you would like the final output picture to be in pixels."},
+    {{1016, 0},
+     "This is the percentage of the original height you would like the final output picture to "
+     "be."},
+    {{1008, 0},
+     "When checked, 'Use The Picture Library' will use pictures included with this software while "
+     "performing the 'Picture Mosaic' effect.  The 'Picture Library' folder is located in the same "
+     "folder as this software, you may manually add your own pictures to this folder if you wish."},
+    {{1007, 0},
+     "When checked, 'Use Your Picture List' will use pictures from the 'Your Picture List' while "
+     "performing the 'Picture Mosaic' effect."},
+    {{1002, 1034},
+     "This is where the names of all your picture or avi files are displayed.  You may drag and "
+     "drop file names from Windows Explorer into this list window.  These pictures or frames from "
+     "avi files will be used when performing the 'Picture Mosaic' effect."},
+    {{1004, 1032},
+     "This is the number of tiles or squares that will span the width of the final output picture, "
+     "while performing the 'Picture Mosaic' effect."},
+    {{1005, 0},
+     "Use this button to add picture or avi files to 'Your Picture List'.  These pictures or "
+     "frames from avi files will be used when performing the 'Picture Mosaic' effect."},
+    {{1006, 0},
+     "Use this button to remove picture or avi files from 'Your Picture List'.  The items removed "
+     "are what ever items are selected."},
+    {{1009, 0},
+     "When checked, 'Auto-size Tiles Down' will automatically set the number of down tiles so as "
+     "to preserve a resonable aspect ratio while performing the 'Picture Mosaic' effect."},
+    {{1003, 1033},
+     "This is the number of tiles or squares that will span the height of the final output "
+     "picture, while performing the 'Picture Mosaic' effect."},
+    {{1, 0}, "Use this button begin the painting process and display the output window."},
+    {{3, 0}, "Use this button to display more information about this software."},
+    {{2, 0}, "Use this button exit this software."},
+};
+
+// Width of a line of help text, counted in ordinary letters.
+constexpr int kLineWidth = 75;
+
+// The control of the main window that a widget belongs to (list boxes, for example, take their
+// clicks on an inner viewport).
+int ControlIdOf(TableDialog* mainWindow, QWidget* widget) {
+  while (widget != nullptr && widget->parentWidget() != mainWindow) widget = widget->parentWidget();
+  return widget ? mainWindow->IdOf(widget) : -1;
+}
+
+// Turns help requests on the controls into information boxes: a click in What's This mode and F1
+// on the focused control.
+class HelpRequestFilter : public QObject {
+ public:
+  HelpRequestFilter(TableDialog* mainWindow) : QObject(mainWindow), window_(mainWindow) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (widget == nullptr) return false;
+    switch (event->type()) {
+      case QEvent::QueryWhatsThis:
+        // Every control answers, so What's This mode shows its question-mark cursor everywhere.
+        event->accept();
+        return true;
+      case QEvent::WhatsThis: {
+        event->accept();
+        const char* text = HelpTextFor(ControlIdOf(window_, widget));
+        QWhatsThis::leaveWhatsThisMode();
+        // The box opens once the click that chose the control has been handled.
+        if (text != nullptr) {
+          QTimer::singleShot(0, window_, [text] { ShowInfo(text); });
+        }
+        return true;
+      }
+      case QEvent::KeyPress: {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() != Qt::Key_F1 || key->modifiers() != Qt::NoModifier) return false;
+        event->accept();
+        if (const char* text = HelpTextFor(ControlIdOf(window_, widget))) ShowInfo(text);
+        return true;
+      }
+      default:
+        return false;
+    }
+  }
+
+ private:
+  TableDialog* window_;
+};
+
+}  // namespace
+
+const char* HelpTextFor(int controlId) {
+  if (controlId <= 0) return nullptr;
+  for (const HelpEntry& entry : kHelpTable) {
+    if (entry.ids[0] == controlId || entry.ids[1] == controlId) return entry.text;
+  }
+  return nullptr;
+}
+
+std::string WrapHelpText(const std::string& text) {
+  std::string wrapped = text;
+  // The width count is never reset: a break falls each time it passes another multiple of the
+  // line width, at the last blank seen. Of every three narrow letters only the first counts.
+  int width = 0;
+  size_t lastBlank = 0;
+  int narrowLetters = 0;
+  for (size_t i = 0; i < wrapped.size(); ++i) {
+    if (wrapped[i] == ' ') lastBlank = i;
+    if (i > 0 && width % kLineWidth == 0) wrapped[lastBlank] = '\n';
+    if (wrapped[i] == '|') wrapped[i] = '\n';
+    if (wrapped[i] == 'i' || wrapped[i] == 'l') {
+      if (narrowLetters % 3 != 0) --width;
+      ++narrowLetters;
+    }
+    ++width;
+  }
+  return wrapped;
+}
+
+void ShowInfo(const char* text) {
+  if (messageOwner == nullptr || text == nullptr) return;
+  QMessageBox box(QMessageBox::Information, QStringLiteral("Limnora"),
+                  QString::fromUtf8(WrapHelpText(text)), QMessageBox::Ok,
+                  dynamic_cast<QWidget*>(messageOwner));
+  box.setTextFormat(Qt::PlainText);
+  box.exec();
+}
+
+void InstallContextHelp(TableDialog* mainWindow) {
+  if (mainWindow == nullptr) return;
+  mainWindow->setWindowFlag(Qt::WindowContextHelpButtonHint, true);
+  auto* filter = new HelpRequestFilter(mainWindow);
+  const QList<QWidget*> widgets = mainWindow->findChildren<QWidget*>();
+  for (QWidget* widget : widgets) widget->installEventFilter(filter);
+}

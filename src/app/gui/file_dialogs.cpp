@@ -1,0 +1,173 @@
+#include "app/gui/file_dialogs.h"
+
+#include <QDir>
+#include <QEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QObject>
+#include <QWidget>
+#include <cstring>
+
+#include "painting/front_window.h"
+
+FileRequest fileRequest;
+
+// The formats the imaging library reads, each as a description and a pattern.
+#define QUILLANE_FORMAT_PAIRS                      \
+  "Adobe Photoshop 3.0 Image (*.psd)|*.psd|"       \
+  "JPEG Image (*.jpg)|*.jpg|"                      \
+  "Kodak PhotoCD Image (*.pcd)|*.pcd|"             \
+  "MacPaint Image (*.mac)|*.mac|"                  \
+  "MacPict Image (*.pct)|*.pct|"                   \
+  "Microsoft Paint Image (*.msp)|*.msp|"           \
+  "Portable Network Graphics Image (*.png)|*.png|" \
+  "Sun Raster Image (*.ras)|*.ras|"                \
+  "Targa Image (*.tga)|*.tga|"                     \
+  "TIFF Image (No LZW Decomp) (*.tif)|*.tif|"      \
+  "Windows BMP Image (*.bmp)|*.bmp|"               \
+  "Windows Metafile Image (*.wmf)|*.wmf|"          \
+  "ZSoft PCX Image (*.pcx)|*.pcx|"
+
+const char kStartPictureFilterSpec[] =
+    "All Pictures|*.jpg;*.bmp;*.tga;*.tif;*.png;*.mac;*.msp;*.pct;*.pcx;*.psd;*.cmp;*.ras;*.wmf;"
+    "*.pcd|" QUILLANE_FORMAT_PAIRS;
+
+const char kPictureListFilterSpec[] =
+    "All Media|*.jpg;*.bmp;*.tga;*.tif;*.png;*.mac;*.msp;*.pct;*.pcx;*.psd;*.cmp;*.ras;*.wmf;"
+    "*.pcd;*.avi|" QUILLANE_FORMAT_PAIRS "Windows Video File (*.avi)|*.avi|";
+
+#undef QUILLANE_FORMAT_PAIRS
+
+namespace {
+
+constexpr char kAllFilesPair[] = "All Files (*.*)|*.*||";
+
+// Centres the dialog's frame over the window in front once the dialog is on screen, when its
+// final size is known. The dialog keeps its size.
+class CentreOverMainWindow : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Show && !done_) {
+      done_ = true;
+      auto* dialog = static_cast<QWidget*>(watched);
+      auto* main = dynamic_cast<QWidget*>(mainWindowHandle);
+      if (main != nullptr) {
+        const QRect m = main->frameGeometry();
+        const QRect d = dialog->frameGeometry();
+        dialog->move(m.left() + m.width() / 2 - d.width() / 2,
+                     m.top() + m.height() / 2 - d.height() / 2);
+      }
+    }
+    return false;
+  }
+
+ private:
+  bool done_ = false;
+};
+
+// Writes the chosen files into the caller's buffer: one full path, or the folder, NUL, each name
+// and NUL, then a final NUL. Returns false (buffer untouched) when the result does not fit.
+bool WriteResult(const QStringList& files, FileRequest* request) {
+  if (files.isEmpty() || request->fileBuffer == nullptr || request->fileBufferSize <= 0) {
+    return false;
+  }
+  const size_t capacity = static_cast<size_t>(request->fileBufferSize);
+  if (files.size() == 1) {
+    const QByteArray path = QFile::encodeName(files.front());
+    if (static_cast<size_t>(path.size()) + 1 > capacity) return false;
+    std::memcpy(request->fileBuffer, path.constData(), path.size());
+    request->fileBuffer[path.size()] = '\0';
+    const int slash = path.lastIndexOf('/');
+    request->fileOffset = slash + 1;
+    return true;
+  }
+  const QString folderPath = QFileInfo(files.front()).absolutePath();
+  const QDir folder(folderPath);
+  QByteArray result = QFile::encodeName(folderPath);
+  result.append('\0');
+  const int32_t offset = static_cast<int32_t>(result.size());
+  for (const QString& file : files) {
+    result.append(QFile::encodeName(folder.relativeFilePath(file)));
+    result.append('\0');
+  }
+  result.append('\0');
+  if (static_cast<size_t>(result.size()) > capacity) return false;
+  std::memcpy(request->fileBuffer, result.constData(), result.size());
+  request->fileOffset = offset;
+  return true;
+}
+
+}  // namespace
+
+void SplitPath(const std::string& path, std::string* folder, std::string* name) {
+  const size_t cut = path.find_last_of("/:");
+  if (cut == std::string::npos) {
+    folder->clear();
+    *name = path;
+    return;
+  }
+  *folder = path.substr(0, cut);
+  *name = path.substr(cut + 1);
+}
+
+QStringList FilterSpecToQtFilters(const char* filterSpec) {
+  const QString spec = QString::fromUtf8(filterSpec ? filterSpec : "") + kAllFilesPair;
+  const QStringList parts = spec.split(QLatin1Char('|'));
+  QStringList filters;
+  // The list ends at the first empty description (the double bar).
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    const QString& description = parts[i];
+    if (description.isEmpty()) break;
+    QString patterns = parts[i + 1];
+    patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+    // Qt reads the patterns from the last parentheses; most descriptions already end with them.
+    const QString tail = QStringLiteral("(") + patterns + QStringLiteral(")");
+    if (description.endsWith(tail)) {
+      filters << description;
+    } else {
+      filters << description + QStringLiteral(" ") + tail;
+    }
+  }
+  return filters;
+}
+
+int ChooseFile(FileRequest* request) {
+  const QStringList filters = FilterSpecToQtFilters(request->filterSpec);
+  const bool multiple = (request->extraFlags & OFN_ALLOWMULTISELECT) != 0;
+
+  std::string folder;
+  std::string name;
+  if (request->fileBuffer != nullptr && request->fileBufferSize > 0) {
+    const size_t length =
+        strnlen(request->fileBuffer, static_cast<size_t>(request->fileBufferSize));
+    SplitPath(std::string(request->fileBuffer, length), &folder, &name);
+    // A file directly in the root folder has an empty folder part, yet the root is meant.
+    if (folder.empty() && length > 0 && request->fileBuffer[0] == '/') folder.assign(1, '/');
+  }
+
+  QFileDialog dialog(request->owner, QString::fromUtf8(request->title ? request->title : ""));
+  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  dialog.setOption(QFileDialog::ReadOnly, false);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  // Names that do not exist are handed back for the caller to judge; with several files Qt only
+  // offers existing ones.
+  dialog.setFileMode(multiple ? QFileDialog::ExistingFiles : QFileDialog::AnyFile);
+  dialog.setNameFilters(filters);
+  if (!filters.isEmpty()) dialog.selectNameFilter(filters.front());
+  if (!folder.empty()) dialog.setDirectory(QFile::decodeName(QByteArray::fromStdString(folder)));
+  dialog.selectFile(QFile::decodeName(QByteArray::fromStdString(name)));
+  CentreOverMainWindow centring;
+  dialog.installEventFilter(&centring);
+
+  int chosen = 0;
+  if (dialog.exec() == QDialog::Accepted) {
+    chosen = WriteResult(dialog.selectedFiles(), request) ? 1 : 0;
+  }
+  request->extraFlags = 0;
+  request->filterSpec = nullptr;
+  return chosen;
+}

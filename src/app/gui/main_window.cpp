@@ -1,0 +1,366 @@
+#include "app/gui/main_window.h"
+
+#include <QAbstractButton>
+#include <QEvent>
+#include <QFrame>
+#include <QLineEdit>
+#include <QPainter>
+#include <QTimerEvent>
+#include <array>
+#include <cstdio>
+#include <cstring>
+
+#include "app/gui/bitmap_image.h"
+#include "app/gui/context_help.h"
+#include "app/gui/file_dialogs.h"
+#include "app/gui/picture_list.h"
+#include "app/gui/size_boxes.h"
+#include "app/gui/warning_box.h"
+#include "info/about_window.h"
+#include "info/splash_window.h"
+#include "painting/gui/output_window.h"
+
+using namespace main_ids;
+
+char pendingStartPicture[kStartPictureSize];
+
+namespace {
+
+bool splashAtOpening = true;
+
+constexpr int kNone = -1;
+
+// The window as laid out, in dialog units.
+constexpr std::array kMainControls = {
+    ControlSpec{kNone, ControlKind::GroupBox, "图片效果 (步骤1)", 7, 6, 167, 50},
+    ControlSpec{kPictureMosaic, ControlKind::RadioButton, "马赛克照片", 13, 18, 70, 9},
+    ControlSpec{kVanGogh, ControlKind::RadioButton, "梵高画", 13, 30, 70, 9},
+    ControlSpec{kPointillism, ControlKind::RadioButton, "点画法", 13, 43, 70, 9},
+    ControlSpec{kColoredPencil, ControlKind::RadioButton, "彩色铅笔", 83, 18, 70, 9},
+    ControlSpec{kCharcoalPencil, ControlKind::RadioButton, "碳笔画", 83, 31, 70, 9},
+    ControlSpec{kBlackAndWhitePhoto, ControlKind::RadioButton, "黑白照片", 83, 43, 79, 9},
+    ControlSpec{kNone, ControlKind::GroupBox, "选择开始图片(步骤2)", 6, 61, 167, 170},
+    ControlSpec{kStartPictureLabel, ControlKind::Label, "开始图片:", 13, 73, 42, 9},
+    ControlSpec{kStartPictureName, ControlKind::ReadOnlyEdit, "", 13, 85, 130, 12},
+    ControlSpec{kChooseStartPicture, ControlKind::PushButton, "...", 144, 85, 20, 12},
+    ControlSpec{kPreviewLabel, ControlKind::Label, "开始图片预览:", 13, 104, 71, 9},
+    ControlSpec{kPreview, ControlKind::SunkenFrame, "", 13, 116, 150, 108},
+    ControlSpec{kNone, ControlKind::GroupBox, "图片尺寸(步骤3)", 180, 6, 154, 60},
+    ControlSpec{kLockAspectRatio, ControlKind::CheckBox, "锁定比率", 187, 18, 75, 9},
+    ControlSpec{kWidthLabel, ControlKind::Label, "图片宽度:", 186, 36, 46, 8},
+    ControlSpec{kWidthPixels, ControlKind::Edit, "", 241, 34, 40, 12},
+    ControlSpec{kWidthPercent, ControlKind::Edit, "", 286, 34, 40, 12},
+    ControlSpec{kHeightLabel, ControlKind::Label, "图片高度:", 186, 51, 48, 8},
+    ControlSpec{kHeightPixels, ControlKind::Edit, "", 241, 49, 40, 12},
+    ControlSpec{kHeightPercent, ControlKind::Edit, "", 286, 49, 40, 12},
+    ControlSpec{kNone, ControlKind::GroupBox, "图片马赛克配置(步骤4)", 180, 71, 154, 160},
+    ControlSpec{kUsePictureLibrary, ControlKind::CheckBox, "使用图样程序库", 186, 83, 90, 9},
+    ControlSpec{kUseYourPictureList, ControlKind::CheckBox, "使用你的图样列表", 186, 95, 82, 9},
+    ControlSpec{kPictureListLabel, ControlKind::Label, "你的图样列表: (拖曳并放下)", 186, 111, 109,
+                9},
+    ControlSpec{kPictureList, ControlKind::ListBox, "", 186, 123, 140, 40},
+    ControlSpec{kAddPictures, ControlKind::PushButton, "增加图片(&A)...", 186, 166, 69, 12},
+    ControlSpec{kRemovePictures, ControlKind::PushButton, "移去图片(&R)", 257, 166, 69, 12},
+    ControlSpec{kTilesAcrossLabel, ControlKind::LabelRight, "横向瓷砖数:", 186, 187, 65, 8},
+    ControlSpec{kTilesAcross, ControlKind::Edit, "", 257, 185, 69, 12},
+    ControlSpec{kAutoSizeTilesDown, ControlKind::CheckBox, "自动纵向瓷砖数", 186, 200, 90, 9},
+    ControlSpec{kTilesDownLabel, ControlKind::LabelRight, "纵向瓷砖数:", 186, 214, 65, 8},
+    ControlSpec{kTilesDown, ControlKind::Edit, "", 257, 212, 69, 12},
+    ControlSpec{kPaint, ControlKind::DefaultPushButton, "绘画!(&P)", 13, 237, 50, 14},
+    ControlSpec{kAbout, ControlKind::PushButton, "关于(&B)", 145, 237, 50, 14},
+    ControlSpec{kExit, ControlKind::PushButton, "离开(&E)", 277, 237, 50, 14},
+};
+
+constexpr DialogSpec kMainWindowSpec{"Quillane", 340, 255, kMainControls};
+
+bool FileOpensForReading(const char* path) {
+  FILE* f = std::fopen(path, "rb");
+  if (f == nullptr) return false;
+  std::fclose(f);
+  return true;
+}
+
+}  // namespace
+
+void SetSplashAtOpening(bool show) {
+  splashAtOpening = show;
+}
+
+std::string FileNamePart(const std::string& path) {
+  std::string folder;
+  std::string name;
+  SplitPath(path, &folder, &name);
+  return name;
+}
+
+MainWindow::MainWindow(QWidget* parent) : TableDialog(kMainWindowSpec, parent) {
+  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowCloseButtonHint | Qt::WindowContextHelpButtonHint);
+  ImgInitHandle(&previewBitmap_);
+  if (QWidget* preview = Item(kPreview)) preview->installEventFilter(this);
+  sizeBoxes_ = new SizeBoxes(this);
+  ConnectControls();
+  Opening();
+}
+
+MainWindow::~MainWindow() {
+  if (startupTimer_ != 0) killTimer(startupTimer_);
+  if (previewBitmap_.hasImage) ImgFree(&previewBitmap_);
+  FreePictureList();
+  if (messageOwner == this) messageOwner = nullptr;
+  if (mainWindowHandle == this) mainWindowHandle = nullptr;
+}
+
+void MainWindow::ConnectControls() {
+  for (int id : kEffectButtons) {
+    if (auto* b = ItemAs<QAbstractButton>(id)) {
+      connect(b, &QAbstractButton::clicked, this, [this] { ApplyMosaicEnabling(); });
+    }
+  }
+  auto onClick = [this](int id, auto slot) {
+    if (auto* b = ItemAs<QAbstractButton>(id)) connect(b, &QAbstractButton::clicked, this, slot);
+  };
+  onClick(kUseYourPictureList, [this] { EnableListGroup(IsChecked(kUseYourPictureList)); });
+  onClick(kAutoSizeTilesDown, [this] { EnableTilesDown(!IsChecked(kAutoSizeTilesDown)); });
+  onClick(kChooseStartPicture, [this] { ChooseStartPicture(); });
+  onClick(kAddPictures, [this] { AddPicturesToList(this); });
+  onClick(kRemovePictures, [this] { RemovePicturesFromList(this); });
+  onClick(kPaint, [this] { Paint(); });
+  onClick(kAbout, [this] { About(); });
+  onClick(kExit, [this] { Exit(); });
+}
+
+void MainWindow::Opening() {
+  // The sizes start from a nominal picture until the start picture has loaded.
+  settings.sourceWidth = settings.outputWidth = 1024;
+  settings.sourceHeight = settings.outputHeight = 768;
+  messageOwner = this;
+  mainWindowHandle = this;
+  if (splashAtOpening) ShowSplashWindow(this);
+  startupTimer_ = startTimer(1);
+
+  settings.startPicture[kStartPictureSize - 1] = '\0';
+  if (settings.startPicture[0] != '\0' && !FileOpensForReading(settings.startPicture)) {
+    settings.startPicture[0] = '\0';
+  }
+  for (int i = 0; i < 6; ++i) SetChecked(kEffectButtons[i], settings.effect == i);
+  SetText(kStartPictureName, FileNamePart(settings.startPicture));
+  std::memcpy(pendingStartPicture, settings.startPicture, kStartPictureSize);
+
+  SetChecked(kLockAspectRatio, settings.lockAspectRatio != 0);
+  SetText(kWidthPixels, FormatPixels(settings.outputWidth));
+  SetText(kHeightPixels, FormatPixels(settings.outputHeight));
+  SetText(kWidthPercent, FormatPercent(settings.widthPercent));
+  SetText(kHeightPercent, FormatPercent(settings.heightPercent));
+
+  SetChecked(kUseYourPictureList, settings.useYourPictureList != 0);
+  SetChecked(kUsePictureLibrary, settings.usePictureLibrary != 0);
+  SetChecked(kAutoSizeTilesDown, settings.autoSizeTilesDown != 0);
+  SetText(kTilesAcross, FormatPixels(settings.tilesAcross));
+  SetText(kTilesDown, FormatPixels(settings.tilesDown));
+
+  ApplyMosaicEnabling();
+  if (previewBitmap_.hasImage) ImgFree(&previewBitmap_);
+  ImgInitHandle(&previewBitmap_);
+  previewImage_ = QImage();
+  RebuildPictureListBox(this, kNoAnchor);
+  InstallPictureListDropTarget(this);
+  InstallContextHelp(this);
+}
+
+void MainWindow::SetChecked(int id, bool checked) {
+  auto* b = ItemAs<QAbstractButton>(id);
+  if (b == nullptr) return;
+  if (!checked && b->autoExclusive()) {
+    // An exclusive radio button cannot be unchecked on its own.
+    b->setAutoExclusive(false);
+    b->setChecked(false);
+    b->setAutoExclusive(true);
+  } else {
+    b->setChecked(checked);
+  }
+}
+
+bool MainWindow::IsChecked(int id) const {
+  auto* b = ItemAs<QAbstractButton>(id);
+  return b != nullptr && b->isChecked();
+}
+
+void MainWindow::SetText(int id, const std::string& text) {
+  if (auto* e = ItemAs<QLineEdit>(id)) {
+    e->setText(QString::fromStdString(text));
+    e->setCursorPosition(0);
+  }
+}
+
+std::string MainWindow::Text(int id) const {
+  auto* e = ItemAs<QLineEdit>(id);
+  return e ? EditText(e->text()) : std::string();
+}
+
+void MainWindow::Enable(int id, bool enabled) {
+  if (QWidget* w = Item(id)) w->setEnabled(enabled);
+}
+
+void MainWindow::EnableListGroup(bool enabled) {
+  for (int id : {kPictureList, kAddPictures, kRemovePictures, kPictureListLabel}) {
+    Enable(id, enabled);
+  }
+}
+
+void MainWindow::EnableTilesDown(bool enabled) {
+  Enable(kTilesDown, enabled);
+  Enable(kTilesDownLabel, enabled);
+}
+
+void MainWindow::ApplyMosaicEnabling() {
+  const bool mosaic = IsChecked(kPictureMosaic);
+  for (int id : {kUseYourPictureList, kUsePictureLibrary, kAutoSizeTilesDown, kTilesAcross,
+                 kTilesAcrossLabel}) {
+    Enable(id, mosaic);
+  }
+  EnableListGroup(mosaic && IsChecked(kUseYourPictureList));
+  EnableTilesDown(mosaic && !IsChecked(kAutoSizeTilesDown));
+}
+
+QRect MainWindow::PreviewArea() const {
+  auto* frame = ItemAs<QFrame>(kPreview);
+  if (frame == nullptr) return QRect();
+  return frame->contentsRect().adjusted(1, 1, -1, -1);
+}
+
+void MainWindow::LoadPreview() {
+  if (previewBitmap_.hasImage) ImgFree(&previewBitmap_);
+  ImgInitHandle(&previewBitmap_);
+  previewImage_ = QImage();
+  if (ImgLoadFile(pendingStartPicture, &previewBitmap_) != 1) {
+    ShowWarning("File is format not recognized.");
+    return;
+  }
+  if (previewBitmap_.width == 0) {
+    ImgFree(&previewBitmap_);
+    ShowWarning("File is format not recognized.");
+    return;
+  }
+  const int32_t width = previewBitmap_.width;
+  const int32_t height = previewBitmap_.height;
+  settings.sourceWidth = width;
+  settings.sourceHeight = height;
+  SetText(kWidthPixels, FormatPixels(width));
+  SetText(kHeightPixels, FormatPixels(height));
+  SetText(kWidthPercent, FormatPercent(100.0));
+  SetText(kHeightPercent, FormatPercent(100.0));
+
+  // Scale to fit the preview area, in single precision as the sizes have always been worked out.
+  const QRect area = PreviewArea();
+  const float W = static_cast<float>(area.width());
+  const float H = static_cast<float>(area.height());
+  const float s = W / static_cast<float>(width);
+  float dw = static_cast<float>(width) * s;
+  float dh = static_cast<float>(height) * s;
+  if (dh > H) {
+    const float f = H / dh;
+    dw *= f;
+    dh *= f;
+  }
+  ImgResize(&previewBitmap_, TruncateToInt(dw), TruncateToInt(dh));
+  previewRect_.left = area.left() + TruncateToInt((W - dw) * 0.5f);
+  previewRect_.top = area.top() + TruncateToInt((H - dh) * 0.5f);
+  previewRect_.right = TruncateToInt(static_cast<float>(previewRect_.left) + dw);
+  previewRect_.bottom = TruncateToInt(static_cast<float>(previewRect_.top) + dh);
+  previewImage_ = ImageFromBitmap(previewBitmap_);
+
+  SetText(kStartPictureName, FileNamePart(pendingStartPicture));
+  update();
+  if (QWidget* preview = Item(kPreview)) preview->update();
+}
+
+void MainWindow::PaintPreview(QWidget* area) {
+  QPainter painter(area);
+  painter.fillRect(PreviewArea(), palette().color(QPalette::Window));
+  if (previewBitmap_.hasImage && !previewImage_.isNull()) {
+    const QRect target(previewRect_.left, previewRect_.top, previewRect_.Width(),
+                       previewRect_.Height());
+    painter.drawImage(target, previewImage_);
+  }
+}
+
+void MainWindow::paintEvent(QPaintEvent* event) {
+  mainWindowPainted_ = true;
+  TableDialog::paintEvent(event);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  // The preview is drawn under the sunken frame's own border.
+  if (event->type() == QEvent::Paint && watched == Item(kPreview)) {
+    PaintPreview(static_cast<QWidget*>(watched));
+  }
+  return TableDialog::eventFilter(watched, event);
+}
+
+void MainWindow::timerEvent(QTimerEvent* event) {
+  if (event->timerId() != startupTimer_) {
+    TableDialog::timerEvent(event);
+    return;
+  }
+  if (!mainWindowPainted_) return;
+  killTimer(startupTimer_);
+  startupTimer_ = 0;
+  mainWindowPainted_ = false;
+  if (settings.startPicture[0] != '\0' && FileOpensForReading(settings.startPicture)) {
+    LoadPreview();
+  }
+}
+
+void MainWindow::CollectControls() {
+  for (int i = 0; i < 6; ++i) {
+    if (IsChecked(kEffectButtons[i])) settings.effect = i;
+  }
+  std::memcpy(settings.startPicture, pendingStartPicture, kStartPictureSize);
+  settings.startPicture[kStartPictureSize - 1] = '\0';
+  settings.lockAspectRatio = IsChecked(kLockAspectRatio) ? 1 : 0;
+  settings.outputWidth = ReadInteger(Text(kWidthPixels));
+  settings.outputHeight = ReadInteger(Text(kHeightPixels));
+  settings.widthPercent = static_cast<float>(ReadDecimal(Text(kWidthPercent)));
+  settings.heightPercent = static_cast<float>(ReadDecimal(Text(kHeightPercent)));
+  settings.useYourPictureList = IsChecked(kUseYourPictureList) ? 1 : 0;
+  settings.usePictureLibrary = IsChecked(kUsePictureLibrary) ? 1 : 0;
+  settings.autoSizeTilesDown = IsChecked(kAutoSizeTilesDown) ? 1 : 0;
+  settings.tilesAcross = ReadInteger(Text(kTilesAcross));
+  settings.tilesDown = ReadInteger(Text(kTilesDown));
+}
+
+void MainWindow::ChooseStartPicture() {
+  fileRequest.title = "Select Picture File";
+  fileRequest.fileBuffer = pendingStartPicture;
+  fileRequest.fileBufferSize = 300;
+  fileRequest.owner = this;
+  fileRequest.filterSpec = kStartPictureFilterSpec;
+  if (ChooseFile(&fileRequest) != 0) LoadPreview();
+}
+
+void MainWindow::Paint() {
+  CollectControls();
+  RunOutputWindow(this);
+  messageOwner = this;
+  mainWindowHandle = this;
+}
+
+void MainWindow::About() {
+  auto* owner = dynamic_cast<QWidget*>(messageOwner);
+  ShowAboutWindow(owner ? owner : this);
+}
+
+void MainWindow::Exit() {
+  CollectControls();
+  SaveSettings();
+  done(0);
+}
+
+void MainWindow::reject() {
+  Exit();
+}
+
+void MainWindow::ShowWarningBox(const std::string& text) {
+  ShowWarningMessageBox(this, text);
+}

@@ -1,0 +1,121 @@
+#pragma once
+
+// The main window: the four steps (effect, start picture, output size, mosaic options), the
+// preview of the start picture, and 'Paint!', 'About' and 'Exit'.
+
+#include <QImage>
+#include <string>
+
+#include "app/gui/dialog_layout.h"
+#include "app/settings.h"
+#include "imaging/imaging.h"
+#include "imaging/rect.h"
+#include "painting/front_window.h"
+
+class SizeBoxes;
+
+// Control identifiers of the main window.
+namespace main_ids {
+constexpr int kPictureMosaic = 1013;
+constexpr int kVanGogh = 1014;
+constexpr int kPointillism = 1018;
+constexpr int kColoredPencil = 1019;
+constexpr int kCharcoalPencil = 1020;
+constexpr int kBlackAndWhitePhoto = 1021;
+constexpr int kStartPictureLabel = 1048;
+constexpr int kStartPictureName = 1000;
+constexpr int kChooseStartPicture = 1010;
+constexpr int kPreviewLabel = 1049;
+constexpr int kPreview = 1027;
+constexpr int kLockAspectRatio = 1017;
+constexpr int kWidthLabel = 1050;
+constexpr int kWidthPixels = 1011;
+constexpr int kWidthPercent = 1015;
+constexpr int kHeightLabel = 1051;
+constexpr int kHeightPixels = 1012;
+constexpr int kHeightPercent = 1016;
+constexpr int kUsePictureLibrary = 1008;
+constexpr int kUseYourPictureList = 1007;
+constexpr int kPictureListLabel = 1034;
+constexpr int kPictureList = 1002;
+constexpr int kAddPictures = 1005;
+constexpr int kRemovePictures = 1006;
+constexpr int kTilesAcrossLabel = 1032;
+constexpr int kTilesAcross = 1004;
+constexpr int kAutoSizeTilesDown = 1009;
+constexpr int kTilesDownLabel = 1033;
+constexpr int kTilesDown = 1003;
+constexpr int kPaint = 1;
+constexpr int kAbout = 3;
+constexpr int kExit = 2;
+}  // namespace main_ids
+
+// The radio buttons of the six effects, in the order of EffectKind.
+constexpr int kEffectButtons[6] = {main_ids::kPictureMosaic,  main_ids::kVanGogh,
+                                   main_ids::kPointillism,    main_ids::kColoredPencil,
+                                   main_ids::kCharcoalPencil, main_ids::kBlackAndWhitePhoto};
+
+// The path that '...' writes into; it becomes startPicture when the controls are collected.
+extern char pendingStartPicture[kStartPictureSize];
+
+// The splash window is shown while the main window opens; tests that open many windows turn it
+// off.
+void SetSplashAtOpening(bool show);
+
+// The file name part of a path (after the last separator), as the start picture box shows it.
+std::string FileNamePart(const std::string& path);
+
+class MainWindow : public TableDialog, public FrontWindow {
+  Q_OBJECT
+ public:
+  explicit MainWindow(QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  void ShowWarningBox(const std::string& text) override;
+
+  // The buttons.
+  void ChooseStartPicture();  // '...'
+  void Paint();               // 'Paint!'
+  void About();               // 'About'
+  void Exit();                // 'Exit', Esc and the close box
+
+  // Copies every control into the Settings record.
+  void CollectControls();
+  // Loads pendingStartPicture into the preview and sets the size boxes to its size.
+  void LoadPreview();
+  // Enables step 4 according to the effect and the two check boxes.
+  void ApplyMosaicEnabling();
+
+  bool HasPreview() const { return previewBitmap_.hasImage != 0; }
+  const Rect& PreviewRect() const { return previewRect_; }
+  // The preview area's client rectangle, shrunk by 1 on every side.
+  QRect PreviewArea() const;
+  QImage PreviewImage() const { return previewImage_; }
+  // The start-up timer has done its work.
+  bool StartupDone() const { return startupTimer_ == 0; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void timerEvent(QTimerEvent* event) override;
+  void reject() override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void Opening();
+  void ConnectControls();
+  void SetChecked(int id, bool checked);
+  bool IsChecked(int id) const;
+  void SetText(int id, const std::string& text);
+  std::string Text(int id) const;
+  void Enable(int id, bool enabled);
+  void EnableListGroup(bool enabled);
+  void EnableTilesDown(bool enabled);
+  void PaintPreview(QWidget* area);
+
+  SizeBoxes* sizeBoxes_ = nullptr;
+  ImgBitmap previewBitmap_;
+  QImage previewImage_;  // previewBitmap_ as Qt shows it
+  Rect previewRect_;
+  bool mainWindowPainted_ = false;
+  int startupTimer_ = 0;
+};

@@ -1,0 +1,260 @@
+#include "app/gui/picture_list.h"
+
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QListWidget>
+#include <QMimeData>
+#include <QUrl>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/gui/dialog_layout.h"
+#include "app/gui/file_dialogs.h"
+#include "app/settings.h"
+#include "painting/front_window.h"
+
+namespace {
+
+constexpr int kListBoxId = 1002;
+constexpr size_t kAddBufferSize = 25000;
+
+QListWidget* ListBox(TableDialog* mainWindow) {
+  return mainWindow ? mainWindow->ItemAs<QListWidget>(kListBoxId) : nullptr;
+}
+
+// What a line of the list box shows: the text after the path's last separator. A path without
+// any separator shows as an empty line.
+QString DisplayName(const PictureListEntry& entry) {
+  const size_t length = strnlen(entry.path, kPictureListEntrySize);
+  const std::string path(entry.path, length);
+  const size_t cut = path.find_last_of("/:");
+  if (cut == std::string::npos) return QString();
+  return QFile::decodeName(QByteArray::fromStdString(path.substr(cut + 1)));
+}
+
+// Replaces the picture list by `block` holding `count` entries (the block may be null for none).
+void StoreList(PictureListEntry* block, int32_t count) {
+  std::free(settings.pictureList);
+  settings.pictureList = count > 0 ? block : nullptr;
+  settings.pictureListLength = count * static_cast<int32_t>(kPictureListEntrySize);
+  if (count == 0) std::free(block);
+}
+
+// A zero-filled block of `entries` slots with the current entries copied to its start.
+PictureListEntry* GrowList(size_t entries) {
+  const int32_t old = PictureListCount();
+  auto* block =
+      static_cast<PictureListEntry*>(std::calloc(entries ? entries : 1, kPictureListEntrySize));
+  if (block == nullptr) return nullptr;
+  if (old > 0) std::memcpy(block, settings.pictureList, old * kPictureListEntrySize);
+  return block;
+}
+
+// Copies a path into a slot when it fits with its terminator.
+bool FillSlot(PictureListEntry* slot, const std::string& path) {
+  if (path.size() + 1 > kPictureListEntrySize) return false;
+  std::memcpy(slot->path, path.data(), path.size());
+  slot->path[path.size()] = '\0';
+  return true;
+}
+
+// Tells the user which files were left out because their paths do not fit a slot.
+void WarnAboutLongPaths(const std::vector<std::string>& refused) {
+  if (refused.empty()) return;
+  std::string text = refused.size() == 1
+                         ? "This file was not added to 'Your Picture List' because its name is "
+                           "too long (at most 299 characters):"
+                         : "These files were not added to 'Your Picture List' because their "
+                           "names are too long (at most 299 characters):";
+  for (const std::string& path : refused) text += "|" + path;
+  ShowWarning(text);
+}
+
+// Appends the paths to the list, refusing those that do not fit a slot, and rebuilds the list
+// box with the first added line selected.
+void AppendPaths(TableDialog* mainWindow, const std::vector<std::string>& paths) {
+  const int32_t old = PictureListCount();
+  PictureListEntry* block = GrowList(old + paths.size());
+  if (block == nullptr) return;
+  int32_t count = old;
+  std::vector<std::string> refused;
+  for (const std::string& path : paths) {
+    if (FillSlot(&block[count], path)) {
+      ++count;
+    } else {
+      refused.push_back(path);
+    }
+  }
+  if (count == old) {
+    std::free(block);
+    RebuildPictureListBox(mainWindow, kNoAnchor);
+  } else {
+    StoreList(block, count);
+    RebuildPictureListBox(mainWindow, old);
+  }
+  WarnAboutLongPaths(refused);
+}
+
+// Accepts drags that carry local files and hands their paths to the list when dropped.
+class FileDropFilter : public QObject {
+ public:
+  FileDropFilter(TableDialog* mainWindow, QObject* parent) : QObject(parent), window_(mainWindow) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    switch (event->type()) {
+      case QEvent::DragEnter:
+      case QEvent::DragMove: {
+        auto* drag = static_cast<QDropEvent*>(event);
+        if (LocalPaths(drag->mimeData()).isEmpty()) return false;
+        drag->setDropAction(Qt::CopyAction);
+        drag->accept();
+        return true;
+      }
+      case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        const QStringList paths = LocalPaths(drop->mimeData());
+        if (paths.isEmpty()) return false;
+        drop->setDropAction(Qt::CopyAction);
+        drop->accept();
+        DropFilesOnList(window_, paths);
+        return true;
+      }
+      default:
+        return false;
+    }
+  }
+
+ private:
+  static QStringList LocalPaths(const QMimeData* data) {
+    QStringList paths;
+    if (data == nullptr || !data->hasUrls()) return paths;
+    for (const QUrl& url : data->urls()) {
+      if (url.isLocalFile()) paths << url.toLocalFile();
+    }
+    return paths;
+  }
+
+  TableDialog* window_;
+};
+
+}  // namespace
+
+void RebuildPictureListBox(TableDialog* mainWindow, int anchor) {
+  QListWidget* list = ListBox(mainWindow);
+  if (list == nullptr) return;
+  list->clear();
+  const int32_t count = PictureListCount();
+  for (int32_t i = 0; i < count; ++i) list->addItem(DisplayName(settings.pictureList[i]));
+  list->addItem(QString());
+  if (count == 0) return;
+  if (anchor == kNoAnchor) {
+    list->selectAll();
+    return;
+  }
+  QListWidgetItem* item = list->item(anchor);
+  if (item == nullptr) return;
+  list->setCurrentItem(item, QItemSelectionModel::NoUpdate);
+  item->setSelected(true);
+  list->scrollToItem(item, QAbstractItemView::EnsureVisible);
+}
+
+void AddPicturesToList(TableDialog* mainWindow) {
+  char* buffer = static_cast<char*>(std::calloc(kAddBufferSize, 1));
+  if (buffer == nullptr) return;
+  fileRequest.title = "Select image files";
+  fileRequest.fileBuffer = buffer;
+  fileRequest.fileBufferSize = static_cast<int32_t>(kAddBufferSize);
+  fileRequest.owner = mainWindow;
+  fileRequest.extraFlags = OFN_ALLOWMULTISELECT;
+  fileRequest.filterSpec = kPictureListFilterSpec;
+  fileRequest.fileOffset = 0;
+  if (ChooseFile(&fileRequest) == 0 || fileRequest.fileOffset < 0 ||
+      static_cast<size_t>(fileRequest.fileOffset) >= kAddBufferSize - 1) {
+    std::free(buffer);
+    RebuildPictureListBox(mainWindow, kNoAnchor);
+    return;
+  }
+
+  // The names start at the offset; each ends with a NUL, the last with two.
+  const size_t offset = static_cast<size_t>(fileRequest.fileOffset);
+  std::vector<std::string> names;
+  size_t start = offset;
+  for (size_t i = offset; i < kAddBufferSize - 1; ++i) {
+    if (buffer[i] != '\0') continue;
+    names.emplace_back(buffer + start, i - start);
+    if (buffer[i + 1] == '\0') break;
+    start = i + 1;
+  }
+
+  // With one name the folder part still ends with its separator; with several it stands alone
+  // before the first NUL.
+  const std::string folder(buffer, strnlen(buffer, offset));
+  std::vector<std::string> paths;
+  paths.reserve(names.size());
+  for (const std::string& name : names) {
+    paths.push_back(names.size() > 1 ? folder + "/" + name : folder + name);
+  }
+  std::free(buffer);
+  AppendPaths(mainWindow, paths);
+}
+
+void RemovePicturesFromList(TableDialog* mainWindow) {
+  QListWidget* list = ListBox(mainWindow);
+  if (list == nullptr) return;
+  std::vector<int> selected;
+  for (int row = 0; row < list->count(); ++row) {
+    if (list->item(row)->isSelected()) selected.push_back(row);
+  }
+  if (selected.empty()) return;
+  const int32_t count = PictureListCount();
+  if (count == 0) return;
+  if (count == 1) {
+    StoreList(nullptr, 0);
+    RebuildPictureListBox(mainWindow, kNoAnchor);
+    return;
+  }
+
+  std::vector<bool> removed(count, false);
+  for (int row : selected) {
+    if (row < count) removed[row] = true;
+  }
+  auto* block = static_cast<PictureListEntry*>(std::calloc(count, kPictureListEntrySize));
+  if (block == nullptr) return;
+  int32_t kept = 0;
+  int anchor = kNoAnchor;
+  for (int32_t i = 0; i < count; ++i) {
+    if (removed[i]) {
+      anchor = kept;
+    } else {
+      block[kept++] = settings.pictureList[i];
+    }
+  }
+  // After a removal at the end, the new last line takes the selection.
+  if (anchor != kNoAnchor && anchor == kept) --anchor;
+  StoreList(block, kept);
+  RebuildPictureListBox(mainWindow, anchor);
+}
+
+void DropFilesOnList(TableDialog* mainWindow, const QStringList& paths) {
+  if (paths.isEmpty()) return;
+  std::vector<std::string> encoded;
+  encoded.reserve(paths.size());
+  for (const QString& path : paths) encoded.push_back(QFile::encodeName(path).toStdString());
+  AppendPaths(mainWindow, encoded);
+}
+
+void InstallPictureListDropTarget(TableDialog* mainWindow) {
+  QListWidget* list = ListBox(mainWindow);
+  if (list == nullptr) return;
+  // Drops arrive at the viewport; the list box itself sees them when it has no viewport events.
+  auto* filter = new FileDropFilter(mainWindow, list);
+  list->setAcceptDrops(true);
+  list->viewport()->setAcceptDrops(true);
+  list->installEventFilter(filter);
+  list->viewport()->installEventFilter(filter);
+}

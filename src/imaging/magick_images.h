@@ -1,0 +1,23 @@
+#pragma once
+
+// Passing pictures between the program's 24-bit bitmaps and ImageMagick images. Internal to the
+// imaging library; every function here may throw Magick++ exceptions, which the callers catch.
+
+#include <Magick++.h>
+
+#include "imaging/imaging.h"
+
+namespace imaging_internal {
+
+// Starts ImageMagick once per process and lowers its resource limits to what the program
+// agrees to hold, so that a hostile file cannot take unbounded memory or disk.
+void EnsureMagickReady();
+
+// The picture as an ImageMagick image (8 bits per channel, no alpha).
+Magick::Image ImageFromBitmap(const ImgBitmap& bitmap);
+
+// Replaces the bitmap's image with the image's pixels as 24-bit colour. Returns false (and
+// leaves the bitmap alone) when the image is empty or too large.
+bool BitmapFromImage(Magick::Image& image, ImgBitmap* bitmap);
+
+}  // namespace imaging_internal

@@ -1,0 +1,195 @@
+// Loading picture files. The decoder is chosen from the file's content where the format has a
+// signature, and from the extension only for the formats that have none; anything else is
+// refused, so that no file can reach one of ImageMagick's many other coders.
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "imaging/imaging.h"
+#include "imaging/magick_images.h"
+#include "imaging/msp_reader.h"
+
+namespace {
+
+// Larger files are refused before they are read: even the largest picture the program takes
+// does not need this much.
+constexpr uint64_t kMaxFileBytes = 512ull * 1024 * 1024;
+
+bool StartsWith(const std::vector<uint8_t>& data, size_t at, const void* bytes, size_t count) {
+  return data.size() >= at + count && std::memcmp(data.data() + at, bytes, count) == 0;
+}
+
+// ImageMagick's coder for a file with one of the known signatures; empty when there is none.
+std::string FormatFromContent(const std::vector<uint8_t>& d) {
+  auto has = [&](size_t at, const char* bytes, size_t count) {
+    return StartsWith(d, at, bytes, count);
+  };
+  if (has(0, "\xFF\xD8\xFF", 3)) return "JPEG";
+  if (has(0, "\x89PNG\r\n\x1A\n", 8)) return "PNG";
+  if (has(0, "GIF87a", 6) || has(0, "GIF89a", 6)) return "GIF";
+  if (has(0, "BM", 2) && d.size() >= 26) return "BMP";
+  if (has(0, "II*\0", 4) || has(0, "MM\0*", 4)) return "TIFF";
+  if (has(0, "8BPS", 4)) return "PSD";
+  if (has(0, "\x59\xA6\x6A\x95", 4)) return "SUN";
+  if (has(0, "RIFF", 4) && has(8, "WEBP", 4)) return "WEBP";
+  if (has(0, "\xD7\xCD\xC6\x9A", 4) || has(0, "\x01\x00\x09\x00\x00\x03", 6) ||
+      has(0, "\x02\x00\x09\x00\x00\x03", 6)) {
+    return "WMF";
+  }
+  if (d.size() >= 128 && d[0] == 0x0A && (d[1] == 0 || (d[1] >= 2 && d[1] <= 5)) && d[2] <= 1) {
+    return "PCX";
+  }
+  if (has(0, "\0\0\0\x0CjP  ", 8)) return "JP2";
+  if (d.size() >= 3 && d[0] == 'P' && d[1] >= '1' && d[1] <= '6' && std::isspace(d[2])) {
+    return "PNM";
+  }
+  if (has(2048, "PCD_IPI", 7)) return "PCD";
+  return std::string();
+}
+
+// Formats without a signature, recognised by their extension alone.
+std::string FormatFromExtension(const std::string& path) {
+  std::string extension = std::filesystem::path(path).extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  if (extension == ".tga" || extension == ".vda" || extension == ".icb" || extension == ".vst") {
+    return "TGA";
+  }
+  if (extension == ".mac" || extension == ".pntg") return "MAC";
+  if (extension == ".pct" || extension == ".pict") return "PICT";
+  if (extension == ".pcd") return "PCD";
+  return std::string();
+}
+
+// ImageMagick reads MacPaint files with the 128-byte MacBinary header that Macintosh files
+// carry when copied to other systems. A bare MacPaint file gets an empty header put in front.
+void WithMacBinaryHeader(std::vector<uint8_t>* data) {
+  const bool hasHeader = data->size() > 128 + 512 && (*data)[0] == 0 && (*data)[1] >= 1 &&
+                         (*data)[1] <= 63 && std::memcmp(data->data() + 65, "PNTG", 4) == 0;
+  if (!hasHeader) data->insert(data->begin(), 128, 0);
+}
+
+bool ReadWholeFile(const char* path, std::vector<uint8_t>* data) {
+  struct stat info {};
+  if (::stat(path, &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  if (info.st_size <= 0 || static_cast<uint64_t>(info.st_size) > kMaxFileBytes) return false;
+  std::FILE* file = std::fopen(path, "rb");
+  if (file == nullptr) return false;
+  data->resize(static_cast<size_t>(info.st_size));
+  const size_t got = std::fread(data->data(), 1, data->size(), file);
+  std::fclose(file);
+  data->resize(got);
+  return got > 0;
+}
+
+bool WithinPictureLimits(size_t width, size_t height) {
+  return width > 0 && height > 0 && width <= static_cast<size_t>(kMaxPictureSide) &&
+         height <= static_cast<size_t>(kMaxPictureSide) &&
+         static_cast<uint64_t>(width) * height <= static_cast<uint64_t>(kMaxPicturePixels);
+}
+
+// The largest of 8, 4 and 2 by which a JPEG of width x height can be divided and still cover the
+// hint, whichever way round the picture turns out to be; 1 without a hint.
+int JpegScaleDenominator(size_t width, size_t height, int32_t hintWidth, int32_t hintHeight) {
+  if (hintWidth <= 0 || hintHeight <= 0) return 1;
+  const size_t pictureShort = std::min(width, height), pictureLong = std::max(width, height);
+  const size_t hintShort = static_cast<size_t>(std::min(hintWidth, hintHeight));
+  const size_t hintLong = static_cast<size_t>(std::max(hintWidth, hintHeight));
+  for (int denominator : {8, 4, 2}) {
+    if (pictureShort / denominator >= hintShort && pictureLong / denominator >= hintLong) {
+      return denominator;
+    }
+  }
+  return 1;
+}
+
+// Reads one picture with ImageMagick. Warnings about damaged data (a truncated JPEG, say) count
+// as failures: the picture would be partly grey. Other warnings leave a usable picture.
+bool DecodeWithMagick(const std::vector<uint8_t>& data, const std::string& format,
+                      int32_t hintWidth, int32_t hintHeight, ImgBitmap* bitmap) {
+  imaging_internal::EnsureMagickReady();
+  const Magick::Blob blob(data.data(), data.size());
+
+  // The size first: a header may claim a picture far larger than the program will hold.
+  Magick::Image probe;
+  probe.magick(format);
+  probe.subRange(1);
+  try {
+    probe.ping(blob);
+  } catch (const Magick::Warning&) {
+  }
+  if (!WithinPictureLimits(probe.columns(), probe.rows())) return false;
+
+  Magick::Image image;
+  image.magick(format);
+  // Photo CD files hold the picture at several sizes, and a scene range would pick the smallest.
+  if (format != "PCD") image.subRange(1);
+  if (format == "JPEG") {
+    const int denominator =
+        JpegScaleDenominator(probe.columns(), probe.rows(), hintWidth, hintHeight);
+    if (denominator > 1) {
+      // libjpeg's DCT scaling: ImageMagick divides the picture's size by the size asked for and
+      // truncates, so ask for a hair less than the exact fraction.
+      char size[64];
+      std::snprintf(size, sizeof size, "%.4fx%.4f",
+                    static_cast<double>(probe.columns()) / denominator * 0.9999,
+                    static_cast<double>(probe.rows()) / denominator * 0.9999);
+      image.defineValue("jpeg", "size", size);
+    }
+  }
+  try {
+    image.read(blob);
+  } catch (const Magick::WarningCorruptImage&) {
+    return false;
+  } catch (const Magick::Warning&) {
+  }
+  if (!WithinPictureLimits(image.columns(), image.rows())) return false;
+
+  // Pictures from cameras are stored as the sensor saw them and carry the turn that shows them
+  // upright. Other formats use the orientation field for their row order, already applied.
+  if (format == "JPEG" || format == "TIFF" || format == "PNG" || format == "WEBP") {
+    image.autoOrient();
+  }
+  if (image.colorSpace() != Magick::sRGBColorspace &&
+      image.colorSpace() != Magick::GRAYColorspace && image.colorSpace() != Magick::RGBColorspace) {
+    image.colorSpace(Magick::sRGBColorspace);
+  }
+  if (image.matte()) {
+    // Transparent parts show the white of a page.
+    image.backgroundColor(Magick::Color("white"));
+    image.alphaChannel(Magick::RemoveAlphaChannel);
+  }
+  return imaging_internal::BitmapFromImage(image, bitmap);
+}
+
+}  // namespace
+
+int ImgLoadFile(const char* path, ImgBitmap* bitmap, int, int, int, int32_t hintWidth,
+                int32_t hintHeight) {
+  if (path == nullptr || *path == '\0' || bitmap == nullptr) return 0;
+  try {
+    std::vector<uint8_t> data;
+    if (!ReadWholeFile(path, &data)) return 0;
+    ImgBitmap loaded;
+    if (imaging_internal::LooksLikeMsp(data.data(), data.size())) {
+      if (!imaging_internal::ReadMsp(data.data(), data.size(), &loaded)) return 0;
+    } else {
+      std::string format = FormatFromContent(data);
+      if (format.empty()) format = FormatFromExtension(path);
+      if (format.empty()) return 0;
+      if (format == "MAC") WithMacBinaryHeader(&data);
+      if (!DecodeWithMagick(data, format, hintWidth, hintHeight, &loaded)) return 0;
+    }
+    *bitmap = std::move(loaded);
+    return 1;
+  } catch (...) {
+    return 0;
+  }
+}

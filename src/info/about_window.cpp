@@ -1,0 +1,153 @@
+#include "info/about_window.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <QPushButton>
+#include <QTimer>
+#include <QUrl>
+#include <array>
+
+#include "app/gui/dialog_layout.h"
+#include "info/info_resources.h"
+
+const char kMakerWebAddress[] = "https://quillane.example.org/";
+
+namespace {
+
+constexpr int kOkButton = 1;
+constexpr int kWebSiteButton = 1036;
+constexpr int kProductLine = 1037;
+constexpr int kMakerName = 1038;
+constexpr int kLink = 1163;
+constexpr int kCursorMilliseconds = 50;
+const QColor kLinkColour(0, 0, 200);
+
+constexpr std::array<ControlSpec, 15> kAboutControls = {{
+    {kOkButton, ControlKind::DefaultPushButton, "确定", 233, 6, 50, 14},
+    {kWebSiteButton, ControlKind::PushButton, "网站(&W)", 233, 23, 50, 14},
+    {-1, ControlKind::GroupBox, "", 6, 2, 221, 49},
+    {kProductLine, ControlKind::Label, "Quillane V1.00", 13, 11, 90, 9},
+    {-1, ControlKind::Label, "Paintings and picture mosaics from your photographs.", 13, 25, 210,
+     9},
+    {-1, ControlKind::Label, "Made by the Quillane developers.", 13, 37, 210, 9},
+    {-1, ControlKind::GroupBox, "", 6, 51, 221, 95},
+    {kMakerName, ControlKind::Label, "Quillane Project", 13, 59, 90, 9},
+    {kLink, ControlKind::Label, "quillane.example.org", 121, 59, 99, 10},
+    {-1, ControlKind::Label, "1 Example Road, Suite 100", 13, 73, 200, 9},
+    {-1, ControlKind::Label, "Sampletown EX 00000", 13, 85, 200, 9},
+    {-1, ControlKind::Label, "Exampleland", 13, 97, 200, 9},
+    {-1, ControlKind::Label, "Telephone: +00 000 000 0000", 13, 109, 200, 9},
+    {-1, ControlKind::Label, "Fax: +00 000 000 0001", 13, 121, 200, 9},
+    {-1, ControlKind::Label, "E-mail: contact@quillane.example.org", 13, 133, 200, 9},
+}};
+
+const DialogSpec kAboutSpec = {"关于", 289, 150, kAboutControls};
+
+QFont HeadingFont() {
+  QFont font(QStringLiteral("Arial"));
+  font.setPixelSize(15);
+  font.setWeight(QFont::Bold);
+  font.setItalic(false);
+  font.setUnderline(false);
+  return font;
+}
+
+class AboutWindow : public TableDialog {
+ public:
+  explicit AboutWindow(QWidget* owner) : TableDialog(kAboutSpec, owner) {
+    setObjectName(QStringLiteral("aboutWindow"));
+    setWindowModality(Qt::ApplicationModal);
+
+    const QFont heading = HeadingFont();
+    QFont linkFont = heading;
+    linkFont.setUnderline(true);
+    Item(kProductLine)->setFont(heading);
+    Item(kMakerName)->setFont(heading);
+    link_ = ItemAs<QLabel>(kLink);
+    link_->setFont(linkFont);
+    // The link's text colour on the button face, whatever the window's own background is.
+    QPalette colours = link_->palette();
+    colours.setColor(QPalette::WindowText, kLinkColour);
+    colours.setColor(QPalette::Window, colours.color(QPalette::Button));
+    link_->setPalette(colours);
+    link_->setAutoFillBackground(true);
+
+    const QPixmap hand(QStringLiteral(":/quillane/link_cursor.png"));
+    if (!hand.isNull()) linkCursor_ = QCursor(hand, 10, 10);
+    haveLinkCursor_ = !hand.isNull();
+
+    connect(ItemAs<QPushButton>(kOkButton), &QPushButton::clicked, this, &QDialog::accept);
+    connect(ItemAs<QPushButton>(kWebSiteButton), &QPushButton::clicked, this,
+            [this] { OpenWebSite(); });
+    // The cursor over the link is checked by polling, so the hand also shows on the link's
+    // borders, which other controls cover.
+    connect(&cursorTimer_, &QTimer::timeout, this, [this] { UpdateCursor(); });
+    cursorTimer_.start(kCursorMilliseconds);
+
+    QRect frame = frameGeometry();
+    if (QScreen* s = screen()) frame.moveCenter(s->availableGeometry().center());
+    move(frame.topLeft());
+  }
+
+  ~AboutWindow() override {
+    cursorTimer_.stop();
+    ShowHand(false);
+  }
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override {
+    if (event->button() == Qt::LeftButton &&
+        IsOnLinkControl(LinkOnScreen(), event->globalPosition().toPoint())) {
+      OpenWebSite();
+      return;
+    }
+    TableDialog::mousePressEvent(event);
+  }
+
+ private:
+  QRect LinkOnScreen() const { return QRect(link_->mapToGlobal(QPoint(0, 0)), link_->size()); }
+
+  void UpdateCursor() { ShowHand(IsOnLinkControl(LinkOnScreen(), QCursor::pos())); }
+
+  void ShowHand(bool on) {
+    if (!haveLinkCursor_ || on == handShown_) return;
+    if (on) {
+      QApplication::setOverrideCursor(linkCursor_);
+    } else {
+      QApplication::restoreOverrideCursor();
+    }
+    handShown_ = on;
+  }
+
+  void OpenWebSite() {
+    // A failed request passes silently; the window still steps back for the browser.
+    QDesktopServices::openUrl(QUrl(QString::fromLatin1(kMakerWebAddress)));
+    lower();
+  }
+
+  QLabel* link_ = nullptr;
+  QCursor linkCursor_;
+  bool haveLinkCursor_ = false;
+  bool handShown_ = false;
+  QTimer cursorTimer_;
+};
+
+}  // namespace
+
+bool IsOnLinkControl(const QRect& linkOnScreen, const QPoint& point) {
+  const int left = linkOnScreen.left();
+  const int top = linkOnScreen.top();
+  const int right = left + linkOnScreen.width();
+  const int bottom = top + linkOnScreen.height();
+  return left <= point.x() && point.x() <= right && top <= point.y() && point.y() <= bottom;
+}
+
+void ShowAboutWindow(QWidget* owner) {
+  LoadInfoResources();
+  AboutWindow about(owner);
+  about.exec();
+}

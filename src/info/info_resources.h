@@ -1,0 +1,5 @@
+#pragma once
+
+// Registers the pictures of the information windows (the title picture and the link cursor),
+// which live in the GUI library's compiled-in resources under ":/quillane/".
+void LoadInfoResources();

@@ -1,0 +1,75 @@
+#include "info/splash_window.h"
+
+#include <QEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <QScreen>
+#include <QTimer>
+#include <array>
+
+#include "app/gui/dialog_layout.h"
+#include "info/info_resources.h"
+
+namespace {
+
+constexpr int kSplashMilliseconds = 2500;
+
+constexpr std::array<ControlSpec, 1> kSplashControls = {{
+    {103, ControlKind::Picture, "", 0, 0, 273, 153},
+}};
+
+const DialogSpec kSplashSpec = {"", 273, 153, kSplashControls};
+
+// A left click anywhere on the splash ends it early; the picture passes its clicks on.
+class CloseOnLeftClick : public QObject {
+ public:
+  explicit CloseOnLeftClick(QDialog* dialog) : QObject(dialog), dialog_(dialog) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::MouseButtonPress &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+      dialog_->done(0);
+      return true;
+    }
+    return false;
+  }
+
+ private:
+  QDialog* dialog_;
+};
+
+}  // namespace
+
+void ShowSplashWindow(QWidget* owner) {
+  LoadInfoResources();
+  TableDialog splash(kSplashSpec, owner);
+  splash.setObjectName(QStringLiteral("splashWindow"));
+  splash.setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+  splash.setModal(true);
+
+  auto* picture = splash.ItemAs<QLabel>(103);
+  picture->setScaledContents(true);
+  picture->setPixmap(QPixmap(QStringLiteral(":/quillane/splash.png")));
+
+  auto* closer = new CloseOnLeftClick(&splash);
+  splash.installEventFilter(closer);
+  picture->installEventFilter(closer);
+
+  QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
+  if (screen != nullptr) {
+    QRect frame = splash.frameGeometry();
+    frame.moveCenter(screen->geometry().center());
+    splash.move(frame.topLeft());
+  }
+
+  QTimer timer;
+  timer.setSingleShot(true);
+  timer.setTimerType(Qt::PreciseTimer);
+  QObject::connect(&timer, &QTimer::timeout, &splash, [&splash] { splash.done(0); });
+  timer.start(kSplashMilliseconds);
+  splash.exec();
+  timer.stop();
+}

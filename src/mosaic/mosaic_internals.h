@@ -1,0 +1,59 @@
+#pragma once
+
+// The pieces of one mosaic run that the tile-source walk and the tests reach. Only one run
+// exists at a time; these operate on it and do nothing outside RunPictureMosaic.
+
+#include <cstdint>
+
+#include "imaging/dib.h"
+#include "imaging/drawing_surface.h"
+#include "imaging/imaging.h"
+
+// Most patches a signature holds: 5 columns by 5 rows.
+constexpr int kMaxSignaturePatches = 25;
+// Entries of the run's source signature: one more than a signature holds. A tile pairs its
+// patches with these by number and never has more of them.
+constexpr int kSourceColorSlots = 26;
+
+// A tile source made ready for matching: the picture at about tile size as a packed bitmap, and
+// its signature. Preparing one touches nothing of the run but the tile size, so that the
+// tile-source loader can prepare the next one on its own thread.
+struct PreparedTile {
+  DibHandle block;  // 24-bit packed bitmap; empty when the picture could not be had
+  int32_t patchCount = 0;
+  ColorRef colors[kMaxSignaturePatches] = {};
+};
+
+// Converts a loaded tile source to 24 bits, resizes it to cover a tile of tileWidth x
+// tileHeight with its proportions kept, moves it into out->block and takes its signature. The
+// bitmap is left empty.
+void PrepareTilePicture(ImgBitmap* tileBitmap, float tileWidth, float tileHeight,
+                        PreparedTile* out);
+
+// Width and height to hand ImgLoadFile as a size hint for tile sources of the running mosaic:
+// a picture decoded at least this large still covers a tile.
+void TileSourceSizeHint(int32_t* width, int32_t* height);
+// Tile size of the running mosaic.
+void CurrentTileSize(float* tileWidth, float* tileHeight);
+
+// Matches a loaded tile source against every tile and draws it where it wins. 0 when every
+// tile was visited, PollStop's value when Stop was pressed, 1 when the picture's block could
+// not be had.
+int MatchTileSource(ImgBitmap* tileBitmap);
+// The same for a tile source prepared by PrepareTilePicture; takes over its block.
+int MatchPreparedTile(PreparedTile* tile);
+
+// Shows the working picture of the running mosaic in its display rectangle.
+void ShowWorkingPicture();
+
+// Draws the bitmap (header, pixels) scaled to w x h at (x0, y0) into dc, each colour shifted by
+// toColor - fromColor, setting only pixels inside the clip rectangle (right and bottom
+// excluded). With `coarse`, a strongly shrunk picture is sampled every 2nd, 4th or 8th pixel.
+void DrawShiftedTile(DrawingContext* dc, const BitmapInfoHeader* header, const uint8_t* pixels,
+                     int x0, int y0, int w, int h, int clipLeft, int clipTop, int clipRight,
+                     int clipBottom, ColorRef fromColor, ColorRef toColor, int coarse);
+
+// How many tile sources the loader may prepare ahead of the one being matched, on a thread of
+// its own; 0 loads each one on the matching thread when it is needed. The order in which tile
+// sources are matched, and so the mosaic, is the same either way.
+extern int tileSourceLookahead;

@@ -1,0 +1,113 @@
+// The order in which the mosaic meets its tile sources: the picture list first, then the
+// picture library, each path as a video (every fifteenth frame) or as a picture, with a
+// progress line after each.
+
+#include "mosaic/tile_sources.h"
+
+#include <dirent.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "app/paths.h"
+#include "app/settings.h"
+#include "effects/effect_engine.h"
+#include "mosaic/mosaic_internals.h"
+#include "mosaic/tile_source_loader.h"
+
+std::string pictureLibraryFolder;
+int tileSourceLookahead = 8;
+
+namespace {
+
+// Library paths are built in buffers of this many bytes, their terminating NUL included.
+constexpr size_t kLibraryPathSize = 300;
+
+std::string LibraryFolder() {
+  std::string folder = pictureLibraryFolder;
+  if (folder.empty()) return ExecutableFolder() + "/Picture Library/";
+  if (folder.back() != '/') folder += '/';
+  return folder;
+}
+
+// The folder's entries, its own "." and ".." first and the rest in byte order of their names,
+// so that the same folder gives the same mosaic on every machine. Empty when it cannot be read.
+std::vector<std::string> ListFolder(const std::string& folder) {
+  std::vector<std::string> names;
+  DIR* dir = opendir(folder.c_str());
+  if (dir == nullptr) return names;
+  while (const dirent* entry = readdir(dir)) names.emplace_back(entry->d_name);
+  closedir(dir);
+  auto rank = [](const std::string& name) { return name == "." ? 0 : name == ".." ? 1 : 2; };
+  std::sort(names.begin(), names.end(), [&](const std::string& a, const std::string& b) {
+    if (rank(a) != rank(b)) return rank(a) < rank(b);
+    return std::strcmp(a.c_str(), b.c_str()) < 0;
+  });
+  return names;
+}
+
+void AddPictureList(std::vector<TileSourcePath>* paths) {
+  const int32_t total = PictureListCount();
+  for (int32_t i = 0; i < total; ++i) {
+    const char* entry = settings.pictureList[i].path;
+    paths->push_back(
+        {std::string(entry, strnlen(entry, kPictureListEntrySize)), false, i + 1, total});
+  }
+}
+
+void AddLibrary(std::vector<TileSourcePath>* paths) {
+  const std::string folder = LibraryFolder();
+  const std::vector<std::string> names = ListFolder(folder);
+  // The numbering discounts the folder's own two entries.
+  const int32_t total = static_cast<int32_t>(names.size()) - 2;
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (folder.size() + names[i].size() >= kLibraryPathSize) continue;
+    paths->push_back({folder + names[i], true, static_cast<int32_t>(i + 1) - 2, total});
+  }
+}
+
+std::string ProgressText(const TileSourcePath& path, const LoadedTileSource& source) {
+  char text[160];
+  const char* kind = path.inLibrary ? "library" : "image";
+  // A video's text names the frame that has just been matched (0, 15, 30, ...).
+  if (source.videoFrame) {
+    std::snprintf(text, sizeof text, "Matching %s %d of %d, frame %d of %d...", kind, path.number,
+                  path.total, source.frame, source.frameCount);
+  } else {
+    std::snprintf(text, sizeof text, "Matching %s %d of %d...", kind, path.number, path.total);
+  }
+  return text;
+}
+
+}  // namespace
+
+int32_t WalkTileSources() {
+  std::vector<TileSourcePath> paths;
+  if (settings.useYourPictureList != 0) {
+    AddPictureList(&paths);
+    if (settings.usePictureLibrary != 0) AddLibrary(&paths);
+  } else {
+    AddLibrary(&paths);
+  }
+
+  float tileWidth, tileHeight;
+  int32_t hintWidth, hintHeight;
+  CurrentTileSize(&tileWidth, &tileHeight);
+  TileSourceSizeHint(&hintWidth, &hintHeight);
+  TileSourceLoader loader(std::move(paths), tileWidth, tileHeight, hintWidth, hintHeight);
+  loader.Start(tileSourceLookahead);
+
+  LoadedTileSource source;
+  while (loader.Next(&source)) {
+    const int result = MatchPreparedTile(&source.tile);
+    if (result != 0) {
+      loader.Stop();
+      return result;
+    }
+    ShowWorkingPicture();
+    ShowPaintStatus(ProgressText(loader.Path(source.pathIndex), source));
+  }
+  return 0;
+}

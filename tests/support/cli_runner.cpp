@@ -1,0 +1,110 @@
+#include "support/cli_runner.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace {
+
+struct Child {
+  pid_t pid = -1;
+  int outFd = -1;
+  int errFd = -1;
+};
+
+Child Start(const std::vector<std::string>& arguments) {
+  int out[2];
+  int err[2];
+  Child child;
+  if (pipe(out) != 0) return child;
+  if (pipe(err) != 0) {
+    close(out[0]);
+    close(out[1]);
+    return child;
+  }
+  std::vector<std::string> args{QUILLANE_CLI_PATH};
+  args.insert(args.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(out[1], STDOUT_FILENO);
+    dup2(err[1], STDERR_FILENO);
+    close(out[0]);
+    close(out[1]);
+    close(err[0]);
+    close(err[1]);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  close(out[1]);
+  close(err[1]);
+  child.pid = pid;
+  child.outFd = out[0];
+  child.errFd = err[0];
+  return child;
+}
+
+// Reads both pipes to their end; calls `onError` with standard error so far after each read.
+template <typename F>
+void Drain(Child& child, CliRun* run, F onError) {
+  pollfd fds[2] = {{child.outFd, POLLIN, 0}, {child.errFd, POLLIN, 0}};
+  int open = 2;
+  char buf[4096];
+  while (open > 0) {
+    if (poll(fds, 2, -1) < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+      const ssize_t n = read(fds[i].fd, buf, sizeof buf);
+      if (n <= 0) {
+        close(fds[i].fd);
+        fds[i].fd = -1;
+        --open;
+        continue;
+      }
+      (i == 0 ? run->out : run->err).append(buf, static_cast<size_t>(n));
+      if (i == 1) onError(run->err);
+    }
+  }
+}
+
+void Wait(const Child& child, CliRun* run) {
+  int status = 0;
+  while (waitpid(child.pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  run->exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace
+
+CliRun RunCli(const std::vector<std::string>& arguments) {
+  CliRun run;
+  Child child = Start(arguments);
+  if (child.pid <= 0) return run;
+  Drain(child, &run, [](const std::string&) {});
+  Wait(child, &run);
+  return run;
+}
+
+CliRun RunCliInterrupted(const std::vector<std::string>& arguments, const std::string& trigger) {
+  CliRun run;
+  Child child = Start(arguments);
+  if (child.pid <= 0) return run;
+  bool sent = false;
+  Drain(child, &run, [&](const std::string& err) {
+    if (!sent && err.find(trigger) != std::string::npos) {
+      kill(child.pid, SIGINT);
+      sent = true;
+    }
+  });
+  Wait(child, &run);
+  return run;
+}

@@ -1,0 +1,18 @@
+#pragma once
+
+// Runs quillane-cli from the tests.
+
+#include <string>
+#include <vector>
+
+struct CliRun {
+  int exitStatus = -1;  // the exit status, or -1 when the program did not exit normally
+  std::string out;      // standard output
+  std::string err;      // standard error (a pipe, so never a terminal)
+};
+
+// Runs quillane-cli with the arguments and waits for it.
+CliRun RunCli(const std::vector<std::string>& arguments);
+
+// Runs quillane-cli, sends it SIGINT as soon as its standard error shows `trigger`, and waits.
+CliRun RunCliInterrupted(const std::vector<std::string>& arguments, const std::string& trigger);
