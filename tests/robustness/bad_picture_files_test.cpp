@@ -2,9 +2,14 @@
 // quillane-cli: each either loads as a sane bitmap or fails cleanly, and the renderer reports the
 // documented result, never a crash, hang or unbounded memory.
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -186,6 +191,50 @@ TEST(BadPictureFiles, DamagedMicrosoftPaintFilesLoadSanelyOrFail) {
       ASSERT_TRUE(samples::WriteBytes(path, variants[i]));
       EXPECT_EQ(Load(path).problem, "");
     }
+  }
+}
+
+// Resident memory (KiB) that `work` adds at its peak, measured in a child process so that
+// nothing the test process did before counts.
+long PeakMemoryAddedKiB(const std::function<void()>& work) {
+  int fds[2];
+  if (pipe(fds) != 0) return -1;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    work();
+    getrusage(RUSAGE_SELF, &after);
+    const long added = after.ru_maxrss - before.ru_maxrss;
+    _exit(write(fds[1], &added, sizeof added) == sizeof added ? 0 : 1);
+  }
+  close(fds[1]);
+  long added = -1;
+  if (read(fds[0], &added, sizeof added) != sizeof added) added = -1;
+  close(fds[0]);
+  waitpid(pid, nullptr, 0);
+  return added;
+}
+
+// A 32-byte Microsoft Paint header claiming 65535 x 65535 once made the reader set aside half
+// a gigabyte of rows before finding out that the picture is beyond the limits or not there.
+TEST(BadPictureFiles, AbsurdMicrosoftPaintHeaderCostsNoMemory) {
+  ScratchFolder dir;
+  for (int version : {1, 2}) {
+    SCOPED_TRACE(version);
+    Bytes header = samples::Truncated(samples::MspPicture(8, 8, version), 32);
+    header[4] = header[5] = header[6] = header[7] = 0xFF;
+    const std::string path = dir.File("giant.msp");
+    ASSERT_TRUE(samples::WriteBytes(path, header));
+    int result = -1;
+    const long added = PeakMemoryAddedKiB([&] {
+      ImgBitmap bitmap;
+      ImgInitHandle(&bitmap, 0, 0, 0);
+      result = ImgLoadFile(path.c_str(), &bitmap, 0, 1, 0);
+    });
+    EXPECT_GE(added, 0);
+    EXPECT_LT(added, 64 * 1024) << "KiB taken for a picture that is not there";
+    EXPECT_EQ(Load(path).result, 0);
   }
 }
 

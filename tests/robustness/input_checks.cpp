@@ -14,6 +14,9 @@
 namespace inputcheck {
 namespace {
 
+// The most list memory a settings file may make the program take: 100000 entries.
+constexpr int32_t kMaxListBytesFromAFile = 100000 * static_cast<int32_t>(kPictureListEntrySize);
+
 bool WriteFile(const std::string& path, const uint8_t* data, size_t size) {
   FILE* f = std::fopen(path.c_str(), "wb");
   if (f == nullptr) return false;
@@ -91,9 +94,9 @@ std::string CheckSettingsBytes(const uint8_t* data, size_t size) {
     if (length <= 0 || length % static_cast<int32_t>(kPictureListEntrySize) != 0) {
       return "list block with a length of " + std::to_string(length);
     }
-    // A list the file does not hold would be memory spent on nothing: a 564-byte file could
-    // otherwise make the program allocate gigabytes.
-    if (size < kSettingsRecordSize + 4 || static_cast<size_t>(length) > size - 564) {
+    // Whatever length the file announces, the block it makes the program allocate stays
+    // bounded (a 564-byte file must not cost gigabytes).
+    if (length > kMaxListBytesFromAFile) {
       return "list of " + std::to_string(length) + " bytes from a file of " + std::to_string(size);
     }
     for (int32_t i = 0; i < PictureListCount(); ++i) {

@@ -52,8 +52,8 @@ class PictureList : public ::testing::Test {
 TEST_F(PictureList, FoldersAndDeviceFilesAreSkipped) {
   const std::string pipe = dir_.File("pipe.jpg");
   ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
-  const CliRun run = RunMosaic({dir_.Path(), "/dev/null", "/dev/zero", pipe, tile_}, start_,
-                               dir_.File("out.png"));
+  const CliRun run =
+      RunMosaic({dir_.Path(), "/dev/null", "/dev/zero", pipe, tile_}, start_, dir_.File("out.png"));
   ASSERT_TRUE(EndedCleanly(run));
   EXPECT_EQ(run.status, 0) << run.Describe();
   EXPECT_TRUE(Contains(run, "Matching image 5 of 5...")) << run.err;
