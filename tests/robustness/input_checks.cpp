@@ -107,7 +107,13 @@ std::string CheckSettingsBytes(const uint8_t* data, size_t size) {
     }
   }
 
-  // What was loaded must survive a save and a second load unchanged.
+  // What was loaded must survive a save and a second load unchanged. Lists of megabytes (a
+  // file announcing more than it holds) would make every round slow, and add nothing.
+  if (length > (1 << 20)) {
+    FreePictureList();
+    settings.pictureListLength = 0;
+    return {};
+  }
   uint8_t before[kSettingsRecordSize];
   EncodeSettingsRecord(settings, before);
   std::vector<char> listBefore;
