@@ -89,6 +89,7 @@ void PlaceStroke(int x0, int y0, int x1, int y1, int xc, int yc, int style,
 
   const ColorRef centre = target.canvas->GetPixel(xc, yc);
 
+  // The centre plus the offset is formed exactly (in double) before it is truncated.
   const int ex1 = static_cast<int>(xc + static_cast<double>(dx));
   const int ey1 = static_cast<int>(yc + static_cast<double>(dy));
   const int ex2 = static_cast<int>(xc - static_cast<double>(dx));

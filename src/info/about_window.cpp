@@ -14,7 +14,7 @@
 #include "app/gui/dialog_layout.h"
 #include "info/info_resources.h"
 
-const char kMakerWebAddress[] = "https://quillane.example.org/";
+const char kMakerWebAddress[] = "https://quillane.example/";
 
 namespace {
 
@@ -36,13 +36,13 @@ constexpr std::array<ControlSpec, 15> kAboutControls = {{
     {-1, ControlKind::Label, "Made by the Quillane developers.", 13, 37, 210, 9},
     {-1, ControlKind::GroupBox, "", 6, 51, 221, 95},
     {kMakerName, ControlKind::Label, "Quillane Project", 13, 59, 90, 9},
-    {kLink, ControlKind::Label, "quillane.example.org", 121, 59, 99, 10},
+    {kLink, ControlKind::Label, "quillane.example", 121, 59, 99, 10},
     {-1, ControlKind::Label, "1 Example Road, Suite 100", 13, 73, 200, 9},
     {-1, ControlKind::Label, "Sampletown EX 00000", 13, 85, 200, 9},
     {-1, ControlKind::Label, "Exampleland", 13, 97, 200, 9},
     {-1, ControlKind::Label, "Telephone: +00 000 000 0000", 13, 109, 200, 9},
     {-1, ControlKind::Label, "Fax: +00 000 000 0001", 13, 121, 200, 9},
-    {-1, ControlKind::Label, "E-mail: contact@quillane.example.org", 13, 133, 200, 9},
+    {-1, ControlKind::Label, "E-mail: contact@quillane.example", 13, 133, 200, 9},
 }};
 
 const DialogSpec kAboutSpec = {"关于", 289, 150, kAboutControls};

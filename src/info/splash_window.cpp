@@ -50,9 +50,13 @@ void ShowSplashWindow(QWidget* owner) {
   splash.setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
   splash.setModal(true);
 
+  // The picture keeps its own size, as a bitmap control does; the window's dialog units may come
+  // out a little smaller or larger with the fonts at hand, and the window clips it.
   auto* picture = splash.ItemAs<QLabel>(103);
-  picture->setScaledContents(true);
-  picture->setPixmap(QPixmap(QStringLiteral(":/quillane/splash.png")));
+  const QPixmap title(QStringLiteral(":/quillane/splash.png"));
+  picture->setPixmap(title);
+  picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  picture->resize(picture->size().expandedTo(title.size()));
 
   auto* closer = new CloseOnLeftClick(&splash);
   splash.installEventFilter(closer);

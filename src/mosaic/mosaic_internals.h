@@ -8,12 +8,43 @@
 #include "imaging/dib.h"
 #include "imaging/drawing_surface.h"
 #include "imaging/imaging.h"
+#include "imaging/rect.h"
 
 // Most patches a signature holds: 5 columns by 5 rows.
 constexpr int kMaxSignaturePatches = 25;
 // Entries of the run's source signature: one more than a signature holds. A tile pairs its
 // patches with these by number and never has more of them.
 constexpr int kSourceColorSlots = 26;
+
+// Sizes of the tiles and of their patches, in pixels of the start picture.
+struct MosaicGrid {
+  float tileWidth = 1;
+  float tileHeight = 1;
+  float patchWidth = 1;
+  float patchHeight = 1;
+};
+
+// The grid for a picture of W x H with tilesAcross tiles across and tilesDown rows, or with
+// rows of about three quarters of the tile width when autoSizeTilesDown is set. Tile numbers
+// are taken as positive and non-zero.
+MosaicGrid MakeMosaicGrid(float W, float H, float tilesAcross, float tilesDown,
+                          int autoSizeTilesDown);
+
+// Size to which a bw x bh picture is resized so that it covers a tile with its proportions kept.
+void CoverSize(float bw, float bh, const MosaicGrid& grid, int32_t* width, int32_t* height);
+
+// Where a tile picture of tw x th is drawn for the tile at (left, top) of a picture of Wi x Hi:
+// its rectangle (x0, y0, w, h) and the clip rectangle, the tile enlarged by one pixel to the
+// right and at the bottom within the picture.
+struct TilePlacement {
+  int32_t x0 = 0;
+  int32_t y0 = 0;
+  int32_t w = 0;
+  int32_t h = 0;
+  Rect clip;
+};
+TilePlacement PlaceTilePicture(const MosaicGrid& grid, int32_t left, int32_t top, float tw,
+                               float th, int32_t Wi, int32_t Hi);
 
 // A tile source made ready for matching: the picture at about tile size as a packed bitmap, and
 // its signature. Preparing one touches nothing of the run but the tile size, so that the

@@ -25,13 +25,6 @@
 
 namespace {
 
-struct MosaicGrid {
-  float tileWidth = 1;
-  float tileHeight = 1;
-  float patchWidth = 1;
-  float patchHeight = 1;
-};
-
 // Everything one run holds. The target signatures are stored patch number by patch number
 // across all tiles (entry j * planeStride + tile), so that one tile source is compared with all
 // tiles in long runs over contiguous bytes.
@@ -104,28 +97,6 @@ ColorRef MeanColor(const BitmapInfoHeader* header, const uint8_t* pixels, const 
   AverageRegion(header, pixels, rect.left, rect.top, rect.right, rect.bottom, &red, &green, &blue,
                 0);
   return MakeColor(red, green, blue);
-}
-
-MosaicGrid MakeGrid(float W, float H, float tilesAcross, float tilesDown, int autoSizeTilesDown) {
-  MosaicGrid g;
-  g.tileWidth = W / tilesAcross;
-  if (autoSizeTilesDown == 0) {
-    g.tileHeight = H / tilesDown;
-  } else {
-    // As many rows as make the tiles about 4 : 3. A very wide picture with few tiles across
-    // would round to no row at all; it gets one.
-    double rows =
-        static_cast<double>(H / W) * static_cast<double>(tilesAcross) * 1.3333333333333333;
-    rows = std::min(rows, 1e9);
-    g.tileHeight = H / static_cast<float>(std::max(RoundHalfAway(rows), 1));
-  }
-  if (g.tileWidth < 1.0f) g.tileWidth = 1.0f;
-  if (g.tileHeight < 1.0f) g.tileHeight = 1.0f;
-  g.patchWidth = static_cast<float>(0.2 * g.tileWidth);
-  g.patchHeight = static_cast<float>(0.2 * g.tileHeight);
-  if (g.patchWidth < 1.0f) g.patchWidth = 1.0f;
-  if (g.patchHeight < 1.0f) g.patchHeight = 1.0f;
-  return g;
 }
 
 // Lays out the grid and takes the signature of every tile of the start picture. False when
@@ -242,60 +213,99 @@ ColorRef MeanOf(int n, ColorAt&& colorAt) {
                    static_cast<uint32_t>(blue / count));
 }
 
-// Draws the tile picture over the tile at (left, top), one pixel larger than the tile to the
-// right and at the bottom so that truncated tile edges leave no gaps, fitted to the tile's
-// width when that covers it and otherwise to its height, and centred across the other way.
 void DrawWinningTile(const MosaicRun& r, const BitmapInfoHeader* header, const uint8_t* pixels,
                      int32_t left, int32_t top, ColorRef sourceMean, ColorRef targetMean) {
-  const MosaicGrid& g = r.grid;
   const float tw = static_cast<float>(header->biWidth);
   const float th = static_cast<float>(std::abs(header->biHeight));
   if (!(tw > 0) || !(th > 0)) return;
-
-  int32_t x0, y0, w, h;
-  const float fitWidthHeight = (g.tileWidth + 1) / tw * th;
-  if (fitWidthHeight >= g.tileHeight + 1) {
-    x0 = left;
-    y0 = Trunc(top - (fitWidthHeight - g.tileHeight) * 0.5);
-    w = Trunc(g.tileWidth + 1);
-    h = Trunc(fitWidthHeight);
-  } else {
-    const float fitHeightWidth = (g.tileHeight + 1) / th * tw;
-    x0 = Trunc(left - (fitHeightWidth - g.tileWidth) * 0.5);
-    y0 = top;
-    w = Trunc(fitHeightWidth);
-    h = Trunc(g.tileHeight + 1);
-  }
-  const int32_t clipLeft = std::max(left, 0);
-  const int32_t clipTop = std::max(top, 0);
-  const int32_t clipRight = std::min(Trunc(left + g.tileWidth + 1), r.Wi);
-  const int32_t clipBottom = std::min(Trunc(top + g.tileHeight + 1), r.Hi);
-  if (clipRight <= clipLeft || clipBottom <= clipTop) return;
-  DrawShiftedTile(r.workingDC, header, pixels, x0, y0, w, h, clipLeft, clipTop, clipRight,
-                  clipBottom, sourceMean, targetMean, 1);
+  const TilePlacement at = PlaceTilePicture(r.grid, left, top, tw, th, r.Wi, r.Hi);
+  // An enlarged tile wholly outside the picture draws nothing.
+  if (at.clip.right <= at.clip.left || at.clip.bottom <= at.clip.top) return;
+  DrawShiftedTile(r.workingDC, header, pixels, at.x0, at.y0, at.w, at.h, at.clip.left, at.clip.top,
+                  at.clip.right, at.clip.bottom, sourceMean, targetMean, 1);
 }
 
 }  // namespace
+
+MosaicGrid MakeMosaicGrid(float W, float H, float tilesAcross, float tilesDown,
+                          int autoSizeTilesDown) {
+  tilesAcross = std::fabs(tilesAcross);
+  tilesDown = std::fabs(tilesDown);
+  MosaicGrid g;
+  g.tileWidth = W / tilesAcross;
+  if (autoSizeTilesDown == 0) {
+    g.tileHeight = H / tilesDown;
+  } else {
+    // As many rows as make the tiles about 4 : 3. A very wide picture with few tiles across
+    // would round to no row at all; it gets one.
+    double rows =
+        static_cast<double>(H / W) * static_cast<double>(tilesAcross) * 1.3333333333333333;
+    rows = std::min(rows, 1e9);
+    g.tileHeight = H / static_cast<float>(std::max(RoundHalfAway(rows), 1));
+  }
+  if (g.tileWidth < 1.0f) g.tileWidth = 1.0f;
+  if (g.tileHeight < 1.0f) g.tileHeight = 1.0f;
+  g.patchWidth = static_cast<float>(0.2 * g.tileWidth);
+  g.patchHeight = static_cast<float>(0.2 * g.tileHeight);
+  if (g.patchWidth < 1.0f) g.patchWidth = 1.0f;
+  if (g.patchHeight < 1.0f) g.patchHeight = 1.0f;
+  return g;
+}
+
+void CoverSize(float bw, float bh, const MosaicGrid& grid, int32_t* width, int32_t* height) {
+  // As wide as a tile when that makes the picture at least a pixel higher than one, otherwise
+  // as high as a tile.
+  float ratio = grid.tileWidth / bw;
+  float sw = bw * ratio;
+  float sh = bh * ratio;
+  if (sh < grid.tileHeight + 1) {
+    ratio = grid.tileHeight / bh;
+    sw = bw * ratio;
+    sh = bh * ratio;
+  }
+  *width = Trunc(sw);
+  *height = Trunc(sh);
+}
+
+// One pixel larger than the tile to the right and at the bottom, so that truncated tile edges
+// leave no gaps; fitted to that width when it covers the tile's height, otherwise to that
+// height, and centred across the other way.
+TilePlacement PlaceTilePicture(const MosaicGrid& grid, int32_t left, int32_t top, float tw,
+                               float th, int32_t Wi, int32_t Hi) {
+  TilePlacement at;
+  const float fitWidthHeight = (grid.tileWidth + 1) / tw * th;
+  if (fitWidthHeight >= grid.tileHeight + 1) {
+    at.x0 = left;
+    at.y0 = Trunc(top - (fitWidthHeight - grid.tileHeight) * 0.5);
+    at.w = Trunc(grid.tileWidth + 1);
+    at.h = Trunc(fitWidthHeight);
+  } else {
+    const float fitHeightWidth = (grid.tileHeight + 1) / th * tw;
+    at.x0 = Trunc(left - (fitHeightWidth - grid.tileWidth) * 0.5);
+    at.y0 = top;
+    at.w = Trunc(fitHeightWidth);
+    at.h = Trunc(grid.tileHeight + 1);
+  }
+  at.clip =
+      Rect{std::max(left, 0), std::max(top, 0), std::min(Trunc(left + grid.tileWidth + 1), Wi),
+           std::min(Trunc(top + grid.tileHeight + 1), Hi)};
+  return at;
+}
 
 void PrepareTilePicture(ImgBitmap* tileBitmap, float tileWidth, float tileHeight,
                         PreparedTile* out) {
   out->patchCount = 0;
   ImgSetColorDepth(tileBitmap, tileBitmap, 24, 0, 0, 0, 0, 0, 0);
 
-  // Cover the tile: as wide as a tile when that makes the picture at least a pixel higher than
-  // one, otherwise as high as a tile; the proportions stay.
   const float bw = static_cast<float>(tileBitmap->width);
   const float bh = static_cast<float>(tileBitmap->height);
   if (bw > 0 && bh > 0) {
-    float ratio = tileWidth / bw;
-    float sw = bw * ratio;
-    float sh = bh * ratio;
-    if (sh < tileHeight + 1) {
-      ratio = tileHeight / bh;
-      sw = bw * ratio;
-      sh = bh * ratio;
-    }
-    ImgResize(tileBitmap, Trunc(sw), Trunc(sh), 2);
+    MosaicGrid grid;
+    grid.tileWidth = tileWidth;
+    grid.tileHeight = tileHeight;
+    int32_t width, height;
+    CoverSize(bw, bh, grid, &width, &height);
+    ImgResize(tileBitmap, width, height, 2);
   }
   out->block = ImgToDib(tileBitmap);
 
@@ -421,8 +431,7 @@ int RunPictureMosaic(FrontWindow* destDC, DibHandle* dibRef, BitmapInfoHeader** 
     state.Hi = std::abs(header->biHeight);
     state.W = static_cast<float>(state.Wi);
     state.H = static_cast<float>(state.Hi);
-    state.grid =
-        MakeGrid(state.W, state.H, std::fabs(tilesAcross), std::fabs(tilesDown), autoSizeTilesDown);
+    state.grid = MakeMosaicGrid(state.W, state.H, tilesAcross, tilesDown, autoSizeTilesDown);
 
     if (!ScanStartPicture(state, header, pixels)) {
       result = 1;

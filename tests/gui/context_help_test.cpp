@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QTest>
 #include <QWhatsThis>
+#include <algorithm>
 #include <map>
 #include <sstream>
 #include <string>
@@ -111,6 +113,7 @@ struct InfoBox {
   QString text;
   QMessageBox::Icon icon = QMessageBox::NoIcon;
   QWidget* owner = nullptr;
+  bool linesFit = false;  // every line fits the box's width, so the box breaks none again
 };
 
 // Records and closes the information box that opens within `timeoutMs`.
@@ -127,6 +130,14 @@ void CaptureInfoBox(InfoBox* box, int timeoutMs = 2000) {
         box->text = message->text();
         box->icon = message->icon();
         box->owner = message->parentWidget();
+        auto* label = message->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+        if (label != nullptr) {
+          int widest = 0;
+          for (const QString& line : box->text.split('\n')) {
+            widest = std::max(widest, label->fontMetrics().horizontalAdvance(line));
+          }
+          box->linesFit = label->contentsRect().width() >= widest;
+        }
         message->accept();
       },
       timeoutMs);
@@ -160,12 +171,13 @@ TEST_F(ContextHelpTest, TheMainWindowGetsAHelpButton) {
 TEST_F(ContextHelpTest, ShowInfoIsAnInformationBoxCaptionedLimnora) {
   InfoBox box;
   CaptureInfoBox(&box);
-  ShowInfo(HelpTextFor(1010));
+  ShowInfo(HelpTextFor(1013));
   ASSERT_TRUE(box.shown);
+  EXPECT_TRUE(box.linesFit);
   EXPECT_EQ(box.title, "Limnora");
   EXPECT_EQ(box.icon, QMessageBox::Information);
   EXPECT_EQ(box.owner, &window_);
-  EXPECT_EQ(box.text.toStdString(), WrapHelpText(HelpTextFor(1010)));
+  EXPECT_EQ(box.text.toStdString(), WrapHelpText(HelpTextFor(1013)));
 }
 
 TEST_F(ContextHelpTest, ShowInfoWithoutAWindowInFrontShowsNothing) {

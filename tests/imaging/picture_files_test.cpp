@@ -369,6 +369,38 @@ TEST(PictureFiles, TransparencyShowsWhiteAndOnlyTheFirstFrameIsRead) {
   EXPECT_EQ(PixelAt(bitmap, 5, 3), (TestColour{255, 0, 0}));
 }
 
+TEST(PictureFiles, LongAnimationsLoadTheirFirstFrame) {
+  ScratchFolder folder;
+  std::vector<Magick::Image> frames;
+  for (int i = 0; i < 100; ++i) {
+    frames.emplace_back(Magick::Geometry(6, 4), Magick::Color(i == 0 ? "lime" : "blue"));
+  }
+  Magick::writeImages(frames.begin(), frames.end(), folder.File("long.gif"));
+  ImgBitmap bitmap = Load(folder.File("long.gif"));
+  EXPECT_EQ(PixelAt(bitmap, 2, 2), (TestColour{0, 255, 0}));
+}
+
+TEST(PictureFiles, GreyDeepAndPrintColoursBecomeOrdinaryColour) {
+  ScratchFolder folder;
+  Magick::Image grey(Magick::Geometry(8, 8), Magick::Color("rgb(100,100,100)"));
+  grey.type(Magick::GrayscaleType);
+  grey.magick("PNG");
+  grey.write(folder.File("grey.png"));
+  EXPECT_EQ(PixelAt(Load(folder.File("grey.png")), 4, 4), (TestColour{100, 100, 100}));
+
+  Magick::Image deep(Magick::Geometry(8, 8), Magick::Color("rgb(200,50,0)"));
+  deep.depth(16);
+  deep.magick("PNG");
+  deep.write(folder.File("deep.png"));
+  EXPECT_EQ(PixelAt(Load(folder.File("deep.png")), 4, 4), (TestColour{200, 50, 0}));
+
+  Magick::Image print(Magick::Geometry(16, 16), Magick::Color("rgb(0,0,255)"));
+  print.colorSpace(Magick::CMYKColorspace);
+  print.magick("JPEG");
+  print.write(folder.File("print.jpg"));
+  EXPECT_LE(ColourDistance(PixelAt(Load(folder.File("print.jpg")), 8, 8), {0, 0, 255}), 40);
+}
+
 TEST(PictureFiles, ExifOrientationIsTurnedUpright) {
   ScratchFolder folder;
   const std::string plain = folder.File("plain.jpg");

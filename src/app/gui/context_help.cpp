@@ -4,11 +4,13 @@
 #include <QEvent>
 #include <QHelpEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
 #include <QWhatsThis>
 #include <QWidget>
+#include <algorithm>
 
 #include "app/gui/dialog_layout.h"
 #include "painting/front_window.h"
@@ -179,6 +181,16 @@ void ShowInfo(const char* text) {
                   QString::fromUtf8(WrapHelpText(text)), QMessageBox::Ok,
                   dynamic_cast<QWidget*>(messageOwner));
   box.setTextFormat(Qt::PlainText);
+  // The lines are already broken; the box must be wide enough not to break them again.
+  if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+    box.ensurePolished();
+    const QFontMetrics metrics(label->font());
+    int widest = 0;
+    for (const QString& line : box.text().split(QLatin1Char('\n'))) {
+      widest = std::max(widest, metrics.horizontalAdvance(line));
+    }
+    label->setMinimumWidth(widest + metrics.averageCharWidth());
+  }
   box.exec();
 }
 

@@ -104,6 +104,10 @@ MainWindow::MainWindow(QWidget* parent) : TableDialog(kMainWindowSpec, parent) {
 }
 
 MainWindow::~MainWindow() {
+  // Hiding the window while it goes away moves the focus: the boxes must no longer react.
+  delete sizeBoxes_;
+  sizeBoxes_ = nullptr;
+  if (QWidget* preview = Item(kPreview)) preview->removeEventFilter(this);
   if (startupTimer_ != 0) killTimer(startupTimer_);
   if (previewBitmap_.hasImage) ImgFree(&previewBitmap_);
   FreePictureList();

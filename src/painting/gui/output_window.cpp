@@ -12,6 +12,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QScreen>
+#include <QThread>
 #include <QTimerEvent>
 #include <array>
 #include <cstdio>
@@ -100,6 +101,7 @@ OutputWindow::OutputWindow(QWidget* parent) : TableDialog(kOutputWindowSpec, par
 
 OutputWindow::~OutputWindow() {
   StopAndWait();
+  if (QWidget* frame = Item(kFrame)) frame->removeEventFilter(this);
   if (paintTimer_ != 0) killTimer(paintTimer_);
   pictureDib_.Free();
   if (messageOwner == this) messageOwner = nullptr;
@@ -320,12 +322,17 @@ void OutputWindow::ShowStatus(const std::string& text) {
 
 void OutputWindow::ShowPicture(const ImgBitmap& bitmap, const Rect& source, const Rect& destination,
                                int stage) {
-  // The bitmap is only valid during this call: take a copy of the part to be shown.
-  const QImage part = ImageFromBitmap(bitmap, source);
-  if (part.isNull()) return;
-  const QRect target = ToQRect(destination);
-  QMetaObject::invokeMethod(
-      this, [this, part, target, stage] { ApplyPicture(part, target, stage); }, Qt::AutoConnection);
+  auto show = [this, &bitmap, &source, &destination, stage] {
+    const QImage part = ImageFromBitmap(bitmap, source);
+    if (!part.isNull()) ApplyPicture(part, ToQRect(destination), stage);
+  };
+  if (QThread::currentThread() == thread()) {
+    show();
+    return;
+  }
+  // The painting waits until its picture is on show: it never runs ahead of what the user sees,
+  // so Stop acts on the picture in view, and the bitmap stays valid while it is copied.
+  QMetaObject::invokeMethod(this, show, Qt::BlockingQueuedConnection);
 }
 
 void OutputWindow::ApplyPicture(const QImage& image, const QRect& destination, int stage) {

@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# Times quillane-cli for every style on a 1024 x 768 and a 4000 x 3000 photograph, writing JPEG,
+# side by side with ImageMagick's "convert -paint 3" on the same picture, and reports the peak
+# memory of each run. Everything runs pinned to one core.
+#
+#   bench/paint_styles.sh [BUILD_DIR] [RUNS]
+#
+# The photographs are made once from resources/Example Picture.jpg (or from a synthetic picture
+# when it is missing) and kept in BUILD_DIR/bench-pictures.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+BUILD_DIR=${1:-build}
+RUNS=${2:-3}
+CLI="$BUILD_DIR/bin/quillane-cli"
+CONVERT=/usr/bin/convert
+[[ -x $CONVERT ]] || CONVERT=$(command -v convert)
+[[ -x $CLI ]] || { echo "no $CLI: build the quillane-cli target first" >&2; exit 1; }
+CORE=${BENCH_CORE:-0}
+PICTURES="$BUILD_DIR/bench-pictures"
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT
+mkdir -p "$PICTURES"
+export MAGICK_THREAD_LIMIT=1 OMP_NUM_THREADS=1
+
+make_picture() {  # width height file
+  [[ -s $3 ]] && return
+  local source="resources/Example Picture.jpg"
+  if [[ -s $source ]]; then
+    "$CONVERT" "$source" -resize "$1x$2^" -gravity center -extent "$1x$2" -quality 92 "$3"
+  else
+    "$CONVERT" -seed 11 -size "$(($1 / 4))x$(($2 / 4))" plasma:tomato-steelblue \
+      -resize "$1x$2!" -quality 92 "$3"
+  fi
+}
+
+# Best processor time (user + system, s), best wall time (s) and the peak resident memory
+# (MiB) of RUNS runs of a command. On a shared machine the processor time is the steadier figure.
+measure() {
+  local best="" bestWall="" peak=0 wall user sys m t
+  for ((i = 0; i < RUNS; i++)); do
+    /usr/bin/time -f "%e %U %S %M" -o "$WORK/time" taskset -c "$CORE" "$@" >/dev/null \
+      2>"$WORK/err" || { cat "$WORK/err" >&2; return 1; }
+    read -r wall user sys m <"$WORK/time"
+    t=$(awk -v u="$user" -v s="$sys" 'BEGIN { printf "%.2f", u + s }')
+    if [[ -z $best ]] || awk -v a="$t" -v b="$best" 'BEGIN { exit !(a < b) }'; then best=$t; fi
+    if [[ -z $bestWall ]] || awk -v a="$wall" -v b="$bestWall" 'BEGIN { exit !(a < b) }'; then
+      bestWall=$wall
+    fi
+    ((m > peak)) && peak=$m
+  done
+  printf '%s %s %s\n' "$best" "$bestWall" "$((peak / 1024))"
+}
+
+printf '%-10s %-16s %7s %7s %8s %9s %9s %9s %8s\n' size style "cpu s" "wall s" "peak MiB" \
+  "conv cpu" "conv wall" "conv MiB" speedup
+for size in 1024x768 4000x3000; do
+  w=${size%x*}
+  h=${size#*x}
+  input="$PICTURES/photo-$size.jpg"
+  make_picture "$w" "$h" "$input"
+  read -r ct cw cm < <(measure "$CONVERT" "$input" -paint 3 "$WORK/convert.jpg")
+  for style in van-gogh pointillism colored-pencil charcoal-pencil black-and-white; do
+    read -r t w m < <(measure "$CLI" --quiet --seed 1 --effect "$style" "$input" "$WORK/out.jpg")
+    speedup=$(awk -v a="$ct" -v b="$t" 'BEGIN { printf "%.1fx", (b > 0 ? a / b : 0) }')
+    printf '%-10s %-16s %7s %7s %8s %9s %9s %9s %8s\n' "$size" "$style" "$t" "$w" "$m" "$ct" \
+      "$cw" "$cm" "$speedup"
+  done
+done

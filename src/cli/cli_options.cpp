@@ -1,0 +1,170 @@
+#include "cli/cli_options.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "app/settings.h"
+#include "imaging/dib.h"
+#include "painting/effect_table.h"
+
+const char kCliUsage[] =
+    "quillane-cli [options] INPUT OUTPUT\n"
+    "  --effect NAME     van-gogh (default), pointillism, colored-pencil,\n"
+    "                    charcoal-pencil, black-and-white, mosaic\n"
+    "  --width N         output width in pixels; --height N  output height;\n"
+    "                    one given alone keeps the picture's proportions;\n"
+    "                    neither: the picture's own size\n"
+    "  --seed N          seed the random generator with N (0 to 4294967295)\n"
+    "                    instead of the calendar time\n"
+    "  --quiet           no progress output\n"
+    "  --help, --version\n"
+    "\n"
+    "quillane-cli --effect mosaic:\n"
+    "  --tiles-across N         tiles across (default 15)\n"
+    "  --tiles-down N           tiles down (default 15; used with --no-auto-tiles-down)\n"
+    "  --no-auto-tiles-down     take --tiles-down instead of sizing rows automatically\n"
+    "  --picture FILE           add a picture or AVI file to the picture list (repeatable)\n"
+    "  --no-list                do not use the picture list\n"
+    "  --library DIR            the picture library folder (default: the stock one)\n"
+    "  --no-library             do not use the picture library\n";
+
+namespace {
+
+// A whole decimal number within [low, high], nothing before or after it.
+bool ReadNumber(const std::string& text, long long low, long long high, long long* value) {
+  if (text.empty()) return false;
+  const char* begin = text.c_str();
+  if (!(*begin == '-' || *begin == '+' || (*begin >= '0' && *begin <= '9'))) return false;
+  char* end = nullptr;
+  errno = 0;
+  const long long v = std::strtoll(begin, &end, 10);
+  if (errno != 0 || end == begin || *end != '\0') return false;
+  if (v < low || v > high) return false;
+  *value = v;
+  return true;
+}
+
+}  // namespace
+
+CliCommand ParseCliOptions(int argc, const char* const* argv, CliOptions* options,
+                           std::string* problem) {
+  std::vector<std::string> operands;
+  bool optionsEnded = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (optionsEnded || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
+      if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
+        *problem = "unknown option '" + arg + "'";
+        return CliCommand::kUsageError;
+      }
+      operands.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    // "--name value" and "--name=value" are both accepted.
+    std::string name = arg;
+    std::string value;
+    bool hasInlineValue = false;
+    const size_t equals = arg.find('=');
+    if (equals != std::string::npos) {
+      name = arg.substr(0, equals);
+      value = arg.substr(equals + 1);
+      hasInlineValue = true;
+    }
+    auto takeValue = [&]() -> bool {
+      if (hasInlineValue) return true;
+      if (i + 1 >= argc) {
+        *problem = "option '" + name + "' needs a value";
+        return false;
+      }
+      value = argv[++i];
+      return true;
+    };
+    auto noValue = [&]() -> bool {
+      if (!hasInlineValue) return true;
+      *problem = "option '" + name + "' takes no value";
+      return false;
+    };
+    auto badNumber = [&]() {
+      *problem = "bad number '" + value + "' for " + name;
+      return CliCommand::kUsageError;
+    };
+    long long number = 0;
+
+    if (name == "--help") {
+      if (!noValue()) return CliCommand::kUsageError;
+      return CliCommand::kHelp;
+    } else if (name == "--version") {
+      if (!noValue()) return CliCommand::kUsageError;
+      return CliCommand::kVersion;
+    } else if (name == "--quiet") {
+      if (!noValue()) return CliCommand::kUsageError;
+      options->quiet = true;
+    } else if (name == "--effect") {
+      if (!takeValue()) return CliCommand::kUsageError;
+      const EffectEntry* entry = FindEffectByName(value.c_str());
+      if (entry == nullptr) {
+        *problem = "unknown effect '" + value + "'";
+        return CliCommand::kUsageError;
+      }
+      options->effect = entry->kind;
+    } else if (name == "--width" || name == "--height") {
+      if (!takeValue()) return CliCommand::kUsageError;
+      if (!ReadNumber(value, -2147483647LL, 2147483647LL, &number)) return badNumber();
+      if (number <= 0 || number > kMaxPictureSide) {
+        *problem = name.substr(2) + " must be from 1 to " + std::to_string(kMaxPictureSide);
+        return CliCommand::kUsageError;
+      }
+      (name == "--width" ? options->width : options->height) = static_cast<int32_t>(number);
+    } else if (name == "--seed") {
+      if (!takeValue()) return CliCommand::kUsageError;
+      if (!ReadNumber(value, 0, 4294967295LL, &number)) return badNumber();
+      options->seedGiven = true;
+      options->seed = static_cast<uint32_t>(number);
+    } else if (name == "--tiles-across" || name == "--tiles-down") {
+      if (!takeValue()) return CliCommand::kUsageError;
+      // Zero and negative counts are the mosaic's to judge, as in the main window.
+      if (!ReadNumber(value, -2147483647LL - 1, 2147483647LL, &number)) return badNumber();
+      (name == "--tiles-across" ? options->tilesAcross : options->tilesDown) =
+          static_cast<int32_t>(number);
+    } else if (name == "--no-auto-tiles-down") {
+      if (!noValue()) return CliCommand::kUsageError;
+      options->autoSizeTilesDown = false;
+    } else if (name == "--picture") {
+      if (!takeValue()) return CliCommand::kUsageError;
+      if (value.empty() || value.size() >= kPictureListEntrySize) {
+        *problem = "a picture list entry must be 1 to " +
+                   std::to_string(kPictureListEntrySize - 1) + " characters long";
+        return CliCommand::kUsageError;
+      }
+      options->pictures.push_back(value);
+    } else if (name == "--no-list") {
+      if (!noValue()) return CliCommand::kUsageError;
+      options->useList = false;
+    } else if (name == "--library") {
+      if (!takeValue()) return CliCommand::kUsageError;
+      if (value.empty()) {
+        *problem = "the library folder must not be empty";
+        return CliCommand::kUsageError;
+      }
+      options->libraryFolder = value;
+    } else if (name == "--no-library") {
+      if (!noValue()) return CliCommand::kUsageError;
+      options->useLibrary = false;
+    } else {
+      *problem = "unknown option '" + name + "'";
+      return CliCommand::kUsageError;
+    }
+  }
+  if (operands.size() != 2) {
+    *problem = operands.size() < 2 ? "INPUT and OUTPUT are needed" : "too many operands";
+    return CliCommand::kUsageError;
+  }
+  options->input = operands[0];
+  options->output = operands[1];
+  return CliCommand::kPaint;
+}

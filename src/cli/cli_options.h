@@ -1,0 +1,34 @@
+#pragma once
+
+// The command line of quillane-cli.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct CliOptions {
+  std::string input;
+  std::string output;
+  int32_t effect = 1;  // EffectKind; Van Gogh unless --effect says otherwise
+  int32_t width = 0;   // 0: not given
+  int32_t height = 0;
+  bool seedGiven = false;
+  uint32_t seed = 0;
+  bool quiet = false;
+  // Picture mosaic.
+  int32_t tilesAcross = 15;
+  int32_t tilesDown = 15;
+  bool autoSizeTilesDown = true;
+  std::vector<std::string> pictures;
+  bool useList = true;
+  std::string libraryFolder;  // empty: the stock folder beside the executable
+  bool useLibrary = true;
+};
+
+enum class CliCommand { kPaint, kHelp, kVersion, kUsageError };
+
+// Reads the arguments; on kUsageError `problem` says what is wrong.
+CliCommand ParseCliOptions(int argc, const char* const* argv, CliOptions* options,
+                           std::string* problem);
+
+extern const char kCliUsage[];

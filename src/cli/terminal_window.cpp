@@ -1,0 +1,75 @@
+#include "cli/terminal_window.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+
+namespace {
+
+// The signal handler may only touch lock-free atomics.
+static_assert(std::atomic<bool>::is_always_lock_free);
+static_assert(std::atomic<TerminalWindow*>::is_always_lock_free);
+std::atomic<TerminalWindow*> interruptTarget{nullptr};
+
+extern "C" void PressStopOnInterrupt(int) {
+  TerminalWindow* window = interruptTarget.load(std::memory_order_relaxed);
+  if (window != nullptr) window->RequestStop();
+}
+
+}  // namespace
+
+TerminalWindow::TerminalWindow(int pictureWidth, int pictureHeight, bool quiet)
+    : frameWidth_(pictureWidth + 4),
+      frameHeight_(pictureHeight + 4),
+      quiet_(quiet),
+      terminal_(isatty(STDERR_FILENO) == 1) {}
+
+void TerminalWindow::FrameClientSize(int* width, int* height) {
+  *width = frameWidth_;
+  *height = frameHeight_;
+}
+
+void TerminalWindow::ShowStatus(const std::string& text) {
+  // The painting rewrites its status once per sweep line; only changes are worth showing.
+  if (quiet_ || text == lastStatus_) return;
+  lastStatus_ = text;
+  if (terminal_) {
+    std::fprintf(stderr, "\r%s\033[K", text.c_str());
+    lineOpen_ = true;
+  } else {
+    std::fprintf(stderr, "%s\n", text.c_str());
+  }
+  std::fflush(stderr);
+}
+
+void TerminalWindow::ShowWarningBox(const std::string& text) {
+  EndProgress();
+  std::fprintf(stderr, "%s\n", text.c_str());
+  std::fflush(stderr);
+}
+
+void TerminalWindow::EndProgress() {
+  if (!lineOpen_) return;
+  std::fputc('\n', stderr);
+  std::fflush(stderr);
+  lineOpen_ = false;
+}
+
+void InstallStopOnInterrupt(TerminalWindow* window) {
+  interruptTarget.store(window, std::memory_order_relaxed);
+  struct sigaction action = {};
+  action.sa_handler = PressStopOnInterrupt;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESETHAND;  // a second Ctrl-C ends the program the usual way
+  sigaction(SIGINT, &action, nullptr);
+}
+
+void RemoveStopOnInterrupt() {
+  struct sigaction action = {};
+  action.sa_handler = SIG_DFL;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  interruptTarget.store(nullptr, std::memory_order_relaxed);
+}

@@ -1,0 +1,192 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "imaging/imaging.h"
+#include "support/cli_runner.h"
+#include "support/test_support.h"
+
+namespace {
+
+const std::string kDataDir = std::string(QUILLANE_TEST_DATA_DIR) + "/painting";
+const std::string kInput = kDataDir + "/input.png";  // 64 x 48
+constexpr const char* kSeed = "20261207";
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool FileExists(const std::string& path) {
+  return std::filesystem::exists(path);
+}
+
+// A picture file decoded to a packed 24-bit bitmap, or an empty handle.
+DibHandle Decode(const std::string& path) {
+  ImgBitmap bitmap;
+  ImgInitHandle(&bitmap, 0, 0, 0);
+  if (ImgLoadFile(path.c_str(), &bitmap, 0, 1, 0) != 1) return DibHandle();
+  ImgSetColorDepth(&bitmap, &bitmap, 24, 0);
+  return ImgToDib(&bitmap);
+}
+
+int Width(const DibHandle& d) {
+  return d ? d.Header()->biWidth : 0;
+}
+int Height(const DibHandle& d) {
+  return d ? std::abs(d.Header()->biHeight) : 0;
+}
+
+// Count of pixel channels that differ; -1 when the sizes differ.
+long DifferingChannels(const DibHandle& a, const DibHandle& b) {
+  if (!a || !b || Width(a) != Width(b) || Height(a) != Height(b)) return -1;
+  const int64_t stride = DibRowBytes(Width(a), 24);
+  long n = 0;
+  for (int y = 0; y < Height(a); ++y) {
+    for (int x = 0; x < Width(a) * 3; ++x) {
+      if (a.Pixels()[y * stride + x] != b.Pixels()[y * stride + x]) ++n;
+    }
+  }
+  return n;
+}
+
+class QuillaneCli : public ::testing::Test {
+ protected:
+  ScratchFolder scratch_;
+};
+
+// Reference pictures made by this renderer at a fixed seed; PNG is lossless, so the painting
+// must match them exactly.
+TEST_F(QuillaneCli, PaintsEveryStyleExactlyAsTheReferencePictures) {
+  for (const char* effect :
+       {"van-gogh", "pointillism", "colored-pencil", "charcoal-pencil", "black-and-white"}) {
+    const std::string out = scratch_.File(std::string(effect) + ".png");
+    const CliRun run = RunCli({"--quiet", "--seed", kSeed, "--effect", effect, kInput, out});
+    ASSERT_EQ(run.exitStatus, 0) << effect << ": " << run.err;
+    EXPECT_TRUE(run.err.empty()) << run.err;
+    const DibHandle painted = Decode(out);
+    const DibHandle reference = Decode(kDataDir + "/" + effect + ".png");
+    ASSERT_TRUE(reference) << effect;
+    EXPECT_EQ(DifferingChannels(painted, reference), 0) << effect;
+  }
+}
+
+TEST_F(QuillaneCli, SameSeedGivesTheSameFileAndAnotherSeedAnotherPicture) {
+  const std::string a = scratch_.File("a.png");
+  const std::string b = scratch_.File("b.png");
+  const std::string c = scratch_.File("c.png");
+  ASSERT_EQ(RunCli({"--quiet", "--seed", "5", kInput, a}).exitStatus, 0);
+  ASSERT_EQ(RunCli({"--quiet", "--seed=5", kInput, b}).exitStatus, 0);
+  ASSERT_EQ(RunCli({"--quiet", "--seed", "6", kInput, c}).exitStatus, 0);
+  EXPECT_EQ(ReadBytes(a), ReadBytes(b));
+  EXPECT_GT(DifferingChannels(Decode(a), Decode(c)), 0);
+}
+
+TEST_F(QuillaneCli, OneSideAloneKeepsTheProportions) {
+  const std::string out = scratch_.File("small.bmp");
+  ASSERT_EQ(RunCli({"--quiet", "--width", "32", kInput, out}).exitStatus, 0);
+  DibHandle d = Decode(out);
+  EXPECT_EQ(Width(d), 32);
+  EXPECT_EQ(Height(d), 24);
+
+  ASSERT_EQ(
+      RunCli({"--quiet", "--height", "36", "--effect", "black-and-white", kInput, out}).exitStatus,
+      0);
+  d = Decode(out);
+  EXPECT_EQ(Width(d), 48);
+  EXPECT_EQ(Height(d), 36);
+
+  ASSERT_EQ(RunCli({"--quiet", "--width", "40", "--height", "10", kInput, out}).exitStatus, 0);
+  d = Decode(out);
+  EXPECT_EQ(Width(d), 40);
+  EXPECT_EQ(Height(d), 10);
+}
+
+TEST_F(QuillaneCli, ProgressGoesToStandardErrorAsPlainLines) {
+  const std::string out = scratch_.File("out.png");
+  const CliRun run = RunCli({"--seed", "1", "--effect", "colored-pencil", kInput, out});
+  ASSERT_EQ(run.exitStatus, 0);
+  EXPECT_TRUE(run.out.empty());
+  EXPECT_EQ(run.err.rfind("正在绘画...      \n正在绘画 0%...      \n", 0), 0u) << run.err;
+  const std::string finished = "绘画已经完成。           \n";
+  ASSERT_GE(run.err.size(), finished.size());
+  EXPECT_EQ(run.err.substr(run.err.size() - finished.size()), finished);
+  EXPECT_EQ(run.err.find('\r'), std::string::npos);
+}
+
+TEST_F(QuillaneCli, InterruptStopsAndWritesThePictureSoFar) {
+  // Large enough that the painting is still running when the interrupt arrives.
+  const std::string out = scratch_.File("stopped.png");
+  const CliRun run =
+      RunCliInterrupted({"--seed", "3", "--width", "2400", kInput, out}, "正在绘画 0%");
+  EXPECT_EQ(run.exitStatus, 1) << run.err;
+  EXPECT_NE(run.err.find("绘画已被取消。          "), std::string::npos);
+  const DibHandle d = Decode(out);
+  EXPECT_EQ(Width(d), 2420);
+  EXPECT_EQ(Height(d), 1820);
+}
+
+TEST_F(QuillaneCli, UnloadableInputIsRefusedWithoutOutput) {
+  const std::string notAPicture = scratch_.File("notes.png");
+  std::ofstream(notAPicture) << "this is not a picture\n";
+  for (const std::string& input : {notAPicture, scratch_.File("missing.jpg")}) {
+    const std::string out = scratch_.File("out.png");
+    const CliRun run = RunCli({input, out});
+    EXPECT_EQ(run.exitStatus, 2) << input;
+    EXPECT_NE(run.err.find("File is format not recognized."), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(input), std::string::npos) << run.err;
+    EXPECT_FALSE(FileExists(out));
+  }
+}
+
+TEST_F(QuillaneCli, UsageErrorsExitWith64AndWriteNothing) {
+  const std::string out = scratch_.File("out.png");
+  const std::vector<std::vector<std::string>> bad = {
+      {},
+      {kInput},
+      {kInput, out, "extra"},
+      {"--frobnicate", kInput, out},
+      {"--effect", "cubism", kInput, out},
+      {"--effect"},
+      {"--width", "0", kInput, out},
+      {"--height", "-5", kInput, out},
+      {"--width", "12x", kInput, out},
+      {"--seed", "4294967296", kInput, out},
+      {"--seed", "-1", kInput, out},
+      {"--tiles-across", "many", kInput, out},
+      {"--quiet=yes", kInput, out},
+      {kInput, scratch_.File("out.gif")},
+      {kInput, scratch_.File("out")},
+  };
+  for (const auto& args : bad) {
+    const CliRun run = RunCli(args);
+    std::string joined;
+    for (const auto& a : args) joined += a + " ";
+    EXPECT_EQ(run.exitStatus, 64) << joined;
+    EXPECT_FALSE(run.err.empty()) << joined;
+  }
+  EXPECT_FALSE(FileExists(out));
+  EXPECT_EQ(RunCli({"--seed", "4294967295", "--quiet", "--effect", "black-and-white", kInput, out})
+                .exitStatus,
+            0);
+}
+
+TEST_F(QuillaneCli, HelpAndVersion) {
+  const CliRun help = RunCli({"--help"});
+  EXPECT_EQ(help.exitStatus, 0);
+  EXPECT_EQ(help.out.rfind("quillane-cli [options] INPUT OUTPUT\n", 0), 0u);
+  for (const char* option :
+       {"--effect NAME", "--width N", "--height N", "--seed N", "--quiet", "--help, --version",
+        "--tiles-across N", "--tiles-down N", "--no-auto-tiles-down", "--picture FILE", "--no-list",
+        "--library DIR", "--no-library"}) {
+    EXPECT_NE(help.out.find(option), std::string::npos) << option;
+  }
+  const CliRun version = RunCli({"--version"});
+  EXPECT_EQ(version.exitStatus, 0);
+  EXPECT_EQ(version.out, std::string("quillane-cli ") + QUILLANE_VERSION + "\n");
+}
+
+}  // namespace

@@ -1,0 +1,299 @@
+// The main window driven as the user drives it: opening, enabling rules, the preview, painting
+// from it, and leaving it.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTest>
+#include <cstring>
+#include <memory>
+
+#include "app/gui/main_window.h"
+#include "app/settings.h"
+#include "gui/gui_test_helpers.h"
+#include "painting/gui/output_window.h"
+
+using namespace main_ids;
+
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(WriteTestPicture(env.ExamplePicture(), 80, 60));
+    SetDefaultSettings();
+  }
+  void TearDown() override { window.reset(); }
+
+  MainWindow* Open() {
+    window = std::make_unique<MainWindow>();
+    window->show();
+    return window.get();
+  }
+  bool WaitForStartup() {
+    return WaitUntil([this] { return window->StartupDone(); });
+  }
+  QString Text(int id) const { return window->ItemAs<QLineEdit>(id)->text(); }
+  void SetText(int id, const char* text) { window->ItemAs<QLineEdit>(id)->setText(text); }
+  bool Checked(int id) const { return window->ItemAs<QAbstractButton>(id)->isChecked(); }
+  bool Enabled(int id) const { return window->Item(id)->isEnabled(); }
+  void Click(int id) { window->ItemAs<QAbstractButton>(id)->click(); }
+
+  GuiTestEnvironment env;
+  std::unique_ptr<MainWindow> window;
+};
+
+const int kStep4[] = {kUseYourPictureList, kUsePictureLibrary, kAutoSizeTilesDown, kPictureList,
+                      kAddPictures,        kRemovePictures,    kPictureListLabel,  kTilesAcross,
+                      kTilesAcrossLabel,   kTilesDown,         kTilesDownLabel};
+
+TEST_F(MainWindowTest, FirstStartShowsDefaultsThenTheExamplePicture) {
+  ASSERT_FALSE(QFile::exists(QString::fromStdString(env.SettingsFile())));
+  Open();
+  EXPECT_EQ(window->windowTitle(), "Quillane");
+  EXPECT_TRUE(window->windowFlags() & Qt::WindowContextHelpButtonHint);
+  EXPECT_EQ(messageOwner, window.get());
+  EXPECT_EQ(mainWindowHandle, window.get());
+
+  // Until the example picture has loaded, the sizes are the nominal ones.
+  EXPECT_EQ(Text(kWidthPixels), "1024");
+  EXPECT_EQ(Text(kHeightPixels), "768");
+  EXPECT_EQ(Text(kWidthPercent), "100.0 %");
+  EXPECT_EQ(Text(kHeightPercent), "100.0 %");
+  EXPECT_TRUE(Checked(kPictureMosaic));
+  for (int id : {kVanGogh, kPointillism, kColoredPencil, kCharcoalPencil, kBlackAndWhitePhoto}) {
+    EXPECT_FALSE(Checked(id)) << id;
+  }
+  EXPECT_TRUE(Checked(kLockAspectRatio));
+  EXPECT_TRUE(Checked(kUseYourPictureList));
+  EXPECT_TRUE(Checked(kUsePictureLibrary));
+  EXPECT_TRUE(Checked(kAutoSizeTilesDown));
+  EXPECT_EQ(Text(kTilesAcross), "15");
+  EXPECT_EQ(Text(kTilesDown), "15");
+  for (int id : kStep4) {
+    const bool tilesDown = id == kTilesDown || id == kTilesDownLabel;
+    EXPECT_EQ(Enabled(id), !tilesDown) << id;
+  }
+  EXPECT_FALSE(window->HasPreview());
+
+  ASSERT_TRUE(WaitForStartup());
+  EXPECT_TRUE(window->HasPreview());
+  EXPECT_EQ(Text(kWidthPixels), "80");
+  EXPECT_EQ(Text(kHeightPixels), "60");
+  EXPECT_EQ(Text(kWidthPercent), "100.0 %");
+  EXPECT_EQ(Text(kHeightPercent), "100.0 %");
+  EXPECT_EQ(settings.sourceWidth, 80);
+  EXPECT_EQ(settings.sourceHeight, 60);
+  EXPECT_EQ(Text(kStartPictureName), "Example Picture.jpg");
+}
+
+TEST_F(MainWindowTest, PreviewFitsTheAreaCentredWithItsProportions) {
+  Open();
+  ASSERT_TRUE(WaitForStartup());
+  const QRect area = window->PreviewArea();
+  const Rect r = window->PreviewRect();
+  ASSERT_GT(r.Width(), 0);
+  ASSERT_GT(r.Height(), 0);
+  EXPECT_GE(r.left, area.left());
+  EXPECT_GE(r.top, area.top());
+  EXPECT_LE(r.right, area.left() + area.width());
+  EXPECT_LE(r.bottom, area.top() + area.height());
+  // One side fills the area, the other is centred.
+  EXPECT_TRUE(r.Width() == area.width() || r.Height() == area.height());
+  EXPECT_LE(std::abs((r.left - area.left()) - (area.left() + area.width() - r.right)), 1);
+  EXPECT_LE(std::abs((r.top - area.top()) - (area.top() + area.height() - r.bottom)), 1);
+  EXPECT_NEAR(static_cast<double>(r.Width()) / r.Height(), 80.0 / 60.0, 0.03);
+  EXPECT_EQ(window->PreviewImage().size(), QSize(r.Width(), r.Height()));
+
+  // The preview is drawn where the rectangle says.
+  const QImage shot = window->Item(kPreview)->grab().toImage();
+  const QImage expected = MakeTestImage(80, 60).scaled(r.Width(), r.Height());
+  // A point in the plain gradient, away from the blocks; the preview frame's border is 1 pixel.
+  const int x = r.Width() / 8;
+  const int y = r.Height() * 7 / 8;
+  const QRgb centre = shot.pixel(r.left + x + 1, r.top + y + 1);
+  const QRgb wanted = expected.pixel(x, y);
+  EXPECT_NEAR(qRed(centre), qRed(wanted), 40);
+  EXPECT_NEAR(qGreen(centre), qGreen(wanted), 40);
+  EXPECT_NEAR(qBlue(centre), qBlue(wanted), 40);
+}
+
+TEST_F(MainWindowTest, EnablingRulesFollowTheEffectAndTheTwoBoxes) {
+  Open();
+  Click(kVanGogh);
+  for (int id : kStep4) EXPECT_FALSE(Enabled(id)) << id;
+  Click(kPictureMosaic);
+  for (int id : kStep4) {
+    EXPECT_EQ(Enabled(id), id != kTilesDown && id != kTilesDownLabel) << id;
+  }
+  Click(kUseYourPictureList);  // now unchecked
+  for (int id : {kPictureList, kAddPictures, kRemovePictures, kPictureListLabel}) {
+    EXPECT_FALSE(Enabled(id)) << id;
+  }
+  EXPECT_TRUE(Enabled(kTilesAcross));
+  Click(kAutoSizeTilesDown);  // now unchecked
+  EXPECT_TRUE(Enabled(kTilesDown));
+  EXPECT_TRUE(Enabled(kTilesDownLabel));
+  Click(kBlackAndWhitePhoto);
+  for (int id : kStep4) EXPECT_FALSE(Enabled(id)) << id;
+  Click(kPictureMosaic);
+  EXPECT_FALSE(Enabled(kPictureList));
+  EXPECT_TRUE(Enabled(kTilesDown));
+  // Library and lock change nothing by themselves.
+  Click(kUsePictureLibrary);
+  Click(kLockAspectRatio);
+  EXPECT_TRUE(Enabled(kUsePictureLibrary));
+  EXPECT_EQ(Text(kWidthPixels), "1024");
+  // An effect click does not change the setting until the controls are collected.
+  Click(kPointillism);
+  EXPECT_EQ(settings.effect, 0);
+  window->CollectControls();
+  EXPECT_EQ(settings.effect, 2);
+}
+
+TEST_F(MainWindowTest, UnknownEffectChecksNoButtonAndIsKept) {
+  settings.effect = 7;
+  Open();
+  for (int id : kEffectButtons) EXPECT_FALSE(Checked(id)) << id;
+  for (int id : kStep4) EXPECT_FALSE(Enabled(id)) << id;
+  window->CollectControls();
+  EXPECT_EQ(settings.effect, 7);
+  Click(kCharcoalPencil);
+  window->CollectControls();
+  EXPECT_EQ(settings.effect, 4);
+}
+
+TEST_F(MainWindowTest, MissingStartPictureIsForgottenSilently) {
+  std::strcpy(settings.startPicture, env.Folder().File("gone/photo.jpg").c_str());
+  ModalWatcher watcher;
+  Open();
+  ASSERT_TRUE(WaitForStartup());
+  EXPECT_EQ(Text(kStartPictureName), "");
+  EXPECT_FALSE(window->HasPreview());
+  window->CollectControls();
+  EXPECT_STREQ(settings.startPicture, "");
+  EXPECT_TRUE(watcher.Messages().isEmpty());
+}
+
+TEST_F(MainWindowTest, PictureThatDoesNotDecodeWarnsAndKeepsTheSizes) {
+  const std::string bad = env.Folder().File("broken.jpg");
+  QFile file(QString::fromStdString(bad));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write("this is not a picture at all");
+  file.close();
+  std::strcpy(settings.startPicture, bad.c_str());
+
+  ModalWatcher watcher;
+  Open();
+  ASSERT_TRUE(WaitForStartup());
+  ASSERT_TRUE(WaitUntil([&] { return !watcher.Messages().isEmpty(); }, 5000));
+  EXPECT_EQ(watcher.Messages(), QStringList{"File is format not recognized."});
+  EXPECT_EQ(watcher.Captions(), QStringList{"Limnora"});
+  EXPECT_FALSE(window->HasPreview());
+  EXPECT_EQ(Text(kWidthPixels), "1024");
+  EXPECT_EQ(Text(kHeightPixels), "768");
+  // The chosen path still becomes the start picture.
+  window->CollectControls();
+  EXPECT_EQ(std::string(settings.startPicture), bad);
+}
+
+TEST_F(MainWindowTest, ExitSavesTheChoicesAndTheNextStartShowsThem) {
+  Open();
+  ASSERT_TRUE(WaitForStartup());
+  Click(kUsePictureLibrary);
+  Click(kColoredPencil);
+  Click(kLockAspectRatio);
+  SetText(kWidthPixels, "64");
+  SetText(kHeightPixels, "50");
+  SetText(kWidthPercent, "80.0 %");
+  SetText(kHeightPercent, "83.3 %");
+  SetText(kTilesAcross, "21");
+  SetText(kTilesDown, "9");
+  Click(kExit);
+  EXPECT_FALSE(window->isVisible());
+  QFile saved(QString::fromStdString(env.SettingsFile()));
+  ASSERT_TRUE(saved.exists());
+  EXPECT_EQ(saved.size(), 564);
+  window.reset();
+
+  std::memset(&settings, 0, sizeof settings);
+  SetDefaultSettings();
+  EXPECT_EQ(settings.effect, 3);
+  EXPECT_EQ(settings.outputWidth, 64);
+  EXPECT_EQ(settings.heightPercent, 83.3f);
+  Open();
+  EXPECT_TRUE(Checked(kColoredPencil));
+  EXPECT_FALSE(Checked(kPictureMosaic));
+  EXPECT_FALSE(Checked(kLockAspectRatio));
+  EXPECT_FALSE(Checked(kUsePictureLibrary));
+  EXPECT_TRUE(Checked(kUseYourPictureList));
+  EXPECT_EQ(Text(kTilesAcross), "21");
+  EXPECT_EQ(Text(kTilesDown), "9");
+  EXPECT_EQ(Text(kWidthPercent), "80.0 %");
+  EXPECT_EQ(Text(kHeightPercent), "83.3 %");
+  // The pixel sizes always start from the nominal 1024 x 768.
+  EXPECT_EQ(Text(kWidthPixels), "1024");
+  EXPECT_EQ(Text(kStartPictureName), "Example Picture.jpg");
+}
+
+TEST_F(MainWindowTest, EscapeAndTheCloseBoxSaveLikeExit) {
+  const QString file = QString::fromStdString(env.SettingsFile());
+  Open();
+  Click(kBlackAndWhitePhoto);
+  QTest::keyClick(window.get(), Qt::Key_Escape);
+  EXPECT_FALSE(window->isVisible());
+  ASSERT_TRUE(QFile::exists(file));
+  EXPECT_EQ(settings.effect, 5);
+
+  ASSERT_TRUE(QFile::remove(file));
+  Open();
+  Click(kVanGogh);
+  window->close();
+  EXPECT_FALSE(window->isVisible());
+  ASSERT_TRUE(QFile::exists(file));
+  EXPECT_EQ(settings.effect, 1);
+}
+
+TEST_F(MainWindowTest, EnterPaintsWithTheTextsAsTyped) {
+  Open();
+  ASSERT_TRUE(WaitForStartup());
+  Click(kBlackAndWhitePhoto);
+  QLineEdit* width = window->ItemAs<QLineEdit>(kWidthPixels);
+  width->setFocus();
+  width->selectAll();
+  QTest::keyClicks(width, "40");
+
+  int seenWidth = -1, seenHeight = -1;
+  float seenPercent = -1;
+  bool sawOutput = false;
+  FrontWindow* frontDuringPainting = nullptr;
+  ModalWatcher watcher([&](QWidget* modal) {
+    auto* output = qobject_cast<OutputWindow*>(modal);
+    if (output == nullptr) return false;
+    if (!sawOutput) {
+      sawOutput = true;
+      seenWidth = settings.outputWidth;
+      seenHeight = settings.outputHeight;
+      seenPercent = settings.widthPercent;
+      frontDuringPainting = mainWindowHandle;
+    }
+    if (output->PaintingDone()) output->PressStopOrOk();
+    return true;
+  });
+  QTest::keyClick(width, Qt::Key_Return);  // returns when the output window has closed
+
+  EXPECT_TRUE(sawOutput);
+  EXPECT_EQ(seenWidth, 40);
+  EXPECT_EQ(seenHeight, 60);       // the height was not coupled yet
+  EXPECT_EQ(seenPercent, 100.0f);  // nor the percentage
+  EXPECT_NE(frontDuringPainting, window.get());
+  EXPECT_EQ(messageOwner, window.get());
+  EXPECT_EQ(mainWindowHandle, window.get());
+  EXPECT_TRUE(window->isVisible());
+}
+
+}  // namespace

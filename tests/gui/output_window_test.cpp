@@ -1,0 +1,296 @@
+// The output window: sizing, painting on its worker thread, Stop and "OK", Save and Print.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFile>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPainter>
+#include <QPrinter>
+#include <QScreen>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "app/gui/bitmap_image.h"
+#include "app/gui/main_window.h"
+#include "app/settings.h"
+#include "effects/effect_engine.h"
+#include "gui/gui_test_helpers.h"
+#include "imaging/imaging.h"
+#include "painting/gui/output_window.h"
+#include "painting/paint_driver.h"
+
+using namespace output_ids;
+
+namespace {
+
+class OutputWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(WriteTestPicture(env.ExamplePicture(), 64, 48));
+    SetDefaultSettings();
+    // The main window owns the output window and is the front until it opens.
+    owner = std::make_unique<MainWindow>();
+    start = env.Folder().File("start.png");
+    ASSERT_TRUE(WriteTestPicture(start, 64, 48));
+    std::strcpy(settings.startPicture, start.c_str());
+    settings.outputWidth = 48;
+    settings.outputHeight = 36;
+  }
+  void TearDown() override {
+    window.reset();
+    owner.reset();
+  }
+
+  OutputWindow* OpenWindow() {
+    window = std::make_unique<OutputWindow>(owner.get());
+    if (!window->Open()) return nullptr;
+    return window.get();
+  }
+  // Opens, shows and waits for the painting to end.
+  bool Paint(int effect) {
+    settings.effect = effect;
+    if (OpenWindow() == nullptr) return false;
+    window->show();
+    return WaitUntil([this] { return window->PaintingDone(); }, 60000);
+  }
+  bool Enabled(int id) const { return window->Item(id)->isEnabled(); }
+  QString Label(int id) const {
+    if (auto* b = window->ItemAs<QAbstractButton>(id)) return b->text();
+    return window->ItemAs<QLabel>(id)->text();
+  }
+
+  GuiTestEnvironment env;
+  std::unique_ptr<MainWindow> owner;
+  std::unique_ptr<OutputWindow> window;
+  std::string start;
+};
+
+TEST_F(OutputWindowTest, MissingStartPictureWarnsAndDoesNotOpen) {
+  ModalWatcher watcher;
+  settings.startPicture[0] = '\0';
+  EXPECT_EQ(OpenWindow(), nullptr);
+  std::strcpy(settings.startPicture, env.Folder().File("nothing.png").c_str());
+  EXPECT_EQ(OpenWindow(), nullptr);
+  EXPECT_EQ(watcher.Messages(),
+            QStringList({"No 'Start Picture' specified.", "No 'Start Picture' specified."}));
+  EXPECT_EQ(messageOwner, owner.get());
+}
+
+TEST_F(OutputWindowTest, OpensAsLaidOutWithSaveAndPrintDisabled) {
+  ASSERT_NE(OpenWindow(), nullptr);
+  EXPECT_EQ(messageOwner, window.get());
+  EXPECT_EQ(mainWindowHandle, window.get());
+  EXPECT_EQ(window->windowTitle(), "Quillane");
+  EXPECT_EQ(Label(kSave), "保存(&S)...");
+  EXPECT_EQ(Label(kPrint), "打印(&P)...");
+  EXPECT_EQ(Label(kStop), "停止(&S)");
+  EXPECT_FALSE(Enabled(kSave));
+  EXPECT_FALSE(Enabled(kPrint));
+  EXPECT_TRUE(Enabled(kStop));
+  const DibHandle& picture = window->Picture();
+  ASSERT_TRUE(picture);
+  EXPECT_EQ(picture.Header()->biWidth, 48);
+  EXPECT_EQ(picture.Header()->biHeight, 36);
+  EXPECT_EQ(picture.Header()->biBitCount, 24);
+}
+
+TEST_F(OutputWindowTest, SmallPictureKeepsTheWindowButNarrowsFrameAndStatus) {
+  OutputWindow reference(nullptr);
+  ASSERT_NE(OpenWindow(), nullptr);
+  EXPECT_EQ(window->size(), reference.size());
+  const QSize frame = reference.Item(kFrame)->size();
+  EXPECT_EQ(window->Item(kFrame)->size(), frame - QSize(4, 4));
+  EXPECT_EQ(window->Item(kStatus)->width(), reference.Item(kStatus)->width() - 4);
+  EXPECT_EQ(window->Item(kStatus)->height(), reference.Item(kStatus)->height());
+  EXPECT_EQ(window->Item(kFrame)->pos(), reference.Item(kFrame)->pos());
+
+  // The picture is shown centred at its own size inside the frame.
+  const QImage shown = window->FrameImage();
+  const QSize inside = window->Item(kFrame)->size() - QSize(4, 4);
+  const int left = 2 + (inside.width() - 48) / 2;
+  const int top = 2 + (inside.height() - 36) / 2;
+  const QImage expected =
+      MakeTestImage(64, 48).scaled(48, 36, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  const QRgb a = shown.pixel(left + 5, top + 30);
+  const QRgb b = expected.pixel(5, 30);
+  EXPECT_NEAR(qRed(a), qRed(b), 30);
+  EXPECT_NEAR(qGreen(a), qGreen(b), 30);
+  EXPECT_EQ(shown.pixel(left - 2, top + 10), shown.pixel(1, 1) | 0);
+}
+
+TEST_F(OutputWindowTest, PictureLargerThanTheWorkAreaFillsIt) {
+  const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+  settings.outputWidth = area.width() + 300;
+  settings.outputHeight = area.height() + 200;
+  ASSERT_NE(OpenWindow(), nullptr);
+  EXPECT_EQ(window->size(), area.size());
+  EXPECT_EQ(window->pos(), QGuiApplication::primaryScreen()->geometry().topLeft());
+}
+
+TEST_F(OutputWindowTest, EachEffectPaintsToTheEndAndLeavesOkSaveAndPrint) {
+  for (int effect = 0; effect <= 5; ++effect) {
+    SCOPED_TRACE(effect);
+    ModalWatcher watcher;  // the mosaic may refuse with a warning
+    ASSERT_TRUE(Paint(effect));
+    EXPECT_EQ(Label(kStop), "OK");
+    EXPECT_TRUE(Enabled(kSave));
+    EXPECT_TRUE(Enabled(kPrint));
+    EXPECT_EQ(window->CloseOnPress(), window->PaintResult() != kPaintStopped);
+    if (effect != 0) {
+      EXPECT_EQ(window->PaintResult(), kPaintFinished);
+      EXPECT_TRUE(Label(kStatus).startsWith(QString::fromUtf8("绘画已经完成。")));
+      ASSERT_TRUE(window->Picture());
+      EXPECT_EQ(window->Picture().Header()->biWidth, 48);
+      EXPECT_EQ(window->Picture().Header()->biHeight, 36);
+      // The frame shows the result centred in it (stretched by the odd pixel, if any).
+      const QImage result = ImageFromDib(window->Picture());
+      const QSize frame = window->Item(kFrame)->size();
+      Rect source, destination;
+      FitPictureRects(Rect{0, 0, 48, 36}, Rect{2, 2, frame.width() - 2, frame.height() - 2},
+                      &source, &destination);
+      QImage expected(destination.Width(), destination.Height(), QImage::Format_RGB32);
+      QPainter(&expected).drawImage(expected.rect(), result);
+      EXPECT_EQ(window->FrameImage().copy(destination.left, destination.top, destination.Width(),
+                                          destination.Height()),
+                expected);
+      window->PressStopOrOk();
+      EXPECT_FALSE(window->isVisible());
+    }
+    window.reset();
+  }
+}
+
+TEST_F(OutputWindowTest, StopLeavesTheStoppedPictureAndOnePressOfOkCloses) {
+  const std::string big = env.Folder().File("big.jpg");
+  ASSERT_TRUE(WriteTestPicture(big, 600, 450));
+  std::strcpy(settings.startPicture, big.c_str());
+  settings.outputWidth = 600;
+  settings.outputHeight = 450;
+  settings.effect = 2;  // Pointillism: eight passes
+  ASSERT_NE(OpenWindow(), nullptr);
+  window->show();
+  ASSERT_TRUE(WaitUntil([this] { return window->PaintingRunning(); }));
+  window->PressStopOrOk();
+  ASSERT_TRUE(WaitUntil([this] { return window->PaintingDone(); }));
+  EXPECT_EQ(window->PaintResult(), kPaintStopped);
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_EQ(Label(kStop), "OK");
+  EXPECT_TRUE(Enabled(kSave));
+  EXPECT_TRUE(Enabled(kPrint));
+  EXPECT_TRUE(Label(kStatus).startsWith(QString::fromUtf8("绘画已被取消。")));
+  // The stopped canvas comes back with its margin.
+  ASSERT_TRUE(window->Picture());
+  EXPECT_EQ(window->Picture().Header()->biWidth, 620);
+  EXPECT_EQ(window->Picture().Header()->biHeight, 470);
+  window->PressStopOrOk();
+  EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(OutputWindowTest, PressBeforePaintingOnlyArmsTheClose) {
+  settings.effect = 5;
+  ASSERT_NE(OpenWindow(), nullptr);
+  window->PressStopOrOk();
+  EXPECT_TRUE(window->CloseOnPress());
+  window->show();
+  ASSERT_TRUE(WaitUntil([this] { return window->PaintingDone(); }));
+  EXPECT_EQ(window->PaintResult(), kPaintFinished);
+  EXPECT_TRUE(window->isVisible());
+  window->PressStopOrOk();
+  EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(OutputWindowTest, WarningDuringPaintingIsOwnedByTheWindowAndWaitedFor) {
+  settings.effect = 1;
+  ASSERT_NE(OpenWindow(), nullptr);
+  // The start picture disappears between opening and painting: the driver warns from the
+  // painting thread.
+  ASSERT_TRUE(QFile::remove(QString::fromStdString(start)));
+  QWidget* boxOwner = nullptr;
+  bool paintingWaited = false;
+  ModalWatcher watcher([&](QWidget* modal) {
+    if (boxOwner == nullptr && modal != window.get()) {
+      boxOwner = modal->parentWidget();
+      paintingWaited = window->PaintingRunning();
+    }
+    return false;
+  });
+  window->show();
+  ASSERT_TRUE(WaitUntil([this] { return window->PaintingDone(); }));
+  EXPECT_EQ(watcher.Messages(), QStringList{"No 'Start Picture' specified."});
+  EXPECT_EQ(watcher.Captions(), QStringList{"Limnora"});
+  EXPECT_EQ(boxOwner, window.get());
+  EXPECT_TRUE(paintingWaited);
+  EXPECT_EQ(window->PaintResult(), kPaintRefused);
+  EXPECT_TRUE(window->CloseOnPress());
+  EXPECT_EQ(Label(kStop), "OK");
+}
+
+TEST_F(OutputWindowTest, CloseBoxDuringPaintingStopsAndCloses) {
+  const std::string big = env.Folder().File("big.jpg");
+  ASSERT_TRUE(WriteTestPicture(big, 600, 450));
+  std::strcpy(settings.startPicture, big.c_str());
+  settings.outputWidth = 600;
+  settings.outputHeight = 450;
+  settings.effect = 2;
+  ASSERT_NE(OpenWindow(), nullptr);
+  window->show();
+  ASSERT_TRUE(WaitUntil([this] { return window->PaintingRunning(); }));
+  window->close();
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_TRUE(window->PaintingDone());
+  EXPECT_EQ(window->PaintResult(), kPaintStopped);
+}
+
+TEST_F(OutputWindowTest, SaveWritesFilesThatLoadBackWithTheSamePixels) {
+  ASSERT_TRUE(Paint(1));
+  const QImage painted = ImageFromDib(window->Picture());
+  for (const char* name : {"out.png", "out.bmp", "out.tif"}) {
+    SCOPED_TRACE(name);
+    const std::string path = env.Folder().File(name);
+    EXPECT_EQ(window->SaveTo(QString::fromStdString(path)).toStdString(), path);
+    ImgBitmap loaded;
+    ImgInitHandle(&loaded);
+    ASSERT_EQ(ImgLoadFile(path.c_str(), &loaded), 1);
+    EXPECT_EQ(ImageFromBitmap(loaded), painted);
+    ImgFree(&loaded);
+  }
+  // Without an extension, the chosen filter gives the format.
+  const QString jpeg = window->SaveTo(QString::fromStdString(env.Folder().File("photo")),
+                                      "JPEG Image (*.jpg *.jpeg)");
+  EXPECT_TRUE(jpeg.endsWith(".jpg"));
+  ImgBitmap loaded;
+  ImgInitHandle(&loaded);
+  ASSERT_EQ(ImgLoadFile(jpeg.toUtf8().constData(), &loaded), 1);
+  EXPECT_EQ(loaded.width, 48);
+  EXPECT_EQ(loaded.height, 36);
+  ImgFree(&loaded);
+}
+
+TEST_F(OutputWindowTest, SaveToAPlaceThatCannotBeWrittenWarns) {
+  ASSERT_TRUE(Paint(5));
+  ModalWatcher watcher;
+  const std::string path = env.Folder().File("no/such/folder/out.png");
+  EXPECT_TRUE(window->SaveTo(QString::fromStdString(path)).isEmpty());
+  ASSERT_EQ(watcher.Messages().size(), 1);
+  EXPECT_TRUE(watcher.Messages()[0].contains(QString::fromStdString(path)));
+  EXPECT_EQ(watcher.Captions(), QStringList{"Limnora"});
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(path)));
+}
+
+TEST_F(OutputWindowTest, PrintToPdfWritesAPdf) {
+  ASSERT_TRUE(Paint(5));
+  const QString pdf = QString::fromStdString(env.Folder().File("print.pdf"));
+  QPrinter printer(QPrinter::HighResolution);
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  printer.setOutputFileName(pdf);
+  ASSERT_TRUE(window->PrintTo(&printer));
+  QFile file(pdf);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(file.read(5).startsWith("%PDF-"));
+  EXPECT_GT(file.size(), 1000);
+}
+
+}  // namespace

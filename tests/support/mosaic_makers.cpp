@@ -1,0 +1,208 @@
+#include "support/mosaic_makers.h"
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <ostream>
+
+#include "app/settings.h"
+#include "mosaic/picture_mosaic.h"
+#include "mosaic/tile_sources.h"
+
+TestPicture::TestPicture(int w, int h, ColorRef fill) : width(w), height(h) {
+  rgb.resize(static_cast<size_t>(w) * h * 3);
+  Fill(0, 0, w, h, fill);
+}
+
+ColorRef TestPicture::At(int x, int y) const {
+  const uint8_t* p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
+  return MakeColor(p[0], p[1], p[2]);
+}
+
+void TestPicture::Set(int x, int y, ColorRef c) {
+  uint8_t* p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
+  p[0] = static_cast<uint8_t>(ColorRed(c));
+  p[1] = static_cast<uint8_t>(ColorGreen(c));
+  p[2] = static_cast<uint8_t>(ColorBlue(c));
+}
+
+void TestPicture::Fill(int left, int top, int right, int bottom, ColorRef c) {
+  for (int y = top; y < bottom; ++y) {
+    for (int x = left; x < right; ++x) Set(x, y, c);
+  }
+}
+
+TestPicture QuarteredPicture(int w, int h, ColorRef a, ColorRef b, ColorRef c, ColorRef d) {
+  TestPicture p(w, h);
+  p.Fill(0, 0, w / 2, h / 2, a);
+  p.Fill(w / 2, 0, w, h / 2, b);
+  p.Fill(0, h / 2, w / 2, h, c);
+  p.Fill(w / 2, h / 2, w, h, d);
+  return p;
+}
+
+TestPicture SplitPicture(int w, int h, ColorRef left, ColorRef right) {
+  TestPicture p(w, h, left);
+  p.Fill(w / 2, 0, w, h, right);
+  return p;
+}
+
+namespace {
+
+void Put16(std::vector<uint8_t>& out, uint32_t v) {
+  out.push_back(v & 0xFF);
+  out.push_back((v >> 8) & 0xFF);
+}
+void Put32(std::vector<uint8_t>& out, uint32_t v) {
+  Put16(out, v & 0xFFFF);
+  Put16(out, v >> 16);
+}
+
+}  // namespace
+
+DibHandle PictureToDib(const TestPicture& picture) {
+  DibHandle dib = DibHandle::Create24(picture.width, picture.height);
+  const int64_t stride = DibRowBytes(picture.width, 24);
+  for (int y = 0; y < picture.height; ++y) {
+    uint8_t* row = dib.Pixels() + (picture.height - 1 - y) * stride;
+    for (int x = 0; x < picture.width; ++x) {
+      const ColorRef c = picture.At(x, y);
+      row[x * 3] = static_cast<uint8_t>(ColorBlue(c));
+      row[x * 3 + 1] = static_cast<uint8_t>(ColorGreen(c));
+      row[x * 3 + 2] = static_cast<uint8_t>(ColorRed(c));
+    }
+  }
+  return dib;
+}
+
+TestPicture PictureFromDib(const DibHandle& dib) {
+  if (!dib) return TestPicture();
+  const BitmapInfoHeader* h = dib.Header();
+  TestPicture picture(h->biWidth, std::abs(h->biHeight));
+  const int64_t stride = DibRowBytes(h->biWidth, 24);
+  for (int y = 0; y < picture.height; ++y) {
+    const int64_t row = h->biHeight > 0 ? picture.height - 1 - y : y;
+    const uint8_t* p = dib.Pixels() + row * stride;
+    for (int x = 0; x < picture.width; ++x) {
+      picture.Set(x, y, MakeColor(p[x * 3 + 2], p[x * 3 + 1], p[x * 3]));
+    }
+  }
+  return picture;
+}
+
+bool WriteBmpFile(const std::string& path, const TestPicture& picture) {
+  const uint32_t stride = static_cast<uint32_t>(DibRowBytes(picture.width, 24));
+  const uint32_t image = stride * static_cast<uint32_t>(picture.height);
+  std::vector<uint8_t> out;
+  out.push_back('B');
+  out.push_back('M');
+  Put32(out, 54 + image);
+  Put32(out, 0);
+  Put32(out, 54);
+  Put32(out, 40);
+  Put32(out, static_cast<uint32_t>(picture.width));
+  Put32(out, static_cast<uint32_t>(picture.height));
+  Put16(out, 1);
+  Put16(out, 24);
+  Put32(out, 0);
+  Put32(out, image);
+  Put32(out, 2835);
+  Put32(out, 2835);
+  Put32(out, 0);
+  Put32(out, 0);
+  DibHandle dib = PictureToDib(picture);
+  out.insert(out.end(), dib.Pixels(), dib.Pixels() + image);
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (f == nullptr) return false;
+  const bool ok = std::fwrite(out.data(), 1, out.size(), f) == out.size();
+  return std::fclose(f) == 0 && ok;
+}
+
+MosaicSettingsScope::MosaicSettingsScope()
+    : savedLibraryFolder_(pictureLibraryFolder),
+      savedUseList_(settings.useYourPictureList),
+      savedUseLibrary_(settings.usePictureLibrary),
+      savedListLength_(settings.pictureListLength),
+      savedList_(settings.pictureList) {
+  settings.pictureList = nullptr;
+  settings.pictureListLength = 0;
+  settings.useYourPictureList = 0;
+  settings.usePictureLibrary = 0;
+  pictureLibraryFolder.clear();
+}
+
+MosaicSettingsScope::~MosaicSettingsScope() {
+  settings.pictureList = savedList_;
+  settings.pictureListLength = savedListLength_;
+  settings.useYourPictureList = savedUseList_;
+  settings.usePictureLibrary = savedUseLibrary_;
+  pictureLibraryFolder = savedLibraryFolder_;
+}
+
+void MosaicSettingsScope::UseList(const std::vector<std::string>& paths) {
+  listStorage_.assign(paths.size() * kPictureListEntrySize, 0);
+  for (size_t i = 0; i < paths.size(); ++i) {
+    std::strncpy(reinterpret_cast<char*>(&listStorage_[i * kPictureListEntrySize]),
+                 paths[i].c_str(), kPictureListEntrySize - 1);
+  }
+  settings.pictureList =
+      paths.empty() ? nullptr : reinterpret_cast<PictureListEntry*>(listStorage_.data());
+  settings.pictureListLength = static_cast<int32_t>(listStorage_.size());
+  settings.useYourPictureList = 1;
+}
+
+void MosaicSettingsScope::NoList() {
+  settings.useYourPictureList = 0;
+}
+
+void MosaicSettingsScope::UseLibrary(const std::string& folder) {
+  pictureLibraryFolder = folder.empty() ? std::string() : folder + "/";
+  settings.usePictureLibrary = folder.empty() ? 0 : 1;
+}
+
+void MosaicSettingsScope::UseStockLibrary() {
+  pictureLibraryFolder.clear();
+  settings.usePictureLibrary = 1;
+}
+
+MosaicOutcome RunMosaicOn(const TestPicture& start, float tilesAcross, float tilesDown,
+                          int autoSizeTilesDown, const std::function<void(FakeWindow&)>& prepare) {
+  FakeWindow window;
+  if (prepare) prepare(window);
+  FrontWindowScope front(&window);
+
+  DibHandle dib = PictureToDib(start);
+  BitmapInfoHeader* header = dib.Header();
+  uint8_t* pixels = dib.Pixels();
+  MosaicOutcome outcome;
+  outcome.result =
+      RunPictureMosaic(&window, &dib, &header, &pixels, 2, 2, start.width + 100, start.height + 100,
+                       tilesAcross, tilesDown, 1, autoSizeTilesDown);
+  outcome.picture = PictureFromDib(dib);
+  outcome.statuses = window.statuses;
+  outcome.warnings = window.warnings;
+  outcome.picturesShown = static_cast<int>(window.pictures.size());
+  return outcome;
+}
+
+int OpenFileCount() {
+  int n = 0;
+  std::error_code ec;
+  for (auto it = std::filesystem::directory_iterator("/proc/self/fd", ec);
+       !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+    ++n;
+  }
+  return n;
+}
+
+void PrintTo(const TestPicture& picture, std::ostream* os) {
+  *os << picture.width << " x " << picture.height << " picture";
+  if (picture.width * picture.height > 64) return;
+  for (int y = 0; y < picture.height; ++y) {
+    *os << "\n ";
+    for (int x = 0; x < picture.width; ++x) {
+      const ColorRef c = picture.At(x, y);
+      *os << " " << ColorRed(c) << "/" << ColorGreen(c) << "/" << ColorBlue(c);
+    }
+  }
+}
