@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "cli_runner.h"
+#include "guarded_cli.h"
 #include "imaging/imaging.h"
 #include "input_checks.h"
 #include "sample_files.h"
@@ -60,7 +60,7 @@ bool Exists(const std::string& path) {
 void ExpectRendererAgrees(const std::string& input, const LoadOutcome& library,
                           const std::string& output) {
   std::filesystem::remove(output);
-  const CliRun run = RunCli({"--quiet", "--effect", "black-and-white", input, output});
+  const GuardedRun run = RunGuardedCli({"--quiet", "--effect", "black-and-white", input, output});
   ASSERT_TRUE(EndedCleanly(run));
   if (library.result == 1) {
     EXPECT_EQ(run.status, 0) << input << ": " << run.Describe();
@@ -101,7 +101,7 @@ TEST(BadPictureFiles, EmptyFilesFailUnderEveryExtension) {
 
 TEST(BadPictureFiles, MissingFileIsRefusedByTheRenderer) {
   ScratchFolder dir;
-  const CliRun run = RunCli({"--quiet", dir.File("not there.jpg"), dir.File("out.png")});
+  const GuardedRun run = RunGuardedCli({"--quiet", dir.File("not there.jpg"), dir.File("out.png")});
   ASSERT_TRUE(EndedCleanly(run));
   EXPECT_EQ(run.status, 2) << run.Describe();
   EXPECT_FALSE(Exists(dir.File("out.png")));
@@ -269,7 +269,7 @@ TEST(BadPictureFiles, OnePixelPictureIsPaintedInEveryStyle) {
       args.insert(args.end(), {"--no-library", "--picture", dot});
     }
     args.insert(args.end(), {dot, out});
-    const CliRun run = RunCli(args);
+    const GuardedRun run = RunGuardedCli(args);
     ASSERT_TRUE(EndedCleanly(run));
     EXPECT_EQ(run.status, 0) << run.Describe();
     const LoadOutcome written = Load(out);
@@ -314,7 +314,7 @@ TEST(BadVideoFiles, DamagedAviFilesOpenSanelyOrFail) {
     args.insert(args.end(), {"--picture", path});
   }
   args.insert(args.end(), {"--picture", goodPath, start, dir.File("mosaic.png")});
-  const CliRun run = RunCli(args);
+  const GuardedRun run = RunGuardedCli(args);
   ASSERT_TRUE(EndedCleanly(run));
   EXPECT_EQ(run.status, 0) << run.Describe();
   EXPECT_NE((run.out + run.err).find("Mosaic completed."), std::string::npos);

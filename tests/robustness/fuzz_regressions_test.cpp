@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "cli_runner.h"
+#include "guarded_cli.h"
 #include "input_checks.h"
 #include "sample_files.h"
 

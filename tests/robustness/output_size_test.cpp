@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "cli_runner.h"
+#include "guarded_cli.h"
 #include "imaging/imaging.h"
 #include "sample_files.h"
 #include "support/test_support.h"
@@ -43,14 +43,14 @@ class OutputSize : public ::testing::Test {
     ASSERT_TRUE(samples::WriteBytes(input_, samples::EncodedPicture("PNG", 40, 30)));
   }
 
-  CliRun Paint(const std::string& effect, const std::vector<std::string>& size,
-               const std::string& output) {
+  GuardedRun Paint(const std::string& effect, const std::vector<std::string>& size,
+                   const std::string& output) {
     std::filesystem::remove(output);
     std::vector<std::string> args = {"--quiet", "--seed", "11", "--effect", effect};
     args.insert(args.end(), size.begin(), size.end());
     if (effect == "mosaic") args.insert(args.end(), {"--no-library", "--picture", input_});
     args.insert(args.end(), {input_, output});
-    return RunCli(args);
+    return RunGuardedCli(args);
   }
 
   ScratchFolder dir_;
@@ -75,7 +75,7 @@ TEST_F(OutputSize, ZeroAndNegativeSizesEndCleanly) {
     for (const auto& size : sizes) {
       SCOPED_TRACE(std::string(effect) + " " + size[0] + " " + size[1]);
       const std::string out = dir_.File("out.png");
-      const CliRun run = Paint(effect, size, out);
+      const GuardedRun run = Paint(effect, size, out);
       ASSERT_TRUE(EndedCleanly(run));
       if (run.status == 0) {
         const Written w = ReadBack(out);
@@ -93,7 +93,7 @@ TEST_F(OutputSize, OnePixelOutputInEveryStyle) {
   for (const char* effect : kEffects) {
     SCOPED_TRACE(effect);
     const std::string out = dir_.File(std::string(effect) + ".png");
-    const CliRun run = Paint(effect, {"--width", "1", "--height", "1"}, out);
+    const GuardedRun run = Paint(effect, {"--width", "1", "--height", "1"}, out);
     ASSERT_TRUE(EndedCleanly(run));
     EXPECT_EQ(run.status, 0) << run.Describe();
     const Written w = ReadBack(out);
@@ -109,7 +109,7 @@ TEST_F(OutputSize, GiantOutputFailsWithinTheMemoryLimit) {
   for (const char* effect : {"van-gogh", "charcoal-pencil", "black-and-white", "mosaic"}) {
     SCOPED_TRACE(effect);
     const std::string out = dir_.File("giant.png");
-    const CliRun run = Paint(effect, {"--width", "20000", "--height", "20000"}, out);
+    const GuardedRun run = Paint(effect, {"--width", "20000", "--height", "20000"}, out);
     ASSERT_TRUE(EndedCleanly(run));
     EXPECT_NE(run.status, 0) << "400 megapixels painted within 2 GB?";
     EXPECT_FALSE(std::filesystem::exists(out)) << "a failed painting wrote a picture";

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "cli_runner.h"
+#include "guarded_cli.h"
 #include "sample_files.h"
 #include "support/test_support.h"
 
@@ -20,17 +20,17 @@ namespace {
 
 const bool kMemoryLimited = (LimitOwnMemory(), true);
 
-bool Contains(const CliRun& run, const std::string& text) {
+bool Contains(const GuardedRun& run, const std::string& text) {
   return (run.out + run.err).find(text) != std::string::npos;
 }
 
 // A mosaic from the list alone, with few tiles so that each run stays short.
-CliRun RunMosaic(const std::vector<std::string>& list, const std::string& start,
-                 const std::string& output) {
+GuardedRun RunMosaic(const std::vector<std::string>& list, const std::string& start,
+                     const std::string& output) {
   std::vector<std::string> args = {"--effect", "mosaic", "--tiles-across", "4", "--no-library"};
   for (const std::string& p : list) args.insert(args.end(), {"--picture", p});
   args.insert(args.end(), {start, output});
-  return RunCli(args);
+  return RunGuardedCli(args);
 }
 
 class PictureList : public ::testing::Test {
@@ -52,7 +52,7 @@ class PictureList : public ::testing::Test {
 TEST_F(PictureList, FoldersAndDeviceFilesAreSkipped) {
   const std::string pipe = dir_.File("pipe.jpg");
   ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
-  const CliRun run =
+  const GuardedRun run =
       RunMosaic({dir_.Path(), "/dev/null", "/dev/zero", pipe, tile_}, start_, dir_.File("out.png"));
   ASSERT_TRUE(EndedCleanly(run));
   EXPECT_EQ(run.status, 0) << run.Describe();
@@ -70,7 +70,7 @@ TEST_F(PictureList, DeviceFileAsStartPictureIsRefused) {
   ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
   for (const std::string& device : {std::string("/dev/zero"), std::string("/dev/null"), pipe}) {
     SCOPED_TRACE(device);
-    const CliRun run = RunCli({"--quiet", device, dir_.File("out.png")});
+    const GuardedRun run = RunGuardedCli({"--quiet", device, dir_.File("out.png")});
     ASSERT_TRUE(EndedCleanly(run));
     EXPECT_EQ(run.status, 2) << run.Describe();
     EXPECT_FALSE(std::filesystem::exists(dir_.File("out.png")));
@@ -99,14 +99,14 @@ TEST_F(PictureList, UnreadableFileIsSkippedAndRefusedAsStartPicture) {
   const std::string locked = UnreadablePath(dir_);
   if (locked.empty()) GTEST_SKIP() << "no unreadable file can be made here";
 
-  const CliRun run = RunMosaic({locked, tile_}, start_, dir_.File("out.png"));
+  const GuardedRun run = RunMosaic({locked, tile_}, start_, dir_.File("out.png"));
   ASSERT_TRUE(EndedCleanly(run));
   EXPECT_EQ(run.status, 0) << run.Describe();
   EXPECT_FALSE(Contains(run, "Matching image 1 of 2"));
   EXPECT_TRUE(Contains(run, "Matching image 2 of 2..."));
   EXPECT_TRUE(Contains(run, "Mosaic completed."));
 
-  const CliRun refused = RunCli({"--quiet", locked, dir_.File("refused.png")});
+  const GuardedRun refused = RunGuardedCli({"--quiet", locked, dir_.File("refused.png")});
   ASSERT_TRUE(EndedCleanly(refused));
   EXPECT_EQ(refused.status, 2) << refused.Describe();
   EXPECT_FALSE(std::filesystem::exists(dir_.File("refused.png")));
@@ -122,14 +122,14 @@ TEST_F(PictureList, PathsWithSpacesAndNonAsciiCharactersWork) {
   std::filesystem::copy_file(start_, start);
   std::filesystem::copy_file(tile_, tile);
 
-  const CliRun run = RunMosaic({tile}, start, out);
+  const GuardedRun run = RunMosaic({tile}, start, out);
   ASSERT_TRUE(EndedCleanly(run));
   EXPECT_EQ(run.status, 0) << run.Describe();
   EXPECT_TRUE(Contains(run, "Matching image 1 of 1...")) << run.err;
   EXPECT_TRUE(std::filesystem::exists(out));
 
   const std::string painted = (folder / "peint à l'huile.jpg").string();
-  const CliRun paint = RunCli({"--quiet", "--seed", "3", start, painted});
+  const GuardedRun paint = RunGuardedCli({"--quiet", "--seed", "3", start, painted});
   ASSERT_TRUE(EndedCleanly(paint));
   EXPECT_EQ(paint.status, 0) << paint.Describe();
   EXPECT_TRUE(std::filesystem::exists(painted));
@@ -153,14 +153,14 @@ std::string PathOfLength(const ScratchFolder& dir, size_t length, const std::str
 TEST_F(PictureList, PathOf299CharactersIsUsedAndOf300IsNotOverrun) {
   const std::string fits = PathOfLength(dir_, 299, tile_);
   ASSERT_EQ(fits.size(), 299u);
-  const CliRun run = RunMosaic({fits}, start_, dir_.File("fits.png"));
+  const GuardedRun run = RunMosaic({fits}, start_, dir_.File("fits.png"));
   ASSERT_TRUE(EndedCleanly(run));
   EXPECT_EQ(run.status, 0) << run.Describe();
   EXPECT_TRUE(Contains(run, "Matching image 1 of 1...")) << run.err;
 
   const std::string tooLong = PathOfLength(dir_, 300, tile_);
   ASSERT_EQ(tooLong.size(), 300u);
-  const CliRun longRun = RunMosaic({tooLong}, start_, dir_.File("long.png"));
+  const GuardedRun longRun = RunMosaic({tooLong}, start_, dir_.File("long.png"));
   ASSERT_TRUE(EndedCleanly(longRun));
   if (longRun.status == 0) {
     // Accepted: then only under its full name, which the slot cannot hold.

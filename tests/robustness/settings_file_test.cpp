@@ -16,7 +16,7 @@
 
 #include "app/paths.h"
 #include "app/settings.h"
-#include "cli_runner.h"
+#include "guarded_cli.h"
 #include "sample_files.h"
 #include "support/test_support.h"
 

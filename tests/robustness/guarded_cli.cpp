@@ -1,4 +1,4 @@
-#include "cli_runner.h"
+#include "guarded_cli.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -49,13 +49,13 @@ void LimitOwnMemory() {
   setrlimit(RLIMIT_AS, &limit);
 }
 
-std::string CliRun::Describe() const {
+std::string GuardedRun::Describe() const {
   std::string d = exited ? "exit " + std::to_string(status) : "signal " + std::to_string(signal);
   if (timedOut) d += " (timed out)";
   return d + "; stderr: " + err;
 }
 
-CliRun RunCli(const std::vector<std::string>& args, int timeoutSeconds) {
+GuardedRun RunGuardedCli(const std::vector<std::string>& args, int timeoutSeconds) {
   ScratchFolder capture;
   const std::string outPath = capture.File("stdout");
   const std::string errPath = capture.File("stderr");
@@ -83,7 +83,7 @@ CliRun RunCli(const std::vector<std::string>& args, int timeoutSeconds) {
     ubsanOptions += "exitcode=" + std::to_string(kSanitizerExitStatus);
   }
 
-  CliRun run;
+  GuardedRun run;
   const pid_t pid = fork();
   if (pid < 0) return run;
   if (pid == 0) {
@@ -126,7 +126,7 @@ CliRun RunCli(const std::vector<std::string>& args, int timeoutSeconds) {
   return run;
 }
 
-::testing::AssertionResult EndedCleanly(const CliRun& run) {
+::testing::AssertionResult EndedCleanly(const GuardedRun& run) {
   const bool documented =
       run.exited && (run.status == 0 || run.status == 1 || run.status == 2 || run.status == 64);
   const bool sanitizerSpoke = run.err.find("Sanitizer") != std::string::npos ||

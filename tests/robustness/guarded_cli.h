@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-struct CliRun {
+struct GuardedRun {
   bool exited = false;    // ended through exit(); false when a signal ended it
   int status = -1;        // exit status when exited
   int signal = 0;         // the signal that ended it, when not exited
@@ -32,11 +32,11 @@ constexpr int kSanitizerExitStatus = 86;
 bool BuiltWithAddressSanitizer();
 
 // Runs QUILLANE_CLI_PATH with the arguments (without the program name).
-CliRun RunCli(const std::vector<std::string>& args, int timeoutSeconds = 120);
+GuardedRun RunGuardedCli(const std::vector<std::string>& args, int timeoutSeconds = 120);
 
 // Limits this process's own address space to kMemoryLimitBytes (not under AddressSanitizer).
 void LimitOwnMemory();
 
 // The renderer ended by itself, in time, with one of its documented statuses (0 finished, 1
 // stopped or failed, 2 refused with a warning, 64 usage error), and no sanitizer spoke.
-::testing::AssertionResult EndedCleanly(const CliRun& run);
+::testing::AssertionResult EndedCleanly(const GuardedRun& run);
