@@ -148,8 +148,8 @@ std::string PathOfLength(const ScratchFolder& dir, size_t length, const std::str
 }
 
 // A slot holds 299 characters and its terminator: such a path is used as it is. One character
-// more does not fit; it must neither overrun the slot nor be used cut short (the cut path names
-// no file).
+// more does not fit; it must neither overrun the slot nor be used cut short, so the renderer
+// refuses it as a usage error.
 TEST_F(PictureList, PathOf299CharactersIsUsedAndOf300IsNotOverrun) {
   const std::string fits = PathOfLength(dir_, 299, tile_);
   ASSERT_EQ(fits.size(), 299u);
@@ -162,12 +162,10 @@ TEST_F(PictureList, PathOf299CharactersIsUsedAndOf300IsNotOverrun) {
   ASSERT_EQ(tooLong.size(), 300u);
   const GuardedRun longRun = RunMosaic({tooLong}, start_, dir_.File("long.png"));
   ASSERT_TRUE(EndedCleanly(longRun));
-  if (longRun.status == 0) {
-    // Accepted: then only under its full name, which the slot cannot hold.
-    EXPECT_FALSE(Contains(longRun, "Matching image 1 of 1")) << longRun.err;
-  } else {
-    EXPECT_FALSE(longRun.err.empty()) << "refused without a word";
-  }
+  EXPECT_EQ(longRun.status, 64) << longRun.Describe();
+  EXPECT_FALSE(longRun.err.empty()) << "refused without a word";
+  EXPECT_FALSE(Contains(longRun, "Matching image")) << longRun.err;
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("long.png")));
 }
 
 }  // namespace
