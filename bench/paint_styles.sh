@@ -53,6 +53,9 @@ measure() {
 
 printf '%-10s %-16s %7s %7s %8s %9s %9s %9s %8s\n' size style "cpu s" "wall s" "peak MiB" \
   "conv cpu" "conv wall" "conv MiB" speedup
+# What starting the program costs before it paints anything (loading its shared libraries).
+read -r st sw sm < <(measure "$CLI" --version)
+printf '%-10s %-16s %7s %7s %8s\n' start-up "--version" "$st" "$sw" "$sm"
 for size in 1024x768 4000x3000; do
   w=${size%x*}
   h=${size#*x}

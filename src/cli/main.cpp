@@ -38,6 +38,7 @@ bool HasKnownExtension(const std::string& path) {
 
 // The size boxes' rounding: the larger of v and v + 0.5, both truncated.
 int32_t RoundPixels(double v) {
+  if (v >= 2147483647.0) return 2147483647;  // refused later as too large a picture
   return std::max(static_cast<int32_t>(v), static_cast<int32_t>(v + 0.5));
 }
 

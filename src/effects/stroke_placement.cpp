@@ -80,8 +80,8 @@ void PlaceStroke(int x0, int y0, int x1, int y1, int xc, int yc, int style,
   const int b = static_cast<int>(brightnessProduct);  // equals brightnessSum / 3
   if (!(bandTop - bandWidth <= b && b < bandTop)) return;
 
-  // Brightness 0 to 255 turns the stroke twice round (0, 90, 180, 270 degrees at 0, 64, 128,
-  // 191), tilted at random by up to 5 degrees either way.
+  // Brightness 0 to 255 turns the stroke once round: horizontal at 0 and 128, vertical at about
+  // 64 and 191, tilted at random by up to 5 degrees either way.
   const double angle = bf * kInv255 * 360.0 + (10.0 * RandomUnit(DrawRandom()) - 5.0);
   float dx = 0.0f;
   float dy = 0.0f;
@@ -101,7 +101,9 @@ void PlaceStroke(int x0, int y0, int x1, int y1, int xc, int yc, int style,
                        ey1 < kCanvasMargin || ey1 > maxY || ey2 < kCanvasMargin || ey2 > maxY;
 
   // The two remaining draws are made even for a dropped stroke, so that what follows in the
-  // random sequence does not depend on the drop.
+  // random sequence does not depend on the drop. Each draw times its spread is rounded to single
+  // precision before half the spread is taken off: for r = 32767 that rounding reaches the
+  // full spread, which gives the widest pen and the largest colour offset.
   const float widthDraw =
       static_cast<float>(RandomUnit(DrawRandom()) * static_cast<double>(parameters.widthSpread));
   const int penWidth =

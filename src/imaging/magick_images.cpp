@@ -30,8 +30,6 @@ void EnsureMagickReady() {
     // The pictures are small and the program works on one thread; worker threads would mostly
     // spin waiting for each other on a busy machine.
     MagickCore::SetMagickResourceLimit(MagickCore::ThreadResource, 1);
-    // Multi-page files (animations, layered documents) could otherwise hold thousands of frames.
-    LowerLimit(MagickCore::ListLengthResource, 64);
   });
 }
 

@@ -124,9 +124,15 @@ class AboutWindow : public TableDialog {
   }
 
   void OpenWebSite() {
-    // A failed request passes silently; the window still steps back for the browser.
+    // A failed request passes silently; the window steps back for the browser all the same.
     QDesktopServices::openUrl(QUrl(QString::fromLatin1(kMakerWebAddress)));
+    // Steps back for the browser together with its owners, always staying above them: a modal
+    // window buried under the window it blocks could not be reached again.
     lower();
+    for (QWidget* owner = parentWidget(); owner != nullptr; owner = owner->parentWidget()) {
+      owner = owner->window();
+      owner->lower();
+    }
   }
 
   QLabel* link_ = nullptr;

@@ -166,6 +166,43 @@ TEST(PaintPicture, ShowsTheStartPictureThenStagedRefreshesThenTheResult) {
   EXPECT_EQ(p.back().destination, (Rect{190, 142, 210, 158}));
 }
 
+TEST(PaintPicture, PencilsShowTheStartPictureFirstAndCharcoalItsTwoLevelForm) {
+  const DibHandle start = MakePatternDib(24, 18);
+  auto isStart = [&](const ShownPicture& shown) {
+    for (int y = 0; y < 18; ++y) {
+      for (int x = 0; x < 24; ++x) {
+        if (shown.pixels[y * 24 + x] != DibPixel(start, x, y)) return false;
+      }
+    }
+    return true;
+  };
+
+  FakeWindow colored;
+  colored.KeepPixels(true);
+  DibHandle a = MakePatternDib(24, 18);
+  ASSERT_EQ(Paint(kStyleColoredPencil, 6, &a, &colored), 0);
+  ASSERT_GE(colored.pictures.size(), 2u);
+  EXPECT_TRUE(isStart(colored.pictures[0]));
+  // By the first refresh the canvas is paper: white, with light pencil strokes.
+  int whitePixels = 0;
+  for (ColorRef c : colored.pictures[1].pixels) whitePixels += c == MakeColor(255, 255, 255);
+  EXPECT_GT(whitePixels, 24 * 18 / 4);
+
+  FakeWindow charcoal;
+  charcoal.KeepPixels(true);
+  DibHandle b = MakePatternDib(24, 18);
+  ASSERT_EQ(Paint(kStyleCharcoalPencil, 6, &b, &charcoal), 0);
+  ASSERT_FALSE(charcoal.pictures.empty());
+  int black = 0;
+  int white = 0;
+  for (ColorRef c : charcoal.pictures[0].pixels) {
+    ASSERT_TRUE(c == 0 || c == MakeColor(255, 255, 255)) << std::hex << c;
+    (c == 0 ? black : white)++;
+  }
+  EXPECT_GT(black, 0);
+  EXPECT_GT(white, 0);
+}
+
 TEST(PaintPicture, StopAtTheFirstCellHandsBackTheFramedCanvas) {
   // Status 1 is the painting text, status 2 the first sweep line: Stop is pressed just before
   // its first cell.

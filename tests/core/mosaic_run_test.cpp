@@ -66,6 +66,10 @@ TEST_F(MosaicRunTest, OneTileSourceFillsEveryTileTintedToItsMean) {
                                                     "Mosaic completed."}));
   EXPECT_TRUE(out.warnings.empty());
   EXPECT_EQ(out.picturesShown, 2);  // the start picture, then after the tile source
+  // Unscaled and centred in the display rectangle (2, 2, 164, 148).
+  ASSERT_EQ(out.shown.size(), 2u);
+  EXPECT_EQ(out.shown[1].source, (Rect{0, 0, 64, 48}));
+  EXPECT_EQ(out.shown[1].destination, (Rect{51, 51, 115, 99}));
   ASSERT_EQ(out.picture.width, 64);
   ASSERT_EQ(out.picture.height, 48);
   // Each tile shows the split picture moved from its mean 77 to the tile's colour.
@@ -241,11 +245,21 @@ TEST_F(MosaicRunTest, StopDuringTheSecondSourceKeepsTheMosaicOfTheFirst) {
 
   scope_.UseList({split, Picture("noisy.bmp", NoisyPicture(16, 12, 11))});
   // Stop is pressed as "Matching image 1 of 2..." is written.
-  const MosaicOutcome out = RunMosaicOn(kStart, 4, 15, 1, [](FakeWindow& w) { w.StopAtStatus(2); });
+  const MosaicOutcome out = RunMosaicOn(kStart, 4, 15, 1, [](FakeWindow& w) {
+    w.StopAtStatus(2);
+    w.KeepPixels(true);
+  });
   EXPECT_EQ(out.result, 1);
   EXPECT_EQ(out.statuses, (std::vector<std::string>{"Scanning Image...", "Matching image 1 of 2...",
                                                     "Mosaic canceled."}));
   EXPECT_EQ(out.picture, first.picture);
+  // On screen: the start picture, then the mosaic after the first tile source.
+  ASSERT_EQ(out.shown.size(), 2u);
+  std::vector<ColorRef> firstPixels;
+  for (int y = 0; y < 48; ++y) {
+    for (int x = 0; x < 64; ++x) firstPixels.push_back(first.picture.At(x, y));
+  }
+  EXPECT_EQ(out.shown[1].pixels, firstPixels);
 }
 
 TEST_F(MosaicRunTest, LoadingAheadOnASecondThreadGivesTheSameMosaic) {

@@ -114,6 +114,23 @@ TEST_F(PaintDriverTest, ShowsThePictureInTheFrameInsetByTwo) {
   EXPECT_EQ(window_.pictures[0].source, (Rect{0, 0, 100, 80}));
 }
 
+TEST_F(PaintDriverTest, MosaicGetsTheTileCountsAndItsResultIsReturned) {
+  settings.effect = 0;
+  settings.useYourPictureList = 0;
+  settings.usePictureLibrary = 1;
+  settings.autoSizeTilesDown = 1;
+  // Either count at zero is refused by the mosaic, whichever argument carries it.
+  for (auto [across, down] : {std::pair{0, 5}, std::pair{5, 0}}) {
+    settings.tilesAcross = across;
+    settings.tilesDown = down;
+    DibHandle dib = MakeSolidDib(8, 6, 10, 20, 30);
+    EXPECT_EQ(Run(&dib), 2);
+    ASSERT_EQ(window_.warnings.size(), 1u);
+    EXPECT_EQ(window_.warnings[0], "Tile number must be greater then zero.");
+    window_.warnings.clear();
+  }
+}
+
 TEST_F(PaintDriverTest, EachEffectRunsItsPaintStyle) {
   // Colored Pencil is engine style 3 and Charcoal Pencil style 2, not the reverse.
   const int styleOf[6] = {-1, 0, 1, 3, 2, 4};

@@ -73,15 +73,6 @@ TEST(HelpTableTest, GroupBoxesAndUnknownControlsHaveNoText) {
   EXPECT_EQ(HelpTextFor(1036), nullptr);
 }
 
-TEST(HelpTableTest, SampleTextsAreTheProgramsOwn) {
-  EXPECT_STREQ(HelpTextFor(2), "Use this button exit this software.");
-  EXPECT_STREQ(HelpTextFor(1010),
-               "Use this button to specify the picture file you want to apply a special effect "
-               "to.");
-  EXPECT_EQ(std::string(HelpTextFor(1013)).size(), 391u);
-  EXPECT_NE(std::string(HelpTextFor(1009)).find("resonable"), std::string::npos);
-}
-
 TEST(WrapHelpTextTest, EveryTextWrapsIntoItsLines) {
   for (const auto& [id, lengths] : kWrappedLineLengths) {
     const char* text = HelpTextFor(id);
@@ -164,10 +155,6 @@ class ContextHelpTest : public ::testing::Test {
   CompanionTestWindow window_;
 };
 
-TEST_F(ContextHelpTest, TheMainWindowGetsAHelpButton) {
-  EXPECT_TRUE(window_.windowFlags().testFlag(Qt::WindowContextHelpButtonHint));
-}
-
 TEST_F(ContextHelpTest, ShowInfoIsAnInformationBoxCaptionedLimnora) {
   InfoBox box;
   CaptureInfoBox(&box);
@@ -221,6 +208,31 @@ TEST_F(ContextHelpTest, F1OnTheFocusedControlShowsItsText) {
   ASSERT_TRUE(box.shown);
   EXPECT_EQ(box.text.toStdString(), WrapHelpText(HelpTextFor(1011)));
   EXPECT_EQ(edit->text(), "");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ContextHelpTest, ADisabledControlStillExplainsItself) {
+  window_.Item(1011)->setEnabled(false);
+  window_.Item(1050)->setEnabled(false);
+  InfoBox box = WhatsThisClick(window_.Item(1011));
+  ASSERT_TRUE(box.shown);
+  EXPECT_EQ(box.text.toStdString(), WrapHelpText(HelpTextFor(1011)));
+  box = WhatsThisClick(window_.Item(1050));
+  ASSERT_TRUE(box.shown);
+  EXPECT_EQ(box.text.toStdString(), WrapHelpText(HelpTextFor(1011)));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ContextHelpTest, ShiftF1EntersWhatsThisMode) {
+  QTest::keyClick(window_.Item(1011), Qt::Key_F1, Qt::ShiftModifier);
+  EXPECT_TRUE(QWhatsThis::inWhatsThisMode());
+  QWhatsThis::leaveWhatsThisMode();
 }
 
 }  // namespace

@@ -3,15 +3,18 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
 #include <QPrinter>
 #include <QScreen>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <thread>
 
 #include "app/gui/bitmap_image.h"
 #include "app/gui/main_window.h"
@@ -30,6 +33,14 @@ class OutputWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(WriteTestPicture(env.ExamplePicture(), 64, 48));
+    // A small picture library for the mosaic's tiles.
+    const std::string library = env.ExecutableFolder() + "/Picture Library";
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(library)));
+    for (int i = 0; i < 3; ++i) {
+      QImage tile = MakeTestImage(16 + 4 * i, 12 + 2 * i).mirrored(i == 1, i == 2);
+      ASSERT_TRUE(
+          tile.save(QString::fromStdString(library + "/tile" + std::to_string(i) + ".png")));
+    }
     SetDefaultSettings();
     // The main window owns the output window and is the front until it opens.
     owner = std::make_unique<MainWindow>();
@@ -131,36 +142,92 @@ TEST_F(OutputWindowTest, PictureLargerThanTheWorkAreaFillsIt) {
 }
 
 TEST_F(OutputWindowTest, EachEffectPaintsToTheEndAndLeavesOkSaveAndPrint) {
+  settings.useYourPictureList = 0;
+  settings.usePictureLibrary = 1;
+  settings.tilesAcross = 4;
+  settings.autoSizeTilesDown = 1;
   for (int effect = 0; effect <= 5; ++effect) {
     SCOPED_TRACE(effect);
-    ModalWatcher watcher;  // the mosaic may refuse with a warning
+    ModalWatcher watcher;
     ASSERT_TRUE(Paint(effect));
+    EXPECT_TRUE(watcher.Messages().isEmpty()) << watcher.Messages().join("; ").toStdString();
+    EXPECT_EQ(window->PaintResult(), kPaintFinished);
     EXPECT_EQ(Label(kStop), "OK");
     EXPECT_TRUE(Enabled(kSave));
     EXPECT_TRUE(Enabled(kPrint));
-    EXPECT_EQ(window->CloseOnPress(), window->PaintResult() != kPaintStopped);
-    if (effect != 0) {
-      EXPECT_EQ(window->PaintResult(), kPaintFinished);
-      EXPECT_TRUE(Label(kStatus).startsWith(QString::fromUtf8("绘画已经完成。")));
-      ASSERT_TRUE(window->Picture());
-      EXPECT_EQ(window->Picture().Header()->biWidth, 48);
-      EXPECT_EQ(window->Picture().Header()->biHeight, 36);
-      // The frame shows the result centred in it (stretched by the odd pixel, if any).
-      const QImage result = ImageFromDib(window->Picture());
-      const QSize frame = window->Item(kFrame)->size();
-      Rect source, destination;
-      FitPictureRects(Rect{0, 0, 48, 36}, Rect{2, 2, frame.width() - 2, frame.height() - 2},
-                      &source, &destination);
-      QImage expected(destination.Width(), destination.Height(), QImage::Format_RGB32);
-      QPainter(&expected).drawImage(expected.rect(), result);
-      EXPECT_EQ(window->FrameImage().copy(destination.left, destination.top, destination.Width(),
-                                          destination.Height()),
-                expected);
-      window->PressStopOrOk();
-      EXPECT_FALSE(window->isVisible());
-    }
+    EXPECT_TRUE(window->CloseOnPress());
+    EXPECT_TRUE(Label(kStatus).startsWith(
+        QString::fromUtf8(effect == 0 ? "Mosaic completed." : "绘画已经完成。")))
+        << Label(kStatus).toStdString();
+    ASSERT_TRUE(window->Picture());
+    EXPECT_EQ(window->Picture().Header()->biWidth, 48);
+    EXPECT_EQ(window->Picture().Header()->biHeight, 36);
+
+    // The frame shows the result centred in it (stretched by the odd pixel, if any).
+    const QImage result = ImageFromDib(window->Picture());
+    const QSize frame = window->Item(kFrame)->size();
+    Rect source, destination;
+    FitPictureRects(Rect{0, 0, 48, 36}, Rect{2, 2, frame.width() - 2, frame.height() - 2}, &source,
+                    &destination);
+    QImage expected(destination.Width(), destination.Height(), QImage::Format_RGB32);
+    QPainter(&expected).drawImage(expected.rect(), result);
+    EXPECT_EQ(window->FrameImage().copy(destination.left, destination.top, destination.Width(),
+                                        destination.Height()),
+              expected);
+
+    window->PressStopOrOk();
+    EXPECT_FALSE(window->isVisible());
     window.reset();
   }
+}
+
+TEST_F(OutputWindowTest, PicturesFromThePaintingThreadAreOnShowWhenTheCallReturns) {
+  // Not shown, so that no painting of its own starts.
+  ASSERT_NE(OpenWindow(), nullptr);
+  ImgBitmap bitmap;
+  ASSERT_EQ(ImgCreate(&bitmap, 1, 40, 30, 24), 1);
+  for (int y = 0; y < 30; ++y) {
+    uint8_t* row = bitmap.Row(y);
+    for (int x = 0; x < 40; ++x) {
+      row[3 * x] = 200;  // blue
+      row[3 * x + 1] = static_cast<uint8_t>(x * 6);
+      row[3 * x + 2] = static_cast<uint8_t>(y * 8);
+    }
+  }
+  const QImage before = window->FrameImage();
+  const Rect source{0, 0, 40, 30};
+  const Rect destination{10, 10, 50, 40};
+  const QRect target(10, 10, 40, 30);
+  std::atomic<int> stageShown{0};
+  QImage atStage2, atStage5;
+  std::thread painter([&] {
+    for (int stage = 1; stage <= 5; ++stage) {
+      window->ShowPicture(bitmap, source, destination, stage);
+      stageShown = stage;
+      while (stageShown != 0) std::this_thread::yield();
+    }
+  });
+  for (int stage = 1; stage <= 5; ++stage) {
+    ASSERT_TRUE(WaitUntil([&] { return stageShown == stage; }));
+    if (stage == 2) atStage2 = window->FrameImage().copy(target);
+    if (stage == 5) atStage5 = window->FrameImage().copy(target);
+    stageShown = 0;
+  }
+  painter.join();
+  EXPECT_EQ(atStage5, ImageFromBitmap(bitmap));
+  // Part way through, the picture is dissolving in: some pixels new, some still the old ones.
+  int fresh = 0, old = 0;
+  const QImage previous = before.copy(target);
+  for (int y = 0; y < 30; ++y) {
+    for (int x = 0; x < 40; ++x) {
+      if (atStage2.pixel(x, y) == atStage5.pixel(x, y)) ++fresh;
+      if (atStage2.pixel(x, y) == previous.pixel(x, y)) ++old;
+    }
+  }
+  EXPECT_GT(fresh, 200);
+  EXPECT_GT(old, 400);
+  EXPECT_EQ(fresh + old, 1200);
+  ImgFree(&bitmap);
 }
 
 TEST_F(OutputWindowTest, StopLeavesTheStoppedPictureAndOnePressOfOkCloses) {

@@ -19,9 +19,6 @@
 #include "companions_test_window.h"
 #include "support/test_support.h"
 
-// The settings record, for test programs that do not link the one of the settings file.
-__attribute__((weak)) Settings settings{};
-
 namespace {
 
 void Touch(const std::string& path) {

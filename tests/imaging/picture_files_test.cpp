@@ -515,3 +515,58 @@ TEST(PictureFiles, LoadingReplacesWhatTheRecordHeld) {
   EXPECT_EQ(ImgLoadFile(folder.File("missing.png").c_str(), &bitmap, 0, 1, 0), 0);
   EXPECT_EQ(bitmap.width, 12);
 }
+
+TEST(PictureFiles, DamagedFilesOfEveryFormatNeverCrash) {
+  ScratchFolder folder;
+  std::vector<std::pair<std::string, Bytes>> originals;
+  for (const auto& [name, format] :
+       std::vector<std::pair<std::string, std::string>>{{"a.jpg", "JPEG"},
+                                                        {"a.bmp", "BMP"},
+                                                        {"a.tga", "TGA"},
+                                                        {"a.tif", "TIFF"},
+                                                        {"a.png", "PNG"},
+                                                        {"a.pct", "PICT"},
+                                                        {"a.pcx", "PCX"},
+                                                        {"a.psd", "PSD"},
+                                                        {"a.ras", "SUN"},
+                                                        {"a.gif", "GIF"},
+                                                        {"a.webp", "WEBP"}}) {
+    WriteQuartered(folder.File(name), format, 24, 18);
+    originals.emplace_back(name, ReadBytes(folder.File(name)));
+  }
+  originals.emplace_back("a.msp", MakeMsp(true));
+  originals.emplace_back("b.msp", MakeMsp(false));
+  originals.emplace_back("a.wmf", MakeMetafile());
+  originals.emplace_back("a.mac", MakeMacPaint(false));
+
+  std::mt19937 random(3);
+  for (const auto& [name, original] : originals) {
+    SCOPED_TRACE(name);
+    for (int round = 0; round < 12; ++round) {
+      Bytes damaged = original;
+      if (round % 3 == 0) {
+        damaged.resize(random() % damaged.size());
+      } else {
+        // Damage a few bytes, most often in the header where sizes and offsets live.
+        const int hits = 1 + static_cast<int>(random() % 6);
+        for (int h = 0; h < hits; ++h) {
+          const size_t range =
+              round % 3 == 1 ? std::min<size_t>(64, damaged.size()) : damaged.size();
+          damaged[random() % range] = static_cast<uint8_t>(random());
+        }
+      }
+      const std::string path = folder.File("damaged-" + name);
+      WriteBytes(path, damaged);
+      ImgBitmap bitmap;
+      if (ImgLoadFile(path.c_str(), &bitmap, 0, 1, 0) == 1) {
+        // Whatever was decoded is a whole, consistent picture.
+        ASSERT_GT(bitmap.width, 0);
+        ASSERT_GT(bitmap.height, 0);
+        ASSERT_LE(static_cast<int64_t>(bitmap.width) * bitmap.height, kMaxPicturePixels);
+        ASSERT_GE(bitmap.dib.Size(), 40 + static_cast<size_t>(bitmap.Stride()) * bitmap.height);
+      } else {
+        EXPECT_EQ(bitmap.hasImage, 0);
+      }
+    }
+  }
+}

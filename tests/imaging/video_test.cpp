@@ -137,6 +137,29 @@ TEST(Video, FilesWithoutUsableVideo) {
   EXPECT_EQ(VidOpen(folder.File("empty.avi").c_str(), &video, 1), 0);
 }
 
+TEST(Video, AVideoStreamWithoutADecoderIsNotUsable) {
+  ScratchFolder folder;
+  const std::string path = folder.File("unknown.avi");
+  ASSERT_TRUE(MakeTestAvi(path, 16, 32, 24));
+  // Rename the codec in the stream headers to one no decoder knows.
+  std::ifstream in(path, std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  in.close();
+  int renamed = 0;
+  for (size_t at = bytes.find("MJPG"); at != std::string::npos; at = bytes.find("MJPG", at)) {
+    bytes.replace(at, 4, "QZQZ");
+    ++renamed;
+  }
+  ASSERT_GT(renamed, 0);
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+  VidHandle video;
+  ASSERT_EQ(VidOpen(path.c_str(), &video, 1), 1);
+  EXPECT_EQ(video.usableVideo, 0);
+  ImgBitmap frame;
+  EXPECT_EQ(VidReadFrame(&video, &frame, 0), 0);
+  VidClose(&video);
+}
+
 TEST(Video, TruncatedAndGarbageFilesNeverCrash) {
   ScratchFolder folder;
   const std::string path = folder.File("whole.avi");

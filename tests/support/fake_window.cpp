@@ -1,5 +1,7 @@
 #include "support/fake_window.h"
 
+#include <utility>
+
 #include "imaging/imaging.h"
 
 void FakeWindow::FrameClientSize(int* width, int* height) {
@@ -15,7 +17,16 @@ void FakeWindow::ShowStatus(const std::string& text) {
 
 void FakeWindow::ShowPicture(const ImgBitmap& bitmap, const Rect& source, const Rect& destination,
                              int stage) {
-  pictures.push_back(ShownPicture{bitmap.width, bitmap.height, source, destination, stage});
+  ShownPicture shown{bitmap.width, bitmap.height, source, destination, stage, {}};
+  if (keepPixels_ && bitmap.hasImage) {
+    for (int y = source.top; y < source.bottom; ++y) {
+      const uint8_t* row = bitmap.Row(y);
+      for (int x = source.left; x < source.right; ++x) {
+        shown.pixels.push_back(MakeColor(row[x * 3 + 2], row[x * 3 + 1], row[x * 3]));
+      }
+    }
+  }
+  pictures.push_back(std::move(shown));
 }
 
 void FakeWindow::ShowWarningBox(const std::string& text) {

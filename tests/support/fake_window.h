@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "imaging/drawing_surface.h"
 #include "imaging/rect.h"
 #include "painting/front_window.h"
 
@@ -15,6 +16,8 @@ struct ShownPicture {
   Rect source;
   Rect destination;
   int stage;
+  // The colours of the source rectangle, row by row, when the window keeps them.
+  std::vector<ColorRef> pixels;
 };
 
 class FakeWindow : public FrontWindow {
@@ -30,6 +33,8 @@ class FakeWindow : public FrontWindow {
 
   // Presses Stop as the status line with this number (1 = the first) is written.
   void StopAtStatus(int number) { stopAtStatus_ = number; }
+  // Keeps a copy of the pixels of every picture shown.
+  void KeepPixels(bool keep) { keepPixels_ = keep; }
 
   std::vector<std::string> statuses;
   std::vector<ShownPicture> pictures;
@@ -40,6 +45,7 @@ class FakeWindow : public FrontWindow {
   int clientWidth_;
   int clientHeight_;
   int stopAtStatus_ = 0;
+  bool keepPixels_ = false;
 };
 
 // Makes the window the one in front (messageOwner and mainWindowHandle) for a test's lifetime.

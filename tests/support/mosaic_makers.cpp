@@ -182,6 +182,7 @@ MosaicOutcome RunMosaicOn(const TestPicture& start, float tilesAcross, float til
   outcome.statuses = window.statuses;
   outcome.warnings = window.warnings;
   outcome.picturesShown = static_cast<int>(window.pictures.size());
+  outcome.shown = window.pictures;
   return outcome;
 }
 

@@ -75,6 +75,7 @@ struct MosaicOutcome {
   std::vector<std::string> statuses;
   std::vector<std::string> warnings;
   int picturesShown = 0;
+  std::vector<ShownPicture> shown;
 };
 
 // Runs the mosaic on `start` in a FakeWindow in front, with a display rectangle larger than the

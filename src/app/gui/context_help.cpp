@@ -1,12 +1,9 @@
 #include "app/gui/context_help.h"
 
-#include <QApplication>
 #include <QEvent>
-#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
-#include <QPointer>
 #include <QTimer>
 #include <QWhatsThis>
 #include <QWidget>
@@ -108,7 +105,7 @@ int ControlIdOf(TableDialog* mainWindow, QWidget* widget) {
 // on the focused control.
 class HelpRequestFilter : public QObject {
  public:
-  HelpRequestFilter(TableDialog* mainWindow) : QObject(mainWindow), window_(mainWindow) {}
+  explicit HelpRequestFilter(TableDialog* mainWindow) : QObject(mainWindow), window_(mainWindow) {}
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
@@ -131,7 +128,14 @@ class HelpRequestFilter : public QObject {
       }
       case QEvent::KeyPress: {
         auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() != Qt::Key_F1 || key->modifiers() != Qt::NoModifier) return false;
+        if (key->key() != Qt::Key_F1) return false;
+        // Shift+F1 stands in for the title-bar button on desktops that do not draw it.
+        if (key->modifiers() == Qt::ShiftModifier) {
+          event->accept();
+          QWhatsThis::enterWhatsThisMode();
+          return true;
+        }
+        if (key->modifiers() != Qt::NoModifier) return false;
         event->accept();
         if (const char* text = HelpTextFor(ControlIdOf(window_, widget))) ShowInfo(text);
         return true;
@@ -196,7 +200,10 @@ void ShowInfo(const char* text) {
 
 void InstallContextHelp(TableDialog* mainWindow) {
   if (mainWindow == nullptr) return;
+  // Changing the flags of a window on screen hides it.
+  const bool visible = mainWindow->isVisible();
   mainWindow->setWindowFlag(Qt::WindowContextHelpButtonHint, true);
+  if (visible) mainWindow->show();
   auto* filter = new HelpRequestFilter(mainWindow);
   const QList<QWidget*> widgets = mainWindow->findChildren<QWidget*>();
   for (QWidget* widget : widgets) widget->installEventFilter(filter);

@@ -241,6 +241,8 @@ void MainWindow::LoadPreview() {
   if (previewBitmap_.hasImage) ImgFree(&previewBitmap_);
   ImgInitHandle(&previewBitmap_);
   previewImage_ = QImage();
+  // A picture that fails to load leaves the preview empty, not showing the previous one.
+  if (QWidget* preview = Item(kPreview)) preview->update();
   if (ImgLoadFile(pendingStartPicture, &previewBitmap_) != 1) {
     ShowWarning("File is format not recognized.");
     return;

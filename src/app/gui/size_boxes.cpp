@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QLineEdit>
 #include <QString>
 #include <cctype>
@@ -137,7 +138,9 @@ bool SizeBoxes::Locked() const {
 }
 
 bool SizeBoxes::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::FocusOut) {
+  // The box's own context menu borrows the focus without the user leaving the box.
+  if (event->type() == QEvent::FocusOut &&
+      static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) {
     const int id = window_->IdOf(qobject_cast<QWidget*>(watched));
     if (id == kWidthPixelsBox || id == kHeightPixelsBox) LeavePixelBox(id);
     if (id == kWidthPercentBox || id == kHeightPercentBox) LeavePercentBox(id);

@@ -327,8 +327,21 @@ void OutputWindow::ShowStatus(const std::string& text) {
 void OutputWindow::ShowPicture(const ImgBitmap& bitmap, const Rect& source, const Rect& destination,
                                int stage) {
   auto show = [this, &bitmap, &source, &destination, stage] {
-    const QImage part = ImageFromBitmap(bitmap, source);
-    if (!part.isNull()) ApplyPicture(part, ToQRect(destination), stage);
+    // The stages of one refresh come one after the other for the same unchanged canvas, so
+    // stages 2 to 4 reuse the copy of stage 1; stage 5 copies afresh to end on the exact picture.
+    const bool sameRefresh = stage >= 2 && stage <= 4 && stage == lastStage_ + 1 &&
+                             lastBitmap_ == bitmap.dib.Lock() && lastSource_ == source &&
+                             lastDestination_ == destination;
+    if (!sameRefresh) lastPart_ = ImageFromBitmap(bitmap, source);
+    lastStage_ = stage;
+    lastBitmap_ = bitmap.dib.Lock();
+    lastSource_ = source;
+    lastDestination_ = destination;
+    if (!lastPart_.isNull()) ApplyPicture(lastPart_, ToQRect(destination), stage);
+    if (stage == 0 || stage >= 5) {
+      lastPart_ = QImage();
+      lastBitmap_ = nullptr;
+    }
   };
   if (QThread::currentThread() == thread()) {
     show();
@@ -368,8 +381,10 @@ void OutputWindow::ShowWarningBox(const std::string& text) {
 void OutputWindow::Save() {
   if (!pictureDib_ || painting_) return;
   QString filter;
+  // The dialog starts in the start picture's folder.
+  const QString folder = QFileInfo(QString::fromUtf8(settings.startPicture)).absolutePath();
   const QString path =
-      QFileDialog::getSaveFileName(this, QStringLiteral("Save Picture File"), QString(),
+      QFileDialog::getSaveFileName(this, QStringLiteral("Save Picture File"), folder,
                                    QString::fromLatin1(kSaveFilters), &filter);
   if (path.isEmpty()) return;
   SaveTo(path, filter);

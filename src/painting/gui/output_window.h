@@ -11,6 +11,7 @@
 
 #include "app/gui/dialog_layout.h"
 #include "imaging/dib.h"
+#include "imaging/rect.h"
 #include "painting/front_window.h"
 
 class QPrinter;
@@ -94,6 +95,12 @@ class OutputWindow : public TableDialog, public FrontWindow {
   bool closeOnPress_ = false;
 
   QImage screen_;  // the picture frame's pixels
+  // The picture of the refresh in progress, kept from one stage to the next.
+  QImage lastPart_;
+  const uint8_t* lastBitmap_ = nullptr;
+  Rect lastSource_;
+  Rect lastDestination_;
+  int lastStage_ = -1;
   std::thread worker_;
   std::atomic<int> frameWidth_{0};
   std::atomic<int> frameHeight_{0};
