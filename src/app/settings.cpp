@@ -173,6 +173,9 @@ int LoadSettings() {
   uint8_t lengthBytes[4];
   const size_t got = fread(record, 1, sizeof record, file);
   DecodeSettingsRecord(record, got, &settings);
+  // A damaged file may fill the whole path field; everything that uses the path reads it as a
+  // NUL-terminated string, so it is cut at 499 characters like an unterminated list slot.
+  settings.startPicture[kStartPictureSize - 1] = '\0';
   settings.pictureList = nullptr;
   settings.pictureListLength = 0;
   if (got < sizeof record) {

@@ -87,6 +87,9 @@ std::string CheckSettingsBytes(const uint8_t* data, size_t size) {
   const int loaded = LoadSettings();
   if (loaded != 0 && loaded != 1) return "LoadSettings returned " + std::to_string(loaded);
 
+  if (strnlen(settings.startPicture, kStartPictureSize) >= kStartPictureSize) {
+    return "start picture path without a terminator";
+  }
   const int32_t length = settings.pictureListLength;
   if (settings.pictureList == nullptr) {
     if (length != 0) return "no list block but a list length of " + std::to_string(length);

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -156,6 +157,17 @@ TEST_F(SettingsFile, SlotWithoutTerminatorIsCutAt299Characters) {
   ASSERT_EQ(PictureListCount(), 2);
   EXPECT_EQ(std::string(settings.pictureList[0].path), std::string(299, 'a'));
   EXPECT_STREQ(settings.pictureList[1].path, "/b.jpg");
+}
+
+// The path field has room for 499 characters and the terminator; a file that fills all 500
+// bytes would make every reader of the path run on into the fields behind it.
+TEST_F(SettingsFile, StartPictureWithoutTerminatorIsCutAt499Characters) {
+  Bytes file = MarkedRecord(0, {});
+  std::fill(file.begin() + 4, file.begin() + 504, static_cast<uint8_t>('p'));
+  Start(file);
+  EXPECT_EQ(settings.tilesAcross, 33);
+  EXPECT_EQ(std::string(settings.startPicture, strnlen(settings.startPicture, 500)),
+            std::string(499, 'p'));
 }
 
 // Loads and saves a good file with a three-entry list and returns the bytes of the save.
