@@ -65,10 +65,11 @@ TEST_F(PictureList, FoldersAndDeviceFilesAreSkipped) {
   EXPECT_TRUE(std::filesystem::exists(dir_.File("out.png")));
 }
 
-TEST_F(PictureList, DeviceFileAsStartPictureIsRefused) {
+TEST_F(PictureList, DeviceFileOrFolderAsStartPictureIsRefused) {
   const std::string pipe = dir_.File("pipe.png");
   ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
-  for (const std::string& device : {std::string("/dev/zero"), std::string("/dev/null"), pipe}) {
+  for (const std::string& device :
+       {std::string("/dev/zero"), std::string("/dev/null"), pipe, dir_.Path()}) {
     SCOPED_TRACE(device);
     const GuardedRun run = RunGuardedCli({"--quiet", device, dir_.File("out.png")});
     ASSERT_TRUE(EndedCleanly(run));
