@@ -170,6 +170,34 @@ TEST_F(SettingsFile, StartPictureWithoutTerminatorIsCutAt499Characters) {
             std::string(499, 'p'));
 }
 
+// The program reads its settings first thing at every start: a settings "file" that is a named
+// pipe would hang every start, and /dev/zero would load a record of zeros. Neither is read; the
+// defaults stay, and the next save puts a real file in place.
+TEST_F(SettingsFile, NamedPipeOrDeviceIsNotRead) {
+  ASSERT_EQ(mkfifo(path_.c_str(), 0600), 0);
+  alarm(60);  // a load that waits for a writer ends the test run with a clear signal
+  FreePictureList();
+  SetDefaultSettings();
+  EXPECT_EQ(LoadSettings(), 1);
+  alarm(0);
+  EXPECT_EQ(settings.tilesAcross, 15);
+  settings.tilesAcross = 21;
+  EXPECT_EQ(SaveSettings(), 0);
+  EXPECT_TRUE(std::filesystem::is_regular_file(path_));
+  settings.tilesAcross = 0;
+  EXPECT_EQ(LoadSettings(), 0);
+  EXPECT_EQ(settings.tilesAcross, 21);
+
+  const std::string device = dir_.File("device");
+  std::filesystem::create_directory(device);
+  ASSERT_EQ(symlink("/dev/zero", (device + "/Quillane.dat").c_str()), 0);
+  setenv("XDG_CONFIG_HOME", device.c_str(), 1);
+  alarm(60);
+  EXPECT_EQ(LoadSettings(), 1);
+  alarm(0);
+  EXPECT_EQ(settings.tilesAcross, 21);
+}
+
 // Loads and saves a good file with a three-entry list and returns the bytes of the save.
 Bytes SaveGoodFile(const std::string& path) {
   Bytes file =
