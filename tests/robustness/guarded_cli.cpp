@@ -55,7 +55,8 @@ std::string GuardedRun::Describe() const {
   return d + "; stderr: " + err;
 }
 
-GuardedRun RunGuardedCli(const std::vector<std::string>& args, int timeoutSeconds) {
+GuardedRun RunGuardedCli(const std::vector<std::string>& args, int timeoutSeconds,
+                         long long fileSizeLimit) {
   ScratchFolder capture;
   const std::string outPath = capture.File("stdout");
   const std::string errPath = capture.File("stderr");
@@ -100,6 +101,12 @@ GuardedRun RunGuardedCli(const std::vector<std::string>& args, int timeoutSecond
     } else {
       rlimit limit{static_cast<rlim_t>(kMemoryLimitBytes), static_cast<rlim_t>(kMemoryLimitBytes)};
       setrlimit(RLIMIT_AS, &limit);
+    }
+    // The renderer starts with the default action for every signal, whatever this process set.
+    signal(SIGXFSZ, SIG_DFL);
+    if (fileSizeLimit > 0) {
+      rlimit limit{static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit)};
+      setrlimit(RLIMIT_FSIZE, &limit);
     }
     execv(argv[0], argv.data());
     _exit(127);

@@ -32,7 +32,10 @@ constexpr int kSanitizerExitStatus = 86;
 bool BuiltWithAddressSanitizer();
 
 // Runs QUILLANE_CLI_PATH with the arguments (without the program name).
-GuardedRun RunGuardedCli(const std::vector<std::string>& args, int timeoutSeconds = 120);
+// A fileSizeLimit above 0 also limits the size of every file it writes (RLIMIT_FSIZE), as a
+// nearly full disk would.
+GuardedRun RunGuardedCli(const std::vector<std::string>& args, int timeoutSeconds = 120,
+                         long long fileSizeLimit = 0);
 
 // Limits this process's own address space to kMemoryLimitBytes (not under AddressSanitizer).
 void LimitOwnMemory();

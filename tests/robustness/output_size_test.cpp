@@ -110,4 +110,20 @@ TEST_F(OutputSize, GiantOutputFailsWithinTheMemoryLimit) {
   }
 }
 
+// A disk that fills up while the picture is written: the write fails, the renderer says so with
+// status 1, and neither the picture nor a part of it is left behind.
+TEST_F(OutputSize, OutputThatDoesNotFitOnTheDiskLeavesNothing) {
+  const std::string big = dir_.File("big.png");
+  ASSERT_TRUE(samples::WriteBytes(big, samples::EncodedPicture("PNG", 300, 200)));
+  const std::string out = dir_.File("painted.bmp");
+  const GuardedRun run =
+      RunGuardedCli({"--quiet", "--effect", "black-and-white", big, out}, 120, 4096);
+  ASSERT_TRUE(EndedCleanly(run));
+  EXPECT_EQ(run.status, 1) << run.Describe();
+  EXPECT_FALSE(run.err.empty());
+  for (const auto& entry : std::filesystem::directory_iterator(dir_.Path())) {
+    EXPECT_TRUE(entry.path() == big || entry.path() == input_) << "left behind: " << entry.path();
+  }
+}
+
 }  // namespace
