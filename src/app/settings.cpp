@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -164,8 +165,16 @@ void SetDefaultSettings() {
 int LoadSettings() {
   const std::string path = SettingsFilePath();
   if (path.empty()) return 0;
-  FILE* file = fopen(path.c_str(), "rb");
-  if (file == nullptr) return 1;
+  // Only a regular file is read: opening a named pipe would wait for a writer, and a device
+  // such as /dev/zero would fill the record with whatever it produces.
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return 1;
+  struct stat info {};
+  FILE* file = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? fdopen(fd, "rb") : nullptr;
+  if (file == nullptr) {
+    close(fd);
+    return 1;
+  }
   FreePictureList();
 
   int result = 0;
@@ -173,6 +182,9 @@ int LoadSettings() {
   uint8_t lengthBytes[4];
   const size_t got = fread(record, 1, sizeof record, file);
   DecodeSettingsRecord(record, got, &settings);
+  // A damaged file may fill the whole path field; everything that uses the path reads it as a
+  // NUL-terminated string, so it is cut at 499 characters like an unterminated list slot.
+  settings.startPicture[kStartPictureSize - 1] = '\0';
   settings.pictureList = nullptr;
   settings.pictureListLength = 0;
   if (got < sizeof record) {

@@ -1,6 +1,7 @@
 // quillane-cli: paints a picture file in one of the program's styles and writes the result.
 
 #include <malloc.h>
+#include <signal.h>
 
 #include <algorithm>
 #include <cctype>
@@ -165,6 +166,9 @@ int main(int argc, char** argv) {
   // fresh pages.
   mallopt(M_MMAP_THRESHOLD, 1 << 30);
   mallopt(M_TRIM_THRESHOLD, 1 << 30);
+  // Past a file size limit a write then fails like on a full disk, and the half-written output
+  // is removed, instead of the signal ending the program with the part left behind.
+  signal(SIGXFSZ, SIG_IGN);
   CliOptions options;
   std::string problem;
   switch (ParseCliOptions(argc, argv, &options, &problem)) {

@@ -53,12 +53,15 @@ bool ReadMsp(const uint8_t* data, size_t size, ImgBitmap* bitmap) {
   const int32_t width = Word(data, 4);
   const int32_t height = Word(data, 6);
   if (width == 0 || height == 0) return false;
+  // A 32-byte header may claim 65535 x 65535: refuse what the program will not hold before
+  // anything is allocated for it.
+  if (static_cast<int64_t>(width) * height > kMaxPicturePixels) return false;
   const size_t rowBytes = (static_cast<size_t>(width) + 7) / 8;
+  if (!compressed && size < kHeaderSize + rowBytes * static_cast<size_t>(height)) return false;
 
   // All rows, top first, one bit per pixel with set bits white.
   std::vector<uint8_t> rows(rowBytes * static_cast<size_t>(height));
   if (!compressed) {
-    if (size < kHeaderSize + rows.size()) return false;
     std::memcpy(rows.data(), data + kHeaderSize, rows.size());
   } else {
     // The scan-line map gives the encoded length of every row; the rows follow it.

@@ -1,5 +1,8 @@
 #include "painting/paint_driver.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -19,9 +22,10 @@ bool StartPictureOpens() {
   const std::string path(settings.startPicture,
                          strnlen(settings.startPicture, sizeof settings.startPicture));
   if (path.empty()) return false;
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return false;
-  std::fclose(file);
+  // Without O_NONBLOCK, opening a named pipe would wait for a writer that may never come.
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  close(fd);
   return true;
 }
 

@@ -1,10 +1,15 @@
 // Quillane: turns a photograph into a picture in an artistic style.
+#include <signal.h>
+
 #include <QApplication>
 
 #include "app/gui/main_window.h"
 #include "app/settings.h"
 
 int main(int argc, char** argv) {
+  // Past a file size limit a write then fails like on a full disk: a saved picture is not left
+  // half-written and the settings file keeps its last good state.
+  signal(SIGXFSZ, SIG_IGN);
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quillane"));
   SetDefaultSettings();

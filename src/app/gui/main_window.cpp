@@ -1,5 +1,8 @@
 #include "app/gui/main_window.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QAbstractButton>
 #include <QEvent>
 #include <QFrame>
@@ -73,10 +76,11 @@ constexpr std::array kMainControls = {
 
 constexpr DialogSpec kMainWindowSpec{"Quillane", 340, 255, kMainControls};
 
+// Without O_NONBLOCK, opening a named pipe would wait for a writer that may never come.
 bool FileOpensForReading(const char* path) {
-  FILE* f = std::fopen(path, "rb");
-  if (f == nullptr) return false;
-  std::fclose(f);
+  const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  close(fd);
   return true;
 }
 

@@ -1,5 +1,8 @@
 #include "painting/gui/output_window.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QAbstractButton>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -42,10 +45,11 @@ constexpr char kSaveFilters[] =
     "PNG Image (*.png);;JPEG Image (*.jpg *.jpeg);;Windows BMP Image (*.bmp);;"
     "TIFF Image (*.tif *.tiff)";
 
+// Without O_NONBLOCK, opening a named pipe would wait for a writer that may never come.
 bool FileOpensForReading(const char* path) {
-  FILE* f = std::fopen(path, "rb");
-  if (f == nullptr) return false;
-  std::fclose(f);
+  const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  close(fd);
   return true;
 }
 
