@@ -4,8 +4,12 @@ set -euo pipefail
 cd "$(dirname "$0")"
 scripts/deps.sh
 scripts/build.sh build
-ctest --test-dir build --output-on-failure --parallel "$(nproc)" --timeout 600
+ctest --test-dir build --output-on-failure --parallel "$(nproc)" --timeout 600 | tee build/ctest.log
 # The core, imaging, command-line and bad-input suites again under AddressSanitizer and
 # UndefinedBehaviorSanitizer (build-asan/), then a short run of every fuzz target (build-fuzz/).
 scripts/sanitize.sh
 FUZZ_SECONDS="${FUZZ_SECONDS:-10}" scripts/fuzz.sh
+
+# One closing line that counts the main suite, reached only when every step above passed.
+total=$(sed -n 's/.*tests failed out of \([0-9]*\).*/\1/p' build/ctest.log | tail -1)
+echo "tests: ${total:-0} passed, 0 failed"
