@@ -18,22 +18,22 @@ struct PictureListEntry {
 static_assert(sizeof(PictureListEntry) == kPictureListEntrySize);
 
 struct Settings {
-  int32_t effect;                       // offset 0: EffectKind
+  int32_t effect;                        // offset 0: EffectKind
   char startPicture[kStartPictureSize];  // 4: full path, NUL-terminated, empty when none
-  int32_t lockAspectRatio;              // 504
-  int32_t sourceWidth;                  // 508
-  int32_t sourceHeight;                 // 512
-  int32_t outputWidth;                  // 516
-  int32_t outputHeight;                 // 520
-  float widthPercent;                   // 524
-  float heightPercent;                  // 528
-  int32_t useYourPictureList;           // 532
-  int32_t usePictureLibrary;            // 536
-  int32_t tilesAcross;                  // 540
-  int32_t autoSizeTilesDown;            // 544
-  int32_t tilesDown;                    // 548
-  PictureListEntry* pictureList;        // 552 in the file (written as 0): the list, or null
-  int32_t pictureListLength;            // 556: byte length of the list, a multiple of 300
+  int32_t lockAspectRatio;               // 504
+  int32_t sourceWidth;                   // 508
+  int32_t sourceHeight;                  // 512
+  int32_t outputWidth;                   // 516
+  int32_t outputHeight;                  // 520
+  float widthPercent;                    // 524
+  float heightPercent;                   // 528
+  int32_t useYourPictureList;            // 532
+  int32_t usePictureLibrary;             // 536
+  int32_t tilesAcross;                   // 540
+  int32_t autoSizeTilesDown;             // 544
+  int32_t tilesDown;                     // 548
+  PictureListEntry* pictureList;         // 552 in the file (written as 0): the list, or null
+  int32_t pictureListLength;             // 556: byte length of the list, a multiple of 300
 };
 
 extern Settings settings;
@@ -49,7 +49,9 @@ void FreePictureList();
 
 // Number of entries in the picture list.
 inline int32_t PictureListCount() {
-  return settings.pictureList ? settings.pictureListLength / static_cast<int32_t>(kPictureListEntrySize) : 0;
+  return settings.pictureList
+             ? settings.pictureListLength / static_cast<int32_t>(kPictureListEntrySize)
+             : 0;
 }
 
 // The record in its file form, and back. Decoding reads the first `size` bytes over the record

@@ -41,8 +41,7 @@ constexpr int64_t DibRowBytes(int64_t width, int bitCount) {
 class DibHandle {
  public:
   DibHandle() = default;
-  DibHandle(DibHandle&& other) noexcept
-      : data_(std::move(other.data_)), size_(other.size_) {
+  DibHandle(DibHandle&& other) noexcept : data_(std::move(other.data_)), size_(other.size_) {
     other.size_ = 0;
   }
   DibHandle& operator=(DibHandle&& other) noexcept {

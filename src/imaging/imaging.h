@@ -49,8 +49,8 @@ int ImgFromDib(ImgBitmap* bitmap, DibHandle dib);
 int ImgFromDibBits(ImgBitmap* bitmap, const BitmapInfoHeader* header, const uint8_t* pixels);
 int ImgCopy(ImgBitmap* destination, const ImgBitmap* source);
 // A new black 24-bit image of width x height. 1 on success.
-int ImgCreate(ImgBitmap* bitmap, int one, int32_t width, int32_t height, int bitsPerPixel,
-              int = 1, int = 0, int = 0, int = 0, int = 0);
+int ImgCreate(ImgBitmap* bitmap, int one, int32_t width, int32_t height, int bitsPerPixel, int = 1,
+              int = 0, int = 0, int = 0, int = 0);
 // A drawing context on the bitmap's pixels; null on failure. The bitmap must keep its image
 // until ImgDeleteDC.
 DrawingContext* ImgCreateDC(ImgBitmap* bitmap);

@@ -6,7 +6,9 @@ uint32_t randomState = 1;
 
 int32_t randomSeeded = 0;
 
-void SeedRandom(uint32_t seed) { randomState = seed; }
+void SeedRandom(uint32_t seed) {
+  randomState = seed;
+}
 
 int DrawRandom() {
   randomState = randomState * 214013u + 2531011u;

@@ -12,8 +12,9 @@
 
 QFont DialogFont() {
   QFont font;
-  font.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("AR PL UMing CN"),
-                    QStringLiteral("AR PL UMing TW"), QStringLiteral("Noto Serif CJK SC")});
+  font.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"),
+                    QStringLiteral("AR PL UMing CN"), QStringLiteral("AR PL UMing TW"),
+                    QStringLiteral("Noto Serif CJK SC")});
   font.setPointSize(9);
   return font;
 }

@@ -12,13 +12,13 @@
 
 enum class ControlKind {
   GroupBox,
-  RadioButton,        // auto radio button
-  CheckBox,           // auto check box
-  Label,              // static text, left-aligned
-  LabelRight,         // static text, right-aligned
-  BorderLabel,        // static text with a border (status fields)
-  Edit,               // edit box
-  ReadOnlyEdit,       // read-only, auto-scrolling edit box
+  RadioButton,   // auto radio button
+  CheckBox,      // auto check box
+  Label,         // static text, left-aligned
+  LabelRight,    // static text, right-aligned
+  BorderLabel,   // static text with a border (status fields)
+  Edit,          // edit box
+  ReadOnlyEdit,  // read-only, auto-scrolling edit box
   PushButton,
   DefaultPushButton,  // Enter presses it
   ListBox,            // extended selection, unsorted, vertical scroll bar
@@ -30,7 +30,7 @@ enum class ControlKind {
 struct ControlSpec {
   int id;  // -1 for controls nobody refers to (group boxes, fixed texts)
   ControlKind kind;
-  const char* label;  // UTF-8
+  const char* label;        // UTF-8
   int x, y, width, height;  // dialog units
 };
 
