@@ -1,5 +1,6 @@
 #include "app/paths.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <climits>
@@ -40,4 +41,12 @@ std::string ExamplePicturePath() {
   std::string folder = ExecutableFolder();
   if (folder == "/") folder.clear();
   return folder + "/Example Picture.jpg";
+}
+
+bool FileOpensForReading(const char* path) {
+  // Without O_NONBLOCK, opening a named pipe would wait for a writer that may never come.
+  const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  close(fd);
+  return true;
 }

@@ -9,3 +9,5 @@ std::string ExecutableFolder();
 void SetExecutableFolder(const std::string& folder);
 // Full path of "Example Picture.jpg" beside the executable.
 std::string ExamplePicturePath();
+// Whether the file can be opened for reading now. Never waits, not even on a named pipe.
+bool FileOpensForReading(const char* path);

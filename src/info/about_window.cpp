@@ -26,7 +26,7 @@ constexpr int kLink = 1163;
 constexpr int kCursorMilliseconds = 50;
 const QColor kLinkColour(0, 0, 200);
 
-constexpr std::array<ControlSpec, 15> kAboutControls = {{
+constexpr std::array<ControlEntry, 15> kAboutControls = {{
     {kOkButton, ControlKind::DefaultPushButton, "确定", 233, 6, 50, 14},
     {kWebSiteButton, ControlKind::PushButton, "网站(&W)", 233, 23, 50, 14},
     {-1, ControlKind::GroupBox, "", 6, 2, 221, 49},
@@ -45,7 +45,7 @@ constexpr std::array<ControlSpec, 15> kAboutControls = {{
     {-1, ControlKind::Label, "E-mail: contact@quillane.example", 13, 133, 200, 9},
 }};
 
-const DialogSpec kAboutSpec = {"关于", 289, 150, kAboutControls};
+const DialogLayout kAboutLayout = {"关于", 289, 150, kAboutControls};
 
 QFont HeadingFont() {
   QFont font(QStringLiteral("Arial"));
@@ -58,7 +58,7 @@ QFont HeadingFont() {
 
 class AboutWindow : public TableDialog {
  public:
-  explicit AboutWindow(QWidget* owner) : TableDialog(kAboutSpec, owner) {
+  explicit AboutWindow(QWidget* owner) : TableDialog(kAboutLayout, owner) {
     setObjectName(QStringLiteral("aboutWindow"));
     setWindowModality(Qt::ApplicationModal);
 

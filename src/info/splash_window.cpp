@@ -16,11 +16,11 @@ namespace {
 
 constexpr int kSplashMilliseconds = 2500;
 
-constexpr std::array<ControlSpec, 1> kSplashControls = {{
+constexpr std::array<ControlEntry, 1> kSplashControls = {{
     {103, ControlKind::Picture, "", 0, 0, 273, 153},
 }};
 
-const DialogSpec kSplashSpec = {"", 273, 153, kSplashControls};
+const DialogLayout kSplashLayout = {"", 273, 153, kSplashControls};
 
 // A left click anywhere on the splash ends it early; the picture passes its clicks on.
 class CloseOnLeftClick : public QObject {
@@ -45,7 +45,7 @@ class CloseOnLeftClick : public QObject {
 
 void ShowSplashWindow(QWidget* owner) {
   LoadInfoResources();
-  TableDialog splash(kSplashSpec, owner);
+  TableDialog splash(kSplashLayout, owner);
   splash.setObjectName(QStringLiteral("splashWindow"));
   splash.setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
   splash.setModal(true);

@@ -1,13 +1,11 @@
 #include "painting/paint_driver.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <string>
 
+#include "app/paths.h"
 #include "app/settings.h"
 #include "effects/effect_engine.h"
 #include "mosaic/picture_mosaic.h"
@@ -21,12 +19,7 @@ namespace {
 bool StartPictureOpens() {
   const std::string path(settings.startPicture,
                          strnlen(settings.startPicture, sizeof settings.startPicture));
-  if (path.empty()) return false;
-  // Without O_NONBLOCK, opening a named pipe would wait for a writer that may never come.
-  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
-  close(fd);
-  return true;
+  return !path.empty() && FileOpensForReading(path.c_str());
 }
 
 }  // namespace

@@ -16,7 +16,7 @@
 #include "app/gui/dialog_layout.h"
 #include "painting/front_window.h"
 
-inline constexpr std::array<ControlSpec, 12> kCompanionTestControls = {{
+inline constexpr std::array<ControlEntry, 12> kCompanionTestControls = {{
     {-1, ControlKind::GroupBox, "选择开始图片(步骤2)", 6, 61, 167, 170},
     {1048, ControlKind::Label, "开始图片:", 13, 73, 42, 9},
     {1000, ControlKind::ReadOnlyEdit, "", 13, 85, 130, 12},
@@ -34,7 +34,7 @@ inline constexpr std::array<ControlSpec, 12> kCompanionTestControls = {{
 class CompanionTestWindow : public TableDialog, public FrontWindow {
  public:
   CompanionTestWindow()
-      : TableDialog(DialogSpec{"Quillane", 340, 255, kCompanionTestControls}, nullptr) {
+      : TableDialog(DialogLayout{"Quillane", 340, 255, kCompanionTestControls}, nullptr) {
     messageOwner = this;
     mainWindowHandle = this;
   }

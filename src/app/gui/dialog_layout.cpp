@@ -21,7 +21,7 @@ QFont DialogFont() {
 
 namespace {
 
-QWidget* MakeControl(const ControlSpec& c, QWidget* parent) {
+QWidget* MakeControl(const ControlEntry& c, QWidget* parent) {
   const QString label = QString::fromUtf8(c.label ? c.label : "");
   switch (c.kind) {
     case ControlKind::GroupBox:
@@ -93,7 +93,7 @@ QWidget* MakeControl(const ControlSpec& c, QWidget* parent) {
 
 }  // namespace
 
-TableDialog::TableDialog(const DialogSpec& spec, QWidget* parent) : QDialog(parent) {
+TableDialog::TableDialog(const DialogLayout& layout, QWidget* parent) : QDialog(parent) {
   setFont(DialogFont());
   // Dialog base units of the font: the average width of the Latin letters and the line height.
   const QFontMetrics fm(font());
@@ -102,9 +102,9 @@ TableDialog::TableDialog(const DialogSpec& spec, QWidget* parent) : QDialog(pare
   baseX_ = std::max(1, (letters / 26 + 1) / 2);
   baseY_ = std::max(1, fm.height());
 
-  setWindowTitle(QString::fromUtf8(spec.title ? spec.title : ""));
-  setFixedSize(ToPixels(0, 0, spec.width, spec.height).size());
-  for (const ControlSpec& c : spec.controls) {
+  setWindowTitle(QString::fromUtf8(layout.title ? layout.title : ""));
+  setFixedSize(ToPixels(0, 0, layout.width, layout.height).size());
+  for (const ControlEntry& c : layout.controls) {
     QWidget* w = MakeControl(c, this);
     w->setGeometry(ToPixels(c.x, c.y, c.width, c.height));
     if (c.id >= 0) {

@@ -27,17 +27,17 @@ enum class ControlKind {
   Picture,            // static picture
 };
 
-struct ControlSpec {
+struct ControlEntry {
   int id;  // -1 for controls nobody refers to (group boxes, fixed texts)
   ControlKind kind;
   const char* label;        // UTF-8
   int x, y, width, height;  // dialog units
 };
 
-struct DialogSpec {
+struct DialogLayout {
   const char* title;  // UTF-8
   int width, height;  // client size in dialog units
-  std::span<const ControlSpec> controls;
+  std::span<const ControlEntry> controls;
 };
 
 // The dialog font: "宋体" 9 point, with the Song-style fonts of Linux as fall-backs.
@@ -47,7 +47,7 @@ QFont DialogFont();
 class TableDialog : public QDialog {
   Q_OBJECT
  public:
-  TableDialog(const DialogSpec& spec, QWidget* parent);
+  TableDialog(const DialogLayout& layout, QWidget* parent);
 
   // The control with the identifier, or null (as GetDlgItem).
   QWidget* Item(int id) const { return items_.value(id, nullptr); }

@@ -115,8 +115,8 @@ void SplitPath(const std::string& path, std::string* folder, std::string* name) 
 }
 
 QStringList FilterSpecToQtFilters(const char* filterSpec) {
-  const QString spec = QString::fromUtf8(filterSpec ? filterSpec : "") + kAllFilesPair;
-  const QStringList parts = spec.split(QLatin1Char('|'));
+  const QString pairs = QString::fromUtf8(filterSpec ? filterSpec : "") + kAllFilesPair;
+  const QStringList parts = pairs.split(QLatin1Char('|'));
   QStringList filters;
   // The list ends at the first empty description (the double bar).
   for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {

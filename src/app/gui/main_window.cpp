@@ -1,8 +1,5 @@
 #include "app/gui/main_window.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <QAbstractButton>
 #include <QEvent>
 #include <QFrame>
@@ -19,6 +16,7 @@
 #include "app/gui/picture_list.h"
 #include "app/gui/size_boxes.h"
 #include "app/gui/warning_box.h"
+#include "app/paths.h"
 #include "info/about_window.h"
 #include "info/splash_window.h"
 #include "painting/gui/output_window.h"
@@ -35,54 +33,46 @@ constexpr int kNone = -1;
 
 // The window as laid out, in dialog units.
 constexpr std::array kMainControls = {
-    ControlSpec{kNone, ControlKind::GroupBox, "图片效果 (步骤1)", 7, 6, 167, 50},
-    ControlSpec{kPictureMosaic, ControlKind::RadioButton, "马赛克照片", 13, 18, 70, 9},
-    ControlSpec{kVanGogh, ControlKind::RadioButton, "梵高画", 13, 30, 70, 9},
-    ControlSpec{kPointillism, ControlKind::RadioButton, "点画法", 13, 43, 70, 9},
-    ControlSpec{kColoredPencil, ControlKind::RadioButton, "彩色铅笔", 83, 18, 70, 9},
-    ControlSpec{kCharcoalPencil, ControlKind::RadioButton, "碳笔画", 83, 31, 70, 9},
-    ControlSpec{kBlackAndWhitePhoto, ControlKind::RadioButton, "黑白照片", 83, 43, 79, 9},
-    ControlSpec{kNone, ControlKind::GroupBox, "选择开始图片(步骤2)", 6, 61, 167, 170},
-    ControlSpec{kStartPictureLabel, ControlKind::Label, "开始图片:", 13, 73, 42, 9},
-    ControlSpec{kStartPictureName, ControlKind::ReadOnlyEdit, "", 13, 85, 130, 12},
-    ControlSpec{kChooseStartPicture, ControlKind::PushButton, "...", 144, 85, 20, 12},
-    ControlSpec{kPreviewLabel, ControlKind::Label, "开始图片预览:", 13, 104, 71, 9},
-    ControlSpec{kPreview, ControlKind::SunkenFrame, "", 13, 116, 150, 108},
-    ControlSpec{kNone, ControlKind::GroupBox, "图片尺寸(步骤3)", 180, 6, 154, 60},
-    ControlSpec{kLockAspectRatio, ControlKind::CheckBox, "锁定比率", 187, 18, 75, 9},
-    ControlSpec{kWidthLabel, ControlKind::Label, "图片宽度:", 186, 36, 46, 8},
-    ControlSpec{kWidthPixels, ControlKind::Edit, "", 241, 34, 40, 12},
-    ControlSpec{kWidthPercent, ControlKind::Edit, "", 286, 34, 40, 12},
-    ControlSpec{kHeightLabel, ControlKind::Label, "图片高度:", 186, 51, 48, 8},
-    ControlSpec{kHeightPixels, ControlKind::Edit, "", 241, 49, 40, 12},
-    ControlSpec{kHeightPercent, ControlKind::Edit, "", 286, 49, 40, 12},
-    ControlSpec{kNone, ControlKind::GroupBox, "图片马赛克配置(步骤4)", 180, 71, 154, 160},
-    ControlSpec{kUsePictureLibrary, ControlKind::CheckBox, "使用图样程序库", 186, 83, 90, 9},
-    ControlSpec{kUseYourPictureList, ControlKind::CheckBox, "使用你的图样列表", 186, 95, 82, 9},
-    ControlSpec{kPictureListLabel, ControlKind::Label, "你的图样列表: (拖曳并放下)", 186, 111, 109,
-                9},
-    ControlSpec{kPictureList, ControlKind::ListBox, "", 186, 123, 140, 40},
-    ControlSpec{kAddPictures, ControlKind::PushButton, "增加图片(&A)...", 186, 166, 69, 12},
-    ControlSpec{kRemovePictures, ControlKind::PushButton, "移去图片(&R)", 257, 166, 69, 12},
-    ControlSpec{kTilesAcrossLabel, ControlKind::LabelRight, "横向瓷砖数:", 186, 187, 65, 8},
-    ControlSpec{kTilesAcross, ControlKind::Edit, "", 257, 185, 69, 12},
-    ControlSpec{kAutoSizeTilesDown, ControlKind::CheckBox, "自动纵向瓷砖数", 186, 200, 90, 9},
-    ControlSpec{kTilesDownLabel, ControlKind::LabelRight, "纵向瓷砖数:", 186, 214, 65, 8},
-    ControlSpec{kTilesDown, ControlKind::Edit, "", 257, 212, 69, 12},
-    ControlSpec{kPaint, ControlKind::DefaultPushButton, "绘画!(&P)", 13, 237, 50, 14},
-    ControlSpec{kAbout, ControlKind::PushButton, "关于(&B)", 145, 237, 50, 14},
-    ControlSpec{kExit, ControlKind::PushButton, "离开(&E)", 277, 237, 50, 14},
+    ControlEntry{kNone, ControlKind::GroupBox, "图片效果 (步骤1)", 7, 6, 167, 50},
+    ControlEntry{kPictureMosaic, ControlKind::RadioButton, "马赛克照片", 13, 18, 70, 9},
+    ControlEntry{kVanGogh, ControlKind::RadioButton, "梵高画", 13, 30, 70, 9},
+    ControlEntry{kPointillism, ControlKind::RadioButton, "点画法", 13, 43, 70, 9},
+    ControlEntry{kColoredPencil, ControlKind::RadioButton, "彩色铅笔", 83, 18, 70, 9},
+    ControlEntry{kCharcoalPencil, ControlKind::RadioButton, "碳笔画", 83, 31, 70, 9},
+    ControlEntry{kBlackAndWhitePhoto, ControlKind::RadioButton, "黑白照片", 83, 43, 79, 9},
+    ControlEntry{kNone, ControlKind::GroupBox, "选择开始图片(步骤2)", 6, 61, 167, 170},
+    ControlEntry{kStartPictureLabel, ControlKind::Label, "开始图片:", 13, 73, 42, 9},
+    ControlEntry{kStartPictureName, ControlKind::ReadOnlyEdit, "", 13, 85, 130, 12},
+    ControlEntry{kChooseStartPicture, ControlKind::PushButton, "...", 144, 85, 20, 12},
+    ControlEntry{kPreviewLabel, ControlKind::Label, "开始图片预览:", 13, 104, 71, 9},
+    ControlEntry{kPreview, ControlKind::SunkenFrame, "", 13, 116, 150, 108},
+    ControlEntry{kNone, ControlKind::GroupBox, "图片尺寸(步骤3)", 180, 6, 154, 60},
+    ControlEntry{kLockAspectRatio, ControlKind::CheckBox, "锁定比率", 187, 18, 75, 9},
+    ControlEntry{kWidthLabel, ControlKind::Label, "图片宽度:", 186, 36, 46, 8},
+    ControlEntry{kWidthPixels, ControlKind::Edit, "", 241, 34, 40, 12},
+    ControlEntry{kWidthPercent, ControlKind::Edit, "", 286, 34, 40, 12},
+    ControlEntry{kHeightLabel, ControlKind::Label, "图片高度:", 186, 51, 48, 8},
+    ControlEntry{kHeightPixels, ControlKind::Edit, "", 241, 49, 40, 12},
+    ControlEntry{kHeightPercent, ControlKind::Edit, "", 286, 49, 40, 12},
+    ControlEntry{kNone, ControlKind::GroupBox, "图片马赛克配置(步骤4)", 180, 71, 154, 160},
+    ControlEntry{kUsePictureLibrary, ControlKind::CheckBox, "使用图样程序库", 186, 83, 90, 9},
+    ControlEntry{kUseYourPictureList, ControlKind::CheckBox, "使用你的图样列表", 186, 95, 82, 9},
+    ControlEntry{kPictureListLabel, ControlKind::Label, "你的图样列表: (拖曳并放下)", 186, 111, 109,
+                 9},
+    ControlEntry{kPictureList, ControlKind::ListBox, "", 186, 123, 140, 40},
+    ControlEntry{kAddPictures, ControlKind::PushButton, "增加图片(&A)...", 186, 166, 69, 12},
+    ControlEntry{kRemovePictures, ControlKind::PushButton, "移去图片(&R)", 257, 166, 69, 12},
+    ControlEntry{kTilesAcrossLabel, ControlKind::LabelRight, "横向瓷砖数:", 186, 187, 65, 8},
+    ControlEntry{kTilesAcross, ControlKind::Edit, "", 257, 185, 69, 12},
+    ControlEntry{kAutoSizeTilesDown, ControlKind::CheckBox, "自动纵向瓷砖数", 186, 200, 90, 9},
+    ControlEntry{kTilesDownLabel, ControlKind::LabelRight, "纵向瓷砖数:", 186, 214, 65, 8},
+    ControlEntry{kTilesDown, ControlKind::Edit, "", 257, 212, 69, 12},
+    ControlEntry{kPaint, ControlKind::DefaultPushButton, "绘画!(&P)", 13, 237, 50, 14},
+    ControlEntry{kAbout, ControlKind::PushButton, "关于(&B)", 145, 237, 50, 14},
+    ControlEntry{kExit, ControlKind::PushButton, "离开(&E)", 277, 237, 50, 14},
 };
 
-constexpr DialogSpec kMainWindowSpec{"Quillane", 340, 255, kMainControls};
-
-// Without O_NONBLOCK, opening a named pipe would wait for a writer that may never come.
-bool FileOpensForReading(const char* path) {
-  const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
-  close(fd);
-  return true;
-}
+constexpr DialogLayout kMainWindowLayout{"Quillane", 340, 255, kMainControls};
 
 }  // namespace
 
@@ -97,7 +87,7 @@ std::string FileNamePart(const std::string& path) {
   return name;
 }
 
-MainWindow::MainWindow(QWidget* parent) : TableDialog(kMainWindowSpec, parent) {
+MainWindow::MainWindow(QWidget* parent) : TableDialog(kMainWindowLayout, parent) {
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowCloseButtonHint | Qt::WindowContextHelpButtonHint);
   ImgInitHandle(&previewBitmap_);

@@ -1,8 +1,5 @@
 #include "painting/gui/output_window.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <QAbstractButton>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -22,6 +19,7 @@
 
 #include "app/gui/bitmap_image.h"
 #include "app/gui/warning_box.h"
+#include "app/paths.h"
 #include "app/settings.h"
 #include "effects/effect_engine.h"
 #include "imaging/imaging.h"
@@ -32,26 +30,18 @@ using namespace output_ids;
 namespace {
 
 constexpr std::array kOutputControls = {
-    ControlSpec{kSave, ControlKind::PushButton, "保存(&S)...", 6, 6, 50, 14},
-    ControlSpec{kPrint, ControlKind::PushButton, "打印(&P)...", 60, 6, 50, 14},
-    ControlSpec{kStop, ControlKind::DefaultPushButton, "停止(&S)", 114, 6, 50, 14},
-    ControlSpec{kStatus, ControlKind::BorderLabel, "", 168, 6, 151, 14},
-    ControlSpec{kFrame, ControlKind::BlackFrame, "", 6, 27, 313, 219},
+    ControlEntry{kSave, ControlKind::PushButton, "保存(&S)...", 6, 6, 50, 14},
+    ControlEntry{kPrint, ControlKind::PushButton, "打印(&P)...", 60, 6, 50, 14},
+    ControlEntry{kStop, ControlKind::DefaultPushButton, "停止(&S)", 114, 6, 50, 14},
+    ControlEntry{kStatus, ControlKind::BorderLabel, "", 168, 6, 151, 14},
+    ControlEntry{kFrame, ControlKind::BlackFrame, "", 6, 27, 313, 219},
 };
 
-constexpr DialogSpec kOutputWindowSpec{"Quillane", 325, 250, kOutputControls};
+constexpr DialogLayout kOutputWindowLayout{"Quillane", 325, 250, kOutputControls};
 
 constexpr char kSaveFilters[] =
     "PNG Image (*.png);;JPEG Image (*.jpg *.jpeg);;Windows BMP Image (*.bmp);;"
     "TIFF Image (*.tif *.tiff)";
-
-// Without O_NONBLOCK, opening a named pipe would wait for a writer that may never come.
-bool FileOpensForReading(const char* path) {
-  const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
-  close(fd);
-  return true;
-}
 
 QRect ToQRect(const Rect& r) {
   return QRect(r.left, r.top, r.Width(), r.Height());
@@ -87,7 +77,7 @@ void RunOutputWindow(QWidget* owner) {
   window.exec();
 }
 
-OutputWindow::OutputWindow(QWidget* parent) : TableDialog(kOutputWindowSpec, parent) {
+OutputWindow::OutputWindow(QWidget* parent) : TableDialog(kOutputWindowLayout, parent) {
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowCloseButtonHint);
   setModal(true);
