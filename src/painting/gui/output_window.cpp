@@ -130,9 +130,9 @@ void OutputWindow::LoadPicture() {
   ImgBitmap bitmap;
   ImgInitHandle(&bitmap);
   // A picture that does not decode here (the main window has already refused such files) is
-  // simply not shown, and the painting then stops at once.
-  if (ImgLoadFile(settings.startPicture, &bitmap, 0, 1, 0, settings.outputWidth,
-                  settings.outputHeight) != 1) {
+  // simply not shown, and the painting then stops at once. No size hint: a reduced decode would
+  // give other pixels than quillane-cli paints from the same file and size.
+  if (ImgLoadFile(settings.startPicture, &bitmap, 0, 1, 0) != 1) {
     return;
   }
   if (ImgSetColorDepth(&bitmap, &bitmap, 24, 0) != 1 ||
