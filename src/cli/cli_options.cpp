@@ -27,7 +27,11 @@ const char kCliUsage[] =
     "  --picture FILE           add a picture or AVI file to the picture list (repeatable)\n"
     "  --no-list                do not use the picture list\n"
     "  --library DIR            the picture library folder (default: the stock one)\n"
-    "  --no-library             do not use the picture library\n";
+    "  --no-library             do not use the picture library\n"
+    "  --index FILE             keep prepared tile pictures in this picture index\n"
+    "                           (default: ~/.cache/quillane/tile-index.sqlite, or\n"
+    "                           $XDG_CACHE_HOME/quillane/tile-index.sqlite)\n"
+    "  --no-index               decode every tile source; use no picture index\n";
 
 namespace {
 
@@ -155,6 +159,17 @@ CliCommand ParseCliOptions(int argc, const char* const* argv, CliOptions* option
     } else if (name == "--no-library") {
       if (!noValue()) return CliCommand::kUsageError;
       options->useLibrary = false;
+    } else if (name == "--index") {
+      if (!takeValue()) return CliCommand::kUsageError;
+      if (value.empty()) {
+        *problem = "the index file must not be empty";
+        return CliCommand::kUsageError;
+      }
+      options->indexFile = value;
+      options->useIndex = true;
+    } else if (name == "--no-index") {
+      if (!noValue()) return CliCommand::kUsageError;
+      options->useIndex = false;
     } else {
       *problem = "unknown option '" + name + "'";
       return CliCommand::kUsageError;

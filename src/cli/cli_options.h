@@ -23,6 +23,8 @@ struct CliOptions {
   bool useList = true;
   std::string libraryFolder;  // empty: the stock folder beside the executable
   bool useLibrary = true;
+  bool useIndex = true;
+  std::string indexFile;  // empty: the default picture index in the cache folder
 };
 
 enum class CliCommand { kPaint, kHelp, kVersion, kUsageError };

@@ -14,6 +14,7 @@
 #include "cli/cli_options.h"
 #include "cli/terminal_window.h"
 #include "imaging/imaging.h"
+#include "mosaic/tile_index.h"
 #include "mosaic/tile_sources.h"
 #include "painting/front_window.h"
 #include "painting/paint_driver.h"
@@ -73,6 +74,10 @@ void FillSettings(const CliOptions& options, std::vector<PictureListEntry>* list
   }
   settings.pictureList = list->empty() ? nullptr : list->data();
   settings.pictureListLength = static_cast<int32_t>(list->size() * kPictureListEntrySize);
+  tileIndexFile.clear();
+  if (options.useIndex) {
+    tileIndexFile = options.indexFile.empty() ? DefaultTileIndexPath() : options.indexFile;
+  }
   if (!options.libraryFolder.empty()) {
     pictureLibraryFolder = options.libraryFolder;
     if (pictureLibraryFolder.back() != '/') pictureLibraryFolder += '/';

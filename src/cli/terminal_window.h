@@ -15,6 +15,7 @@ class TerminalWindow : public FrontWindow {
   void FrameClientSize(int* width, int* height) override;
   void ShowStatus(const std::string& text) override;
   void ShowWarningBox(const std::string& text) override;
+  void ShowNotice(const std::string& text) override;
 
   // Ends a progress line left open on a terminal.
   void EndProgress();

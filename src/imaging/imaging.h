@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "imaging/dib.h"
 #include "imaging/rect.h"
@@ -68,6 +69,9 @@ int ImgLoadFile(const char* path, ImgBitmap* bitmap, int a = 0, int b = 1, int c
 // Writes the picture to a file whose extension picks the format (.png, .jpg/.jpeg, .bmp,
 // .tif/.tiff), 24 bits per pixel. 1 on success; a failed write leaves no partial file behind.
 int ImgSaveFile(const char* path, const ImgBitmap& bitmap);
+
+// Names and versions of the libraries that decode and resize pictures and frames.
+std::string ImgLibraryVersions();
 
 // Display module, for drawing contexts on bitmaps: draws the source rectangle of the bitmap
 // scaled into the destination rectangle. The clips equal their rectangles.

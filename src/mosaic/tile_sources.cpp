@@ -8,16 +8,22 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <set>
 #include <vector>
 
 #include "app/paths.h"
 #include "app/settings.h"
 #include "effects/effect_engine.h"
 #include "mosaic/mosaic_internals.h"
+#include "mosaic/tile_index.h"
 #include "mosaic/tile_source_loader.h"
+#include "painting/front_window.h"
 
 std::string pictureLibraryFolder;
+std::string tileIndexFile;
 int tileSourceLookahead = 8;
 
 namespace {
@@ -57,9 +63,17 @@ void AddPictureList(std::vector<TileSourcePath>* paths) {
   }
 }
 
-void AddLibrary(std::vector<TileSourcePath>* paths) {
+// Adds the library's paths; `listed` receives the canonical folder and the canonical paths of
+// its entries, of which the index may forget the rest.
+void AddLibrary(std::vector<TileSourcePath>* paths,
+                std::pair<std::string, std::set<std::string>>* listed) {
   const std::string folder = LibraryFolder();
   const std::vector<std::string> names = ListFolder(folder);
+  if (char* canonical = realpath(folder.c_str(), nullptr)) {
+    listed->first = canonical;
+    std::free(canonical);
+    for (const std::string& name : names) listed->second.insert(listed->first + "/" + name);
+  }
   // The numbering discounts the folder's own two entries.
   const int32_t total = static_cast<int32_t>(names.size()) - 2;
   for (size_t i = 0; i < names.size(); ++i) {
@@ -81,33 +95,54 @@ std::string ProgressText(const TileSourcePath& path, const LoadedTileSource& sou
   return text;
 }
 
+// Says once per run that the index is not used, and why.
+void ReportIndexProblem(const TileIndex& index, bool* said) {
+  if (*said || index.Problem().empty() || mainWindowHandle == nullptr) return;
+  *said = true;
+  mainWindowHandle->ShowNotice("The picture index " + tileIndexFile +
+                               " is not used: " + index.Problem());
+}
+
 }  // namespace
 
 int32_t WalkTileSources() {
   std::vector<TileSourcePath> paths;
+  std::pair<std::string, std::set<std::string>> listed;
   if (settings.useYourPictureList != 0) {
     AddPictureList(&paths);
-    if (settings.usePictureLibrary != 0) AddLibrary(&paths);
+    if (settings.usePictureLibrary != 0) AddLibrary(&paths, &listed);
   } else {
-    AddLibrary(&paths);
+    AddLibrary(&paths, &listed);
+  }
+
+  std::unique_ptr<TileIndex> index;
+  bool problemSaid = false;
+  if (!tileIndexFile.empty()) {
+    index = std::make_unique<TileIndex>(tileIndexFile);
+    ReportIndexProblem(*index, &problemSaid);
+    if (!listed.first.empty()) index->ForgetMissing(listed.first, std::move(listed.second));
   }
 
   float tileWidth, tileHeight;
   int32_t hintWidth, hintHeight;
   CurrentTileSize(&tileWidth, &tileHeight);
   TileSourceSizeHint(&hintWidth, &hintHeight);
-  TileSourceLoader loader(std::move(paths), tileWidth, tileHeight, hintWidth, hintHeight);
+  TileSourceLoader loader(std::move(paths), tileWidth, tileHeight, hintWidth, hintHeight,
+                          index.get());
   loader.Start(tileSourceLookahead);
 
+  int result = 0;
   LoadedTileSource source;
   while (loader.Next(&source)) {
-    const int result = MatchPreparedTile(&source.tile);
-    if (result != 0) {
-      loader.Stop();
-      return result;
-    }
+    result = MatchPreparedTile(&source.tile);
+    if (result != 0) break;
     ShowWorkingPicture();
     ShowPaintStatus(ProgressText(loader.Path(source.pathIndex), source));
   }
-  return 0;
+  loader.Stop();
+  if (index) {
+    index->Flush();
+    ReportIndexProblem(*index, &problemSaid);
+  }
+  return result;
 }

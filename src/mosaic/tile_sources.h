@@ -6,6 +6,8 @@
 // Folder of the picture library, ending in '/'. Empty means the stock "Picture Library" folder
 // beside the executable; the command-line renderer may point it elsewhere.
 extern std::string pictureLibraryFolder;
+// The index of prepared tile sources that the mosaic reads and keeps up to date; empty for none.
+extern std::string tileIndexFile;
 
 // Offers every tile source of the picture list and the picture library to the mosaic, one at a
 // time. 0 when all were offered, else the first non-zero result of MatchTileSource.

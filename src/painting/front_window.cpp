@@ -1,9 +1,14 @@
 #include "painting/front_window.h"
 
 #include <algorithm>
+#include <cstdio>
 
 FrontWindow* messageOwner = nullptr;
 FrontWindow* mainWindowHandle = nullptr;
+
+void FrontWindow::ShowNotice(const std::string& text) {
+  std::fprintf(stderr, "%s\n", text.c_str());
+}
 
 void ShowWarning(std::string& text) {
   FrontWindow* owner = messageOwner;

@@ -181,6 +181,7 @@ MosaicOutcome RunMosaicOn(const TestPicture& start, float tilesAcross, float til
   outcome.picture = PictureFromDib(dib);
   outcome.statuses = window.statuses;
   outcome.warnings = window.warnings;
+  outcome.notices = window.notices;
   outcome.picturesShown = static_cast<int>(window.pictures.size());
   outcome.shown = window.pictures;
   return outcome;

@@ -74,6 +74,7 @@ struct MosaicOutcome {
   TestPicture picture;  // what dibRef holds afterwards
   std::vector<std::string> statuses;
   std::vector<std::string> warnings;
+  std::vector<std::string> notices;
   int picturesShown = 0;
   std::vector<ShownPicture> shown;
 };
