@@ -176,6 +176,7 @@ void TileIndex::Open(const std::string& file) {
         (lastError_ == SQLITE_NOTADB || lastError_ == SQLITE_CORRUPT)) {
       RemoveIndexFiles(file);
       problem_.clear();
+      rebuilt_ = true;
       continue;
     }
     return;

@@ -63,6 +63,8 @@ class TileIndex {
   bool Usable() const { return db_ != nullptr; }
   // Why the index was given up; empty while it is in use.
   const std::string& Problem() const { return problem_; }
+  // Whether the file was found damaged and made anew, empty.
+  bool Rebuilt() const { return rebuilt_; }
 
   // What the index holds for the file, when it holds the file as it is now and, for a picture or
   // a video, all its tile pictures at this size. *id is the handle for ReadTile.
@@ -104,6 +106,7 @@ class TileIndex {
   int64_t maxBytes_;
   int64_t stamp_ = 0;  // use time of this run
   std::string problem_;
+  bool rebuilt_ = false;
   int lastError_ = 0;  // SQLite's code for the failure that gave the index up
 
   sqlite3_stmt* findFile_ = nullptr;

@@ -95,12 +95,19 @@ std::string ProgressText(const TileSourcePath& path, const LoadedTileSource& sou
   return text;
 }
 
-// Says once per run that the index is not used, and why.
+// Says once per run that the index is not used, and why, or that it had to be made anew.
 void ReportIndexProblem(const TileIndex& index, bool* said) {
-  if (*said || index.Problem().empty() || mainWindowHandle == nullptr) return;
+  if (*said || mainWindowHandle == nullptr) return;
+  if (!index.Problem().empty()) {
+    mainWindowHandle->ShowNotice("The picture index " + tileIndexFile + " is not used: " +
+                                 index.Problem());
+  } else if (index.Rebuilt()) {
+    mainWindowHandle->ShowNotice("The picture index " + tileIndexFile +
+                                 " was damaged and has been made anew.");
+  } else {
+    return;
+  }
   *said = true;
-  mainWindowHandle->ShowNotice("The picture index " + tileIndexFile +
-                               " is not used: " + index.Problem());
 }
 
 }  // namespace

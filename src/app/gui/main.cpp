@@ -5,6 +5,8 @@
 
 #include "app/gui/main_window.h"
 #include "app/settings.h"
+#include "mosaic/tile_index.h"
+#include "mosaic/tile_sources.h"
 
 int main(int argc, char** argv) {
   // Past a file size limit a write then fails like on a full disk: a saved picture is not left
@@ -13,6 +15,8 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quillane"));
   SetDefaultSettings();
+  // Mosaics keep their tile pictures in the user's cache folder, without asking.
+  tileIndexFile = DefaultTileIndexPath();
   {
     MainWindow window;
     window.exec();
