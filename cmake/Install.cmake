@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: The Quillane developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Installation, desktop integration and the Debian package.
 #
 # Quillane finds "Example Picture.jpg" and the "Picture Library" folder beside its own executable

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // quillane-cli: paints a picture file in one of the program's styles and writes the result.
 
 #include <malloc.h>

@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Quillane developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Builds the Debian package from a build tree, unpacks it into a scratch root and runs the
 # installed quillane-cli from there, the way a user starts it: through its link in usr/bin.
 #

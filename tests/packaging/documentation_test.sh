@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Quillane developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # The README and the manual page describe the same quillane-cli that the build makes: the README
 # quotes `quillane-cli --help` word for word, and the manual page documents every option that
 # --help lists and no other. Both manual pages (quillane-cli's and quillane's) carry the version
