@@ -6,6 +6,8 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/deps.sh
+# Every file names its copyright holders and licence (the REUSE rules); the report shows on failure.
+reuse lint --quiet || { reuse lint; exit 1; }
 scripts/build.sh build
 ctest --test-dir build --output-on-failure --parallel "$(nproc)" --timeout 600 | tee build/ctest.log
 # The core, imaging, command-line and bad-input suites again under AddressSanitizer and

@@ -92,6 +92,38 @@ if(IS_DIRECTORY "${CMAKE_SOURCE_DIR}/docs/images")
   install(DIRECTORY "${CMAKE_SOURCE_DIR}/docs/images" DESTINATION share/doc/quillane/docs)
 endif()
 
+# The copyright file in Debian's machine-readable format, written from the REUSE data (.reuse/dep5
+# and LICENSES/) so that the two cannot disagree, and the changelog, compressed as Debian wants it.
+set(copyright_file "${CMAKE_BINARY_DIR}/doc/copyright")
+file(GLOB license_texts CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/LICENSES/*.txt")
+add_custom_command(
+  OUTPUT "${copyright_file}"
+  COMMAND "${CMAKE_COMMAND}" "-DDEP5=${CMAKE_SOURCE_DIR}/.reuse/dep5"
+          "-DLICENSES_DIR=${CMAKE_SOURCE_DIR}/LICENSES" "-DOUTPUT=${copyright_file}"
+          -P "${CMAKE_SOURCE_DIR}/cmake/DebianCopyright.cmake"
+  DEPENDS "${CMAKE_SOURCE_DIR}/.reuse/dep5" ${license_texts}
+          "${CMAKE_SOURCE_DIR}/cmake/DebianCopyright.cmake"
+  COMMENT "Writing the Debian copyright file"
+  VERBATIM)
+set(changelog "${CMAKE_SOURCE_DIR}/docs/changelog")
+if(QUILLANE_GZIP)
+  set(changelog_gz "${CMAKE_BINARY_DIR}/doc/changelog.gz")
+  add_custom_command(
+    OUTPUT "${changelog_gz}"
+    COMMAND "${CMAKE_COMMAND}" -E make_directory "${CMAKE_BINARY_DIR}/doc"
+    COMMAND sh -c "\"$1\" -9 -n -c \"$2\" > \"$3\"" sh "${QUILLANE_GZIP}" "${changelog}"
+            "${changelog_gz}"
+    DEPENDS "${changelog}"
+    COMMENT "Compressing the changelog"
+    VERBATIM)
+  install(FILES "${changelog_gz}" DESTINATION share/doc/quillane)
+else()
+  install(FILES "${changelog}" DESTINATION share/doc/quillane)
+  set(changelog_gz "")
+endif()
+add_custom_target(quillane_package_docs ALL DEPENDS "${copyright_file}" ${changelog_gz})
+install(FILES "${copyright_file}" DESTINATION share/doc/quillane)
+
 # ---- Debian package --------------------------------------------------------------------------
 
 set(CPACK_PACKAGE_NAME "quillane")
