@@ -10,7 +10,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "app/paths.h"
+#include "base/paths.h"
 
 Settings settings;
 

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "base/rect.h"
 #include "imaging/dib.h"
-#include "imaging/rect.h"
 
 class DrawingContext;
 

@@ -19,8 +19,8 @@
 
 #include "app/gui/bitmap_image.h"
 #include "app/gui/warning_box.h"
-#include "app/paths.h"
 #include "app/settings.h"
+#include "base/paths.h"
 #include "effects/effect_engine.h"
 #include "imaging/imaging.h"
 #include "painting/paint_driver.h"
