@@ -25,17 +25,6 @@ constexpr int kExitStopped = 1;
 constexpr int kExitRefused = 2;
 constexpr int kExitUsage = 64;
 
-bool HasKnownExtension(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  const size_t dot = path.find_last_of('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return false;
-  std::string ext = path.substr(dot + 1);
-  std::transform(ext.begin(), ext.end(), ext.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return ext == "png" || ext == "jpg" || ext == "jpeg" || ext == "bmp" || ext == "tif" ||
-         ext == "tiff";
-}
-
 RenderRequest RequestFor(const CliOptions& options) {
   RenderRequest request;
   request.effect = static_cast<EffectKind>(options.effect);
@@ -55,7 +44,7 @@ RenderRequest RequestFor(const CliOptions& options) {
 }
 
 int Paint(const CliOptions& options) {
-  if (!HasKnownExtension(options.output)) {
+  if (SaveFormatForName(options.output) == SaveFormat::kNone) {
     std::fprintf(stderr,
                  "quillane-cli: OUTPUT must end in .png, .jpg, .jpeg, .bmp, .tif or .tiff\n");
     return kExitUsage;

@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <string>
 
 #include "app/settings.h"
@@ -71,15 +72,20 @@ int PaintDriver(FrontWindow* frame, FrontWindow* dc, DibHandle* dibRef, BitmapIn
     SeedRandom(static_cast<uint32_t>(std::time(nullptr)));
     randomSeeded = 1;
   }
+  if (FindEffect(settings.effect) == nullptr) return kPaintFinished;  // nothing to paint
 
-  int clientWidth = 0;
-  int clientHeight = 0;
-  if (frame != nullptr) frame->FrameClientSize(&clientWidth, &clientHeight);
-  const Rect display{2, 2, clientWidth - 2, clientHeight - 2};
-
+  // The window's picture, already at the output size, is the start picture.
+  auto start = std::make_shared<DibHandle>(std::move(*dibRef));
+  RenderRequest request;
+  request.effect = static_cast<EffectKind>(settings.effect);
+  request.startPicture = start;
+  request.mosaic = MosaicOptionsFromSettings();
   PaintContext paint = ProgramContext(dc);
-  return Finish(
-      paint, PaintPrepared(paint, settings.effect, dibRef, display, MosaicOptionsFromSettings()));
+  RenderResult result = Render(request, paint, frame);
+  ProgramRandom() = paint.random;
+  // A refused painting leaves the start picture in the window.
+  *dibRef = result.picture ? std::move(result.picture) : std::move(*start);
+  return result.code;
 }
 
 int PaintPicture(FrontWindow* destDC, DibHandle* dibHandle, const BitmapInfoHeader*, const uint8_t*,

@@ -19,10 +19,14 @@ int PaintPrepared(PaintContext& paint, int32_t effect, DibHandle* picture, const
 }
 
 RenderResult Render(const RenderRequest& request, FrontWindow& window) {
-  RenderResult result;
   const uint32_t seed = request.seed ? *request.seed : static_cast<uint32_t>(std::time(nullptr));
   PaintContext paint = PaintContext::For(&window, seed);
-  result.randomState = seed;
+  return Render(request, paint, &window);
+}
+
+RenderResult Render(const RenderRequest& request, PaintContext& paint, FrontWindow* frame) {
+  RenderResult result;
+  result.randomState = paint.random.State();
   if (FindEffect(request.effect) == nullptr) {
     result.code = kPaintRefused;
     result.reason = "unknown effect " + std::to_string(static_cast<int>(request.effect));
@@ -39,10 +43,9 @@ RenderResult Render(const RenderRequest& request, FrontWindow& window) {
     return result;
   }
 
-  // The picture is shown in the frame's client area less a border of 2 pixels.
   int clientWidth = 0;
   int clientHeight = 0;
-  window.FrameClientSize(&clientWidth, &clientHeight);
+  if (frame != nullptr) frame->FrameClientSize(&clientWidth, &clientHeight);
   const Rect display{2, 2, clientWidth - 2, clientHeight - 2};
 
   result.picture = std::move(start.picture);

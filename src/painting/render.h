@@ -52,6 +52,10 @@ struct RenderResult {
 // Refusals (a start picture that is no picture, mosaic settings that cannot be painted) come
 // back with code kPaintRefused and their reason.
 RenderResult Render(const RenderRequest& request, FrontWindow& window);
+// The same with the windows and the random generator of `paint` (request.seed is not read; the
+// generator is left where the painting leaves it). `frame` gives the picture frame's client
+// size; the picture is shown in it less a border of 2 pixels.
+RenderResult Render(const RenderRequest& request, PaintContext& paint, FrontWindow* frame);
 
 // The painting itself, on a start picture already prepared (24 bits at the output size) and in
 // place: *picture receives the result. `display` is the rectangle of the picture frame in which
