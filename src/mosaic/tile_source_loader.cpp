@@ -10,7 +10,7 @@
 #include <system_error>
 #include <utility>
 
-#include "app/paths.h"
+#include "base/paths.h"
 
 namespace {
 

@@ -17,25 +17,20 @@
 #include <set>
 #include <vector>
 
-#include "app/paths.h"
-#include "app/settings.h"
-#include "effects/effect_engine.h"
+#include "base/paint_context.h"
+#include "base/paths.h"
 #include "mosaic/mosaic_internals.h"
+#include "mosaic/mosaic_options.h"
 #include "mosaic/tile_index.h"
 #include "mosaic/tile_source_loader.h"
-#include "painting/front_window.h"
-
-std::string pictureLibraryFolder;
-std::string tileIndexFile;
-int tileSourceLookahead = 8;
 
 namespace {
 
 // Library paths are built in buffers of this many bytes, their terminating NUL included.
 constexpr size_t kLibraryPathSize = 300;
 
-std::string LibraryFolder() {
-  std::string folder = pictureLibraryFolder;
+std::string LibraryFolder(const MosaicOptions& options) {
+  std::string folder = options.libraryFolder;
   if (folder.empty()) return ExecutableFolder() + "/Picture Library/";
   if (folder.back() != '/') folder += '/';
   return folder;
@@ -57,20 +52,18 @@ std::vector<std::string> ListFolder(const std::string& folder) {
   return names;
 }
 
-void AddPictureList(std::vector<TileSourcePath>* paths) {
-  const int32_t total = PictureListCount();
+void AddPictureList(const MosaicOptions& options, std::vector<TileSourcePath>* paths) {
+  const int32_t total = static_cast<int32_t>(options.pictureList.size());
   for (int32_t i = 0; i < total; ++i) {
-    const char* entry = settings.pictureList[i].path;
-    paths->push_back(
-        {std::string(entry, strnlen(entry, kPictureListEntrySize)), false, i + 1, total});
+    paths->push_back({options.pictureList[static_cast<size_t>(i)], false, i + 1, total});
   }
 }
 
 // Adds the library's paths; `listed` receives the canonical folder and the canonical paths of
 // its entries, of which the index may forget the rest.
-void AddLibrary(std::vector<TileSourcePath>* paths,
+void AddLibrary(const MosaicOptions& options, std::vector<TileSourcePath>* paths,
                 std::pair<std::string, std::set<std::string>>* listed) {
-  const std::string folder = LibraryFolder();
+  const std::string folder = LibraryFolder(options);
   const std::vector<std::string> names = ListFolder(folder);
   if (char* canonical = realpath(folder.c_str(), nullptr)) {
     listed->first = canonical;
@@ -99,14 +92,13 @@ std::string ProgressText(const TileSourcePath& path, const LoadedTileSource& sou
 }
 
 // Says once per run that the index is not used, and why, or that it had to be made anew.
-void ReportIndexProblem(const TileIndex& index, bool* said) {
-  if (*said || mainWindowHandle == nullptr) return;
+void ReportIndexProblem(const TileIndex& index, const PaintContext& paint, const std::string& file,
+                        bool* said) {
+  if (*said || paint.owner == nullptr) return;
   if (!index.Problem().empty()) {
-    mainWindowHandle->ShowNotice("The picture index " + tileIndexFile + " is not used: " +
-                                 index.Problem());
+    paint.owner->ShowNotice("The picture index " + file + " is not used: " + index.Problem());
   } else if (index.Rebuilt()) {
-    mainWindowHandle->ShowNotice("The picture index " + tileIndexFile +
-                                 " was damaged and has been made anew.");
+    paint.owner->ShowNotice("The picture index " + file + " was damaged and has been made anew.");
   } else {
     return;
   }
@@ -115,44 +107,44 @@ void ReportIndexProblem(const TileIndex& index, bool* said) {
 
 }  // namespace
 
-int32_t WalkTileSources() {
+int32_t WalkTileSources(MosaicRun& run, PaintContext& paint, const MosaicOptions& options) {
   std::vector<TileSourcePath> paths;
   std::pair<std::string, std::set<std::string>> listed;
-  if (settings.useYourPictureList != 0) {
-    AddPictureList(&paths);
-    if (settings.usePictureLibrary != 0) AddLibrary(&paths, &listed);
+  if (options.useList) {
+    AddPictureList(options, &paths);
+    if (options.useLibrary) AddLibrary(options, &paths, &listed);
   } else {
-    AddLibrary(&paths, &listed);
+    AddLibrary(options, &paths, &listed);
   }
 
   std::unique_ptr<TileIndex> index;
   bool problemSaid = false;
-  if (!tileIndexFile.empty()) {
-    index = std::make_unique<TileIndex>(tileIndexFile);
-    ReportIndexProblem(*index, &problemSaid);
+  if (!options.indexFile.empty()) {
+    index = std::make_unique<TileIndex>(options.indexFile);
+    ReportIndexProblem(*index, paint, options.indexFile, &problemSaid);
     if (!listed.first.empty()) index->ForgetMissing(listed.first, std::move(listed.second));
   }
 
   float tileWidth, tileHeight;
   int32_t hintWidth, hintHeight;
-  CurrentTileSize(&tileWidth, &tileHeight);
-  TileSourceSizeHint(&hintWidth, &hintHeight);
+  CurrentTileSize(run, &tileWidth, &tileHeight);
+  TileSourceSizeHint(run, &hintWidth, &hintHeight);
   TileSourceLoader loader(std::move(paths), tileWidth, tileHeight, hintWidth, hintHeight,
                           index.get());
-  loader.Start(tileSourceLookahead);
+  loader.Start(options.lookahead);
 
   int result = 0;
   LoadedTileSource source;
   while (loader.Next(&source)) {
-    result = MatchPreparedTile(&source.tile);
+    result = MatchPreparedTile(run, &source.tile);
     if (result != 0) break;
-    ShowWorkingPicture();
-    ShowPaintStatus(ProgressText(loader.Path(source.pathIndex), source));
+    ShowWorkingPicture(run);
+    paint.ShowStatus(ProgressText(loader.Path(source.pathIndex), source));
   }
   loader.Stop();
   if (index) {
     index->Flush();
-    ReportIndexProblem(*index, &problemSaid);
+    ReportIndexProblem(*index, paint, options.indexFile, &problemSaid);
   }
   return result;
 }

@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "mosaic/tile_index.h"
-#include "mosaic/tile_sources.h"
 #include "support/media_makers.h"
 #include "support/mosaic_makers.h"
 #include "support/test_support.h"
@@ -53,18 +52,16 @@ class TileIndexTest : public ::testing::Test {
     ASSERT_TRUE(MakeTestAvi(library_ + "/clip.avi", 40, 32, 24));
     // As long as a picture, so that a picture can later take its place unnoticed.
     WriteBytes(library_ + "/junk.bmp", std::string(kPictureFileBytes, 'x'));
-    scope_.NoList();
-    scope_.UseLibrary(library_);
+    sources_.NoList();
+    sources_.UseLibrary(library_);
     index_ = folder_.File("cache/index.sqlite");
   }
-  void TearDown() override { tileIndexFile.clear(); }
-
   void Picture(const std::string& name, uint32_t seed) {
     ASSERT_TRUE(WriteBmpFile(library_ + "/" + name, NoisyPicture(24, 18, seed)));
   }
   MosaicOutcome Run(const std::string& index, float across = 6) {
-    tileIndexFile = index;
-    return RunMosaicOn(start_, across, 15, 1);
+    sources_.options.indexFile = index;
+    return RunMosaicOn(sources_, start_, across, 15, 1);
   }
   // A run with the index gives what a run without it gives, and says nothing about the index.
   void ExpectSameAsWithout(float across = 6) {
@@ -77,7 +74,7 @@ class TileIndexTest : public ::testing::Test {
   }
 
   ScratchFolder folder_;
-  MosaicSettingsScope scope_;
+  MosaicSources sources_;
   std::string library_;
   std::string index_;
   const TestPicture start_ = NoisyPicture(96, 72, 5);

@@ -9,7 +9,7 @@
 #include "app/gui/main_window.h"
 #include "app/settings.h"
 #include "mosaic/tile_index.h"
-#include "mosaic/tile_sources.h"
+#include "painting/paint_driver.h"
 
 int main(int argc, char** argv) {
   // Past a file size limit a write then fails like on a full disk: a saved picture is not left
@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Quillane"));
   SetDefaultSettings();
   // Mosaics keep their tile pictures in the user's cache folder, without asking.
-  tileIndexFile = DefaultTileIndexPath();
+  programTileIndexFile = DefaultTileIndexPath();
   {
     MainWindow window;
     window.exec();

@@ -1,17 +1,13 @@
 // SPDX-FileCopyrightText: The Quillane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "painting/front_window.h"
+#include "painting/owner_windows.h"
 
 #include <algorithm>
 #include <cstdio>
 
 FrontWindow* messageOwner = nullptr;
 FrontWindow* mainWindowHandle = nullptr;
-
-void FrontWindow::ShowNotice(const std::string& text) {
-  std::fprintf(stderr, "%s\n", text.c_str());
-}
 
 void ShowWarning(std::string& text) {
   FrontWindow* owner = messageOwner;
@@ -23,4 +19,9 @@ void ShowWarning(std::string& text) {
 void ShowWarning(const char* text) {
   std::string copy(text ? text : "");
   ShowWarning(copy);
+}
+
+void ShowPaintStatus(const std::string& text) {
+  FrontWindow* window = mainWindowHandle;
+  if (window != nullptr) window->ShowStatus(text);
 }
