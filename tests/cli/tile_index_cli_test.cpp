@@ -80,13 +80,19 @@ TEST_F(TileIndexCli, TwoRunsAtOnceOnOneIndexBothMakeTheMosaic) {
 }
 
 TEST_F(TileIndexCli, TheDefaultIndexLivesInTheCacheFolder) {
-  // The tests run with XDG_CACHE_HOME pointing into the build folder.
-  const char* cache = std::getenv("XDG_CACHE_HOME");
-  ASSERT_NE(cache, nullptr);
-  const std::string index = std::string(cache) + "/quillane/tile-index.sqlite";
+  const std::string cache = scratch_.File("cache");
+  const char* saved = std::getenv("XDG_CACHE_HOME");
+  const std::string savedCache = saved ? saved : "";
+  setenv("XDG_CACHE_HOME", cache.c_str(), 1);
+  const std::string index = cache + "/quillane/tile-index.sqlite";
   const CliRun run = Mosaic(scratch_.File("a.bmp"), {});
   EXPECT_EQ(run.exitStatus, 0) << run.err;
   EXPECT_TRUE(fs::exists(index));
+  if (saved) {
+    setenv("XDG_CACHE_HOME", savedCache.c_str(), 1);
+  } else {
+    unsetenv("XDG_CACHE_HOME");
+  }
 
   const std::string named = scratch_.File("named.sqlite");
   EXPECT_EQ(Mosaic(scratch_.File("b.bmp"), {"--no-index", "--index", named}).exitStatus, 0);
