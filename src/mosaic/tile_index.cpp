@@ -31,6 +31,8 @@ constexpr size_t kWriteBatchBytes = 8u << 20;
 constexpr int kBusyMilliseconds = 10000;
 // Bytes counted for a row besides its blobs.
 constexpr int64_t kRowOverhead = 64;
+// Free space in the file past which the file is made smaller at the end of a run.
+constexpr int64_t kCompactBytes = 64 << 20;
 
 int32_t FloatBits(float value) {
   int32_t bits;
@@ -101,6 +103,11 @@ class Statement {
   sqlite3_stmt** shared_ = nullptr;
 };
 
+// Bytes a tile picture's row is counted with.
+int64_t RowBytes(const TileIndex::Tile& tile) {
+  return static_cast<int64_t>(tile.block.size()) + 4 * tile.patchCount + kRowOverhead;
+}
+
 // Whether a stored block is a 24-bit packed bitmap as ImgToDib makes them.
 bool IsTileBlock(const uint8_t* data, size_t bytes) {
   if (data == nullptr || bytes < kDibHeaderSize) return false;
@@ -153,6 +160,7 @@ TileIndex::TileIndex(const std::string& file, int64_t maxBytes) : file_(file), m
 
 TileIndex::~TileIndex() {
   Flush();
+  Compact();
   GiveUp(std::string());
 }
 
@@ -194,7 +202,7 @@ bool TileIndex::Prepare() {
   sqlite3_busy_timeout(db_, kBusyMilliseconds);
   // Fails on a file that is no database at all.
   if (!Exec("PRAGMA auto_vacuum = INCREMENTAL") || !Exec("PRAGMA journal_mode = WAL") ||
-      !Exec("PRAGMA synchronous = NORMAL") || !Exec("PRAGMA foreign_keys = OFF")) {
+      !Exec("PRAGMA synchronous = NORMAL") || !Exec("PRAGMA mmap_size = 268435456")) {
     return false;
   }
   char mark[64];
@@ -329,7 +337,13 @@ bool TileIndex::ReadTile(int64_t id, int32_t frame, TileSize size, PreparedTile*
 void TileIndex::Add(const TileSourceFile& file, const TileSourceOutcome& outcome, TileSize size,
                     std::vector<Tile> tiles) {
   if (db_ == nullptr) return;
-  for (const Tile& tile : tiles) addedBytes_ += tile.block.size();
+  int64_t bytes = 0;
+  for (const Tile& tile : tiles) bytes += RowBytes(tile);
+  // What one run adds is never dropped again in the same run, so once the run has filled the
+  // index the rest of its pictures stay out: writing them would only push out its own.
+  if (runBytes_ + bytes > maxBytes_) return;
+  runBytes_ += bytes;
+  addedBytes_ += static_cast<size_t>(bytes);
   added_.push_back({file, outcome, size, std::move(tiles)});
   if (addedBytes_ >= kWriteBatchBytes) Flush();
 }
@@ -387,33 +401,45 @@ void TileIndex::WriteAdded() {
           .Bind(3, FloatBits(a.size.height))
           .Bind(4, tile.frame)
           .Bind(5, stamp_)
-          .Bind(6, static_cast<int64_t>(tile.block.size() + colorBytes) + kRowOverhead)
+          .Bind(6, RowBytes(tile))
           .BindBlob(7, colors, colorBytes)
           .BindBlob(8, tile.block.data(), tile.block.size());
       if (insert.Step() != SQLITE_DONE) return GiveUp(sqlite3_errmsg(db_));
+      // A replaced row is counted twice: the index is trimmed a little early, never late.
+      if (stored_ >= 0) stored_ += RowBytes(tile);
     }
   }
 }
 
 void TileIndex::Trim() {
-  int64_t total = 0;
-  {
+  if (stored_ < 0) {
     Statement sum(db_, "SELECT COALESCE(SUM(bytes), 0) FROM tiles");
     if (sum.Step() != SQLITE_ROW) return GiveUp(sqlite3_errmsg(db_));
-    total = sum.Int(0);
+    stored_ = sum.Int(0);
   }
-  if (total <= maxBytes_) return;
+  if (stored_ <= maxBytes_) return;
   std::vector<int64_t> dropped;
   {
-    Statement oldest(db_, "SELECT rowid, bytes FROM tiles ORDER BY used, rowid");
-    while (total > maxBytes_ && oldest.Step() == SQLITE_ROW) {
+    // Least recently used first; never what this run has added or used.
+    Statement oldest(db_, "SELECT rowid, bytes FROM tiles WHERE used < ? ORDER BY used, rowid");
+    oldest.Bind(1, stamp_);
+    while (stored_ > maxBytes_ && oldest.Step() == SQLITE_ROW) {
       dropped.push_back(oldest.Int(0));
-      total -= oldest.Int(1);
+      stored_ -= oldest.Int(1);
     }
   }
   for (int64_t rowid : dropped) {
     Statement drop(db_, "DELETE FROM tiles WHERE rowid = ?");
     if (drop.Bind(1, rowid).Step() != SQLITE_DONE) return GiveUp(sqlite3_errmsg(db_));
+  }
+}
+
+void TileIndex::Compact() {
+  if (db_ == nullptr) return;
+  Statement free(db_,
+                 "SELECT freelist_count * page_size FROM pragma_freelist_count, pragma_page_size");
+  if (free.Step() == SQLITE_ROW && free.Int(0) > kCompactBytes) {
+    sqlite3_exec(db_, "PRAGMA incremental_vacuum", nullptr, nullptr, nullptr);
   }
 }
 
@@ -445,6 +471,7 @@ void TileIndex::Flush() {
         if (present.count(path) == 0) gone.push_back(list.Int(0));
       }
     }
+    if (!gone.empty()) stored_ = -1;  // counted again when needed
     for (int64_t id : gone) {
       Statement tiles(db_, "DELETE FROM tiles WHERE file = ?");
       Statement file(db_, "DELETE FROM files WHERE id = ?");
@@ -459,7 +486,6 @@ void TileIndex::Flush() {
   addedBytes_ = 0;
   used_.clear();
   forget_.clear();
-  if (grew) sqlite3_exec(db_, "PRAGMA incremental_vacuum", nullptr, nullptr, nullptr);
 }
 
 int64_t TileIndex::StoredBytes() {

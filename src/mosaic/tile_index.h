@@ -100,6 +100,7 @@ class TileIndex {
   bool Exec(const char* sql);
   void WriteAdded();
   void Trim();
+  void Compact();
 
   sqlite3* db_ = nullptr;
   std::string file_;
@@ -120,7 +121,9 @@ class TileIndex {
     std::vector<Tile> tiles;
   };
   std::vector<Added> added_;
-  size_t addedBytes_ = 0;
+  size_t addedBytes_ = 0;  // waiting to be written
+  int64_t runBytes_ = 0;   // added during this run
+  int64_t stored_ = -1;    // bytes in the index as far as known; -1 not counted yet
   struct Used {
     int64_t id;
     TileSize size;
