@@ -28,7 +28,7 @@ constexpr const char* kLayout = "tile index 1";
 // memory and loses little when it is stopped.
 constexpr size_t kWriteBatchBytes = 8u << 20;
 // How long a run waits for another one that is writing to the same index.
-constexpr int kBusyMilliseconds = 10000;
+constexpr int kBusyMilliseconds = 5000;
 // Bytes counted for a row besides its blobs.
 constexpr int64_t kRowOverhead = 64;
 // Free space in the file past which the file is made smaller at the end of a run.
@@ -205,38 +205,41 @@ bool TileIndex::Prepare() {
       !Exec("PRAGMA synchronous = NORMAL") || !Exec("PRAGMA mmap_size = 268435456")) {
     return false;
   }
-  char mark[64];
-  std::snprintf(mark, sizeof mark, "PRAGMA application_id = %d", kApplicationId);
-  if (!Exec("BEGIN IMMEDIATE")) return false;
-  if (!Exec(mark) ||
-      !Exec("CREATE TABLE IF NOT EXISTS meta (key TEXT PRIMARY KEY, value TEXT NOT NULL)") ||
-      !Exec("CREATE TABLE IF NOT EXISTS files (id INTEGER PRIMARY KEY, path TEXT UNIQUE NOT "
-            "NULL, size INTEGER NOT NULL, modified INTEGER NOT NULL, kind INTEGER NOT NULL, "
-            "frame_count INTEGER NOT NULL, frames_taken INTEGER NOT NULL)") ||
-      !Exec("CREATE TABLE IF NOT EXISTS tiles (file INTEGER NOT NULL, tile_width INTEGER NOT "
-            "NULL, tile_height INTEGER NOT NULL, frame INTEGER NOT NULL, used INTEGER NOT NULL, "
-            "bytes INTEGER NOT NULL, colors BLOB NOT NULL, block BLOB NOT NULL, "
-            "UNIQUE (file, tile_width, tile_height, frame))") ||
-      !Exec("CREATE INDEX IF NOT EXISTS tiles_by_use ON tiles (used)")) {
-    return false;
-  }
   // Pictures prepared by other library versions, or rows of another layout, may not be what a
-  // decoding would make now: they all go.
+  // decoding would make now: they all go. An index in use needs no writing here, so that a run
+  // never waits for another one to open it.
   const std::string version = std::string(kLayout) + "; " + ImgLibraryVersions();
-  bool sameVersion = false;
-  {
+  auto sameVersion = [&] {
     Statement read(db_, "SELECT value FROM meta WHERE key = 'version'");
-    sameVersion = read.Step() == SQLITE_ROW && read.Text(0) == version;
-  }
-  if (!sameVersion) {
-    Statement write(db_, "INSERT OR REPLACE INTO meta (key, value) VALUES ('version', ?)");
-    write.Bind(1, version);
-    if (!Exec("DELETE FROM tiles") || !Exec("DELETE FROM files") || write.Step() != SQLITE_DONE) {
-      if (db_ != nullptr) GiveUp(sqlite3_errmsg(db_));
+    return read.Ok() && read.Step() == SQLITE_ROW && read.Text(0) == version;
+  };
+  if (!sameVersion()) {
+    char mark[64];
+    std::snprintf(mark, sizeof mark, "PRAGMA application_id = %d", kApplicationId);
+    if (!Exec("BEGIN IMMEDIATE") || !Exec(mark) ||
+        !Exec("CREATE TABLE IF NOT EXISTS meta (key TEXT PRIMARY KEY, value TEXT NOT NULL)") ||
+        !Exec("CREATE TABLE IF NOT EXISTS files (id INTEGER PRIMARY KEY, path TEXT UNIQUE NOT "
+              "NULL, size INTEGER NOT NULL, modified INTEGER NOT NULL, kind INTEGER NOT NULL, "
+              "frame_count INTEGER NOT NULL, frames_taken INTEGER NOT NULL)") ||
+        !Exec("CREATE TABLE IF NOT EXISTS tiles (file INTEGER NOT NULL, tile_width INTEGER NOT "
+              "NULL, tile_height INTEGER NOT NULL, frame INTEGER NOT NULL, used INTEGER NOT "
+              "NULL, bytes INTEGER NOT NULL, colors BLOB NOT NULL, block BLOB NOT NULL, "
+              "UNIQUE (file, tile_width, tile_height, frame))") ||
+        !Exec("CREATE INDEX IF NOT EXISTS tiles_by_use ON tiles (used)")) {
       return false;
     }
+    // Another run may have done the same meanwhile.
+    if (!sameVersion()) {
+      Statement write(db_, "INSERT OR REPLACE INTO meta (key, value) VALUES ('version', ?)");
+      write.Bind(1, version);
+      if (!Exec("DELETE FROM tiles") || !Exec("DELETE FROM files")) return false;
+      if (write.Step() != SQLITE_DONE) {
+        GiveUp(sqlite3_errmsg(db_));
+        return false;
+      }
+    }
+    if (!Exec("COMMIT")) return false;
   }
-  if (!Exec("COMMIT")) return false;
 
   sqlite3_prepare_v3(db_,
                      "SELECT id, size, modified, kind, frame_count, frames_taken FROM files "
