@@ -246,8 +246,8 @@ bool TileIndex::Prepare() {
                      "WHERE path = ?",
                      -1, SQLITE_PREPARE_PERSISTENT, &findFile_, nullptr);
   sqlite3_prepare_v3(db_,
-                     "SELECT COUNT(*) FROM tiles WHERE file = ? AND tile_width = ? AND "
-                     "tile_height = ?",
+                     "SELECT COUNT(*), COALESCE(SUM(bytes), 0) FROM tiles WHERE file = ? AND "
+                     "tile_width = ? AND tile_height = ?",
                      -1, SQLITE_PREPARE_PERSISTENT, &countTiles_, nullptr);
   sqlite3_prepare_v3(db_,
                      "SELECT colors, block FROM tiles WHERE file = ? AND tile_width = ? AND "
@@ -307,6 +307,7 @@ bool TileIndex::Find(const TileSourceFile& file, TileSize size, TileSourceOutcom
   }
   if (count.Int(0) != outcome->framesTaken) return false;
   used_.push_back({*id, size});
+  runBytes_ += count.Int(1);
   return true;
 }
 
@@ -342,7 +343,7 @@ void TileIndex::Add(const TileSourceFile& file, const TileSourceOutcome& outcome
   if (db_ == nullptr) return;
   int64_t bytes = 0;
   for (const Tile& tile : tiles) bytes += RowBytes(tile);
-  // What one run adds is never dropped again in the same run, so once the run has filled the
+  // What one run uses or adds is never dropped in the same run, so once the run has filled the
   // index the rest of its pictures stay out: writing them would only push out its own.
   if (runBytes_ + bytes > maxBytes_) return;
   runBytes_ += bytes;
@@ -423,9 +424,9 @@ void TileIndex::Trim() {
   if (stored_ <= maxBytes_) return;
   std::vector<int64_t> dropped;
   {
-    // Least recently used first; never what this run has added or used.
-    Statement oldest(db_, "SELECT rowid, bytes FROM tiles WHERE used < ? ORDER BY used, rowid");
-    oldest.Bind(1, stamp_);
+    // Least recently used first: what this run has used and added comes last and stays, since
+    // the run keeps what it uses and adds within the size.
+    Statement oldest(db_, "SELECT rowid, bytes FROM tiles ORDER BY used, rowid");
     while (stored_ > maxBytes_ && oldest.Step() == SQLITE_ROW) {
       dropped.push_back(oldest.Int(0));
       stored_ -= oldest.Int(1);

@@ -122,7 +122,7 @@ class TileIndex {
   };
   std::vector<Added> added_;
   size_t addedBytes_ = 0;  // waiting to be written
-  int64_t runBytes_ = 0;   // added during this run
+  int64_t runBytes_ = 0;   // found or added during this run
   int64_t stored_ = -1;    // bytes in the index as far as known; -1 not counted yet
   struct Used {
     int64_t id;

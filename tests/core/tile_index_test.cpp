@@ -180,23 +180,22 @@ TEST(TileIndex, KeepsWithinItsSizeDroppingTheLeastRecentlyUsed) {
   const TileSourceOutcome picture{TileSourceKind::kPicture, 0, 1};
   TileSourceOutcome outcome;
   int64_t id;
-  {
-    TileIndex index(file, 3 * 2900);
-    for (int i = 0; i < 3; ++i) index.Add(files[i], picture, size, {tile});
-  }
-  {
-    // Using the first in a later run makes the second the least recently used.
-    TileIndex index(file, 3 * 2900);
-    EXPECT_TRUE(index.Find(files[0], size, &outcome, &id));
-  }
-  TileIndex index(file, 3 * 2900);
-  index.Add(files[3], picture, size, {tile});
-  index.Flush();
-  EXPECT_LE(index.StoredBytes(), 3 * 2900);
-  const bool expected[] = {true, false, true, true};
-  for (int i = 0; i < 4; ++i) {
-    EXPECT_EQ(index.Find(files[i], size, &outcome, &id), expected[i]) << i;
-  }
+  const int64_t room = 3 * 2900;
+  auto run = [&](std::vector<int> found, std::vector<int> added) {
+    TileIndex index(file, room);
+    for (int i : found) EXPECT_TRUE(index.Find(files[i], size, &outcome, &id)) << i;
+    for (int i : added) index.Add(files[i], picture, size, {tile});
+  };
+  run({}, {0, 1, 2});
+  run({0}, {3});  // 0 used again: 1 is the least recently used and goes for 3
+  run({3},
+      {4, 5, 6});  // a run keeps what it uses and adds, and adds no more than there is room for
+  TileIndex index(file, room);
+  EXPECT_LE(index.StoredBytes(), room);
+  std::vector<bool> held;
+  for (const TileSourceFile& f : files) held.push_back(index.Find(f, size, &outcome, &id));
+  EXPECT_EQ(held, (std::vector<bool>{false, false, false, true, true, true, false, false}));
+
   PreparedTile read;
   ASSERT_TRUE(index.Find(files[3], size, &outcome, &id));
   ASSERT_TRUE(index.ReadTile(id, 0, size, &read));
