@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Quillane developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Builds the Debian package from a build tree, checks it with lintian and the AppStream
 # validator, unpacks it into a scratch root and runs the installed quillane-cli from there, the
 # way a user starts it: through its link in usr/bin. The installed bash completion is loaded the
@@ -73,10 +76,12 @@ for package in "${needed[@]}"; do
 done
 
 # ---- lintian ---------------------------------------------------------------------------------
-# Errors and warnings fail; infos and pedantic remarks are left to the reader of the log.
-# (lintian exits 1 for tags it was told to fail on, 2 when it could not check the package.)
+# Errors and warnings fail; infos are left to the reader of the log, but for those about the
+# copyright file and the changelog (below). (lintian exits 1 for tags it was told to fail on, 2
+# when it could not check the package.)
 status=0
-lintian --no-tag-display-limit "$DEB" >"$SCRATCH/lintian.log" 2>&1 || status=$?
+lintian --no-cfg --display-info --no-tag-display-limit "$DEB" >"$SCRATCH/lintian.log" 2>&1 ||
+  status=$?
 ((status <= 1)) || fail "lintian could not check the package: $(<"$SCRATCH/lintian.log")"
 if grep -E '^[EW]: ' "$SCRATCH/lintian.log" >&2; then
   fail "lintian reports the errors or warnings above"
@@ -153,6 +158,25 @@ if [[ $GUI_BUILT == 1 ]]; then
     [[ $dims == "${size}x${size}" ]] || fail "the ${size}x${size} icon is $dims"
   done
 fi
+
+# ---- copyright and changelog, as Debian wants them -------------------------------------------
+DOC="$ROOT/usr/share/doc/quillane"
+[[ -f "$DOC/copyright" ]] || fail "no usr/share/doc/quillane/copyright"
+[[ $(head -n 1 "$DOC/copyright") == "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/" ]] ||
+  fail "the copyright file is not in Debian's machine-readable format"
+grep -Pzq '\nFiles: \*\nCopyright: The Quillane developers\nLicense: GPL-3.0-or-later\n' "$DOC/copyright" ||
+  fail "the copyright file does not license the program as GPL-3.0-or-later"
+gzip -t "$DOC/changelog.gz" || fail "usr/share/doc/quillane/changelog.gz is missing or damaged"
+if command -v dpkg-parsechangelog >/dev/null; then
+  changelog_version=$(zcat "$DOC/changelog.gz" | dpkg-parsechangelog -l - -S Version) ||
+    fail "dpkg-parsechangelog cannot read the changelog"
+  [[ $changelog_version == "$VERSION" ]] ||
+    fail "the changelog's latest entry is $changelog_version, the package $VERSION"
+fi
+# Every tag of lintian's that concerns the copyright file or the changelog.
+tags=$(grep -E '^[EWI]: .*(copyright|changelog)' "$SCRATCH/lintian.log" || true)
+[[ -z "$tags" ]] || fail "lintian: $tags"
+echo "lintian finds no fault with the copyright file and the changelog."
 
 # ---- run the installed renderer --------------------------------------------------------------
 # The installed copy, not the build tree's, must answer: keep the build folder off the path.
