@@ -8,11 +8,14 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "app/settings.h"
+#include "cli/batch.h"
 #include "cli/cli_options.h"
 #include "cli/terminal_window.h"
 #include "imaging/imaging.h"
@@ -41,6 +44,15 @@ RenderRequest RequestFor(const CliOptions& options) {
   mosaic.libraryFolder = options.libraryFolder;
   mosaic.useLibrary = options.useLibrary;
   return request;
+}
+
+// Writes a painted picture, in the format its name's ending chooses.
+bool WritePicture(DibHandle picture, const std::string& path) {
+  ImgBitmap bitmap;
+  const bool written =
+      ImgFromDib(&bitmap, std::move(picture)) == 1 && ImgSaveFile(path.c_str(), bitmap) == 1;
+  if (bitmap.hasImage) ImgFree(&bitmap);
+  return written;
 }
 
 int Paint(const CliOptions& options) {
@@ -72,15 +84,42 @@ int Paint(const CliOptions& options) {
     if (!painted.reason.empty()) std::fprintf(stderr, "quillane-cli: %s\n", painted.reason.c_str());
     return kExitStopped;
   }
-  ImgBitmap bitmap;
-  if (ImgFromDib(&bitmap, std::move(painted.picture)) != 1 ||
-      ImgSaveFile(options.output.c_str(), bitmap) != 1) {
+  if (!WritePicture(std::move(painted.picture), options.output)) {
     std::fprintf(stderr, "quillane-cli: cannot write %s\n", options.output.c_str());
-    if (bitmap.hasImage) ImgFree(&bitmap);
     return kExitStopped;
   }
-  ImgFree(&bitmap);
   return painted.code == kPaintFinished ? kExitFinished : kExitStopped;
+}
+
+// One picture of a batch, on a thread of its own. Only a finished painting is written, under
+// a hidden name beside its place and then renamed: a batch killed while writing leaves no
+// half-written output that the next run would skip as done, and --overwrite keeps the old
+// output until the new one is complete.
+FileOutcome PaintBatchFile(const CliOptions& options, const std::string& input,
+                           const std::string& output, FrontWindow& window) {
+  if (input.size() >= kStartPictureSize) {
+    return {kExitRefused, "the path is too long for a start picture"};
+  }
+  RenderRequest request = RequestFor(options);
+  request.startPath = input;
+  RenderResult painted = Render(request, window);
+  if (painted.code == kPaintRefused) return {kExitRefused, painted.reason};
+  if (window.StopPressed()) return {kExitStopped, "stopped, nothing written"};
+  if (painted.code != kPaintFinished || !painted.picture) return {kExitStopped, painted.reason};
+
+  const std::filesystem::path place(output);
+  const std::string partial = (place.parent_path() / ("." + place.stem().string() + ".partial" +
+                                                      place.extension().string()))
+                                  .string();
+  if (!WritePicture(std::move(painted.picture), partial)) {
+    return {kExitStopped, "cannot write " + output};
+  }
+  if (std::rename(partial.c_str(), output.c_str()) != 0) {
+    const std::string reason = std::strerror(errno);
+    std::remove(partial.c_str());
+    return {kExitStopped, "cannot write " + output + ": " + reason};
+  }
+  return {kExitFinished, ""};
 }
 
 }  // namespace
@@ -114,6 +153,12 @@ int main(int argc, char** argv) {
       return kExitUsage;
     case CliCommand::kPaint:
       break;
+  }
+  if (!options.outputDir.empty()) {
+    return RunBatch(options, [&options](const std::string& input, const std::string& output,
+                                        FrontWindow& window) {
+      return PaintBatchFile(options, input, output, window);
+    });
   }
   return Paint(options);
 }

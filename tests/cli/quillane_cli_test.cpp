@@ -163,6 +163,10 @@ TEST_F(QuillaneCli, UsageErrorsExitWith64AndWriteNothing) {
       {"--quiet=yes", kInput, out},
       {kInput, scratch_.File("out.gif")},
       {kInput, scratch_.File("out")},
+      {"--output-dir", scratch_.Path()},
+      {"--jobs", "0", "--output-dir", scratch_.Path(), kInput},
+      {"--format", "gif", "--output-dir", scratch_.Path(), kInput},
+      {"--overwrite", kInput, out},
   };
   for (const auto& args : bad) {
     const CliRun run = RunCli(args);
