@@ -3,11 +3,9 @@
 #include "cli/batch.h"
 
 #include <sched.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -19,21 +17,13 @@
 #include <vector>
 
 #include "base/front_window.h"
+#include "cli/terminal_window.h"
 #include "painting/effect_table.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-
-// The signal handler may only touch lock-free atomics; the batch's own thread passes the
-// interrupt on to the paintings.
-static_assert(std::atomic<bool>::is_always_lock_free);
-std::atomic<bool> interrupted{false};
-
-extern "C" void NoteInterrupt(int) {
-  interrupted.store(true, std::memory_order_relaxed);
-}
 
 // The window of one painting in the batch. It shows nothing: its status lines would mix with
 // those of the other paintings, and its warnings become the reason the file failed.
@@ -246,12 +236,10 @@ int Batch::Run() {
   }
   Plan();
 
-  interrupted.store(false, std::memory_order_relaxed);
-  struct sigaction action = {};
-  action.sa_handler = NoteInterrupt;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESETHAND;  // a second Ctrl-C ends the program the usual way
-  sigaction(SIGINT, &action, nullptr);
+  // Ctrl-C presses Stop in a window of the batch's own; its thread passes it on to the
+  // paintings under way.
+  BatchWindow interrupt;
+  InstallStopOnInterrupt(&interrupt);
 
   const int jobs = options_.jobs > 0 ? options_.jobs : CoreCount();
   std::vector<std::thread> workers;
@@ -261,17 +249,14 @@ int Batch::Run() {
     for (int i = 0; i < workersRunning_; ++i) workers.emplace_back(&Batch::Work, this);
     // Wakes for every file that ends, and a few times a second for Ctrl-C and the clock.
     while (workersRunning_ > 0) {
-      if (!stopping_ && interrupted.load(std::memory_order_relaxed)) StopPaintings();
+      if (!stopping_ && interrupt.StopPressed()) StopPaintings();
       ShowProgress();
       changed_.wait_for(lock, std::chrono::milliseconds(terminal_ ? 250 : 100));
     }
   }
   for (std::thread& worker : workers) worker.join();
 
-  struct sigaction restore = {};
-  restore.sa_handler = SIG_DFL;
-  sigemptyset(&restore.sa_mask);
-  sigaction(SIGINT, &restore, nullptr);
+  RemoveStopOnInterrupt();
 
   int painted = 0, failed = 0, skipped = 0, waiting = 0;
   for (const Job& job : jobs_) {
