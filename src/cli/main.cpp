@@ -14,6 +14,7 @@
 #include "cli/cli_options.h"
 #include "cli/terminal_window.h"
 #include "imaging/imaging.h"
+#include "mosaic/picture_mosaic.h"
 #include "mosaic/tile_sources.h"
 #include "painting/front_window.h"
 #include "painting/paint_driver.h"
@@ -134,6 +135,10 @@ int Paint(const CliOptions& options) {
     randomSeeded = 1;
   }
 
+  TileAssignment tiles;
+  mosaicVariety.limits = TileLimits{options.maxUses, options.minDistance};
+  mosaicVariety.assignment = options.tileReport.empty() ? nullptr : &tiles;
+
   TerminalWindow window(width, height, options.quiet);
   messageOwner = &window;
   mainWindowHandle = &window;
@@ -154,6 +159,12 @@ int Paint(const CliOptions& options) {
       return kExitStopped;
     }
     ImgFree(&painted);
+    // The report goes with the picture it describes, a stopped one too.
+    std::string problem;
+    if (!options.tileReport.empty() && !WriteTileReport(options.tileReport, tiles, &problem)) {
+      std::fprintf(stderr, "quillane-cli: %s\n", problem.c_str());
+      return kExitStopped;
+    }
   }
   return result == 0 ? kExitFinished : kExitStopped;
 }

@@ -4,6 +4,7 @@
 // exists at a time; these operate on it and do nothing outside RunPictureMosaic.
 
 #include <cstdint>
+#include <string>
 
 #include "imaging/dib.h"
 #include "imaging/drawing_surface.h"
@@ -72,7 +73,11 @@ void CurrentTileSize(float* tileWidth, float* tileHeight);
 // not be had.
 int MatchTileSource(ImgBitmap* tileBitmap);
 // The same for a tile source prepared by PrepareTilePicture; takes over its block.
-int MatchPreparedTile(PreparedTile* tile);
+// sourceNumber is the tile source's TileSourceNumber.
+int MatchPreparedTile(PreparedTile* tile, int32_t sourceNumber);
+// The number of the tile source at `path` (with the video frame, or -1 for a picture) in the
+// running mosaic, the same for the same path and frame; -1 when the run keeps no tile holders.
+int32_t TileSourceNumber(const std::string& path, int32_t frame);
 
 // Shows the working picture of the running mosaic in its display rectangle.
 void ShowWorkingPicture();

@@ -3,6 +3,8 @@
 #include <cstdint>
 
 #include "imaging/dib.h"
+#include "mosaic/tile_limits.h"
+#include "mosaic/tile_report.h"
 
 class FrontWindow;
 
@@ -12,3 +14,11 @@ class FrontWindow;
 int RunPictureMosaic(FrontWindow* destDC, DibHandle* dibRef, BitmapInfoHeader** headerRef,
                      uint8_t** pixelsRef, int left, int top, int right, int bottom,
                      float tilesAcross, float tilesDown, int constant, int autoSizeTilesDown);
+
+// Limits on repeats for the next mosaic runs, and where to leave the final tile assignment
+// (null: nowhere). Neither changes the plain mosaic.
+struct MosaicVariety {
+  TileLimits limits;
+  TileAssignment* assignment = nullptr;
+};
+extern MosaicVariety mosaicVariety;

@@ -101,7 +101,9 @@ int32_t WalkTileSources() {
 
   LoadedTileSource source;
   while (loader.Next(&source)) {
-    const int result = MatchPreparedTile(&source.tile);
+    const int result =
+        MatchPreparedTile(&source.tile, TileSourceNumber(loader.Path(source.pathIndex).path,
+                                                         source.videoFrame ? source.frame : -1));
     if (result != 0) {
       loader.Stop();
       return result;
