@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
 #include <vector>
 
@@ -70,42 +69,6 @@ TEST(TileLimits, ATileTakenByAnotherSourceFreesItsUse) {
   holders.Take(0, &again);
   EXPECT_EQ(Tiles(again), (std::vector<int64_t>{0, 2}));
   EXPECT_EQ(holders.Uses(0), 2);
-}
-
-// Many sources with random wins: the limits hold on the final grid, and the outcome does not
-// depend on the order in which the wins were listed.
-TEST(TileLimits, TheLimitsHoldWhateverTheWinsAndTheirOrder) {
-  const int columns = 13, rows = 9;
-  for (const TileLimits limits : {TileLimits{1, 0}, TileLimits{3, 2}, TileLimits{0, 4}}) {
-    TileHolders a(columns, rows, limits), b(columns, rows, limits);
-    std::mt19937 random(limits.maxUses * 10 + limits.minDistance);
-    for (int32_t source = 0; source < 60; ++source) {
-      std::vector<TileWin> wins;
-      for (int64_t t = 0; t < columns * rows; ++t) {
-        if (random() % 3 != 0) continue;
-        // Coarse improvements, so that equal ones occur.
-        wins.push_back({t, a.Holder(t) == kNoTileSource, static_cast<float>(random() % 5)});
-      }
-      std::vector<TileWin> shuffled = wins;
-      std::shuffle(shuffled.begin(), shuffled.end(), random);
-      a.Take(source % 40, &wins);
-      b.Take(source % 40, &shuffled);
-      ASSERT_EQ(Tiles(wins), Tiles(shuffled));
-    }
-    for (int64_t t = 0; t < columns * rows; ++t) {
-      const int32_t s = a.Holder(t);
-      if (s == kNoTileSource) continue;
-      if (limits.maxUses > 0) {
-        EXPECT_LE(a.Uses(s), limits.maxUses);
-      }
-      for (int64_t u = t + 1; u < columns * rows; ++u) {
-        if (a.Holder(u) != s) continue;
-        const int64_t apart =
-            std::max(std::abs(t % columns - u % columns), std::abs(t / columns - u / columns));
-        EXPECT_GE(apart, std::max(limits.minDistance, 1)) << t << " and " << u;
-      }
-    }
-  }
 }
 
 TEST(TileReport, OneQuotedLinePerTileWrittenWhole) {
