@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Cost of whole mosaic runs against a library of 360 pictures of 320 x 240, with the tile
 // sources loaded ahead on a second thread and, for comparison, on the matching thread.
 //

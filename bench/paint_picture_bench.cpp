@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The painterly engine alone (no decoding or encoding), for every style on pictures of the
 // benchmark sizes.
 

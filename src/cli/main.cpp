@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // quillane-cli: paints a picture file in one of the program's styles and writes the result.
 
 #include <malloc.h>
@@ -187,7 +190,13 @@ int main(int argc, char** argv) {
       std::fputs(kCliUsage, stdout);
       return kExitFinished;
     case CliCommand::kVersion:
-      std::printf("quillane-cli %s\n", QUILLANE_VERSION);
+      std::printf(
+          "quillane-cli %s\n"
+          "Copyright (C) The Quillane developers\n"
+          "License GPLv3+: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>.\n"
+          "This is free software: you are free to change and redistribute it.\n"
+          "There is NO WARRANTY, to the extent permitted by law.\n",
+          QUILLANE_VERSION);
       return kExitFinished;
     case CliCommand::kUsageError:
       std::fprintf(stderr, "quillane-cli: %s\nTry 'quillane-cli --help'.\n", problem.c_str());

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Writing pictures to files. The picture goes to a temporary file beside the target first and
 // is renamed over it only when complete, so that a failed write never leaves a broken picture.
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The "Picture Mosaic" effect: the start picture is cut into tiles, each described by the mean
 // colours of up to 5 x 5 patches (its signature), and every tile source takes the tiles whose
 // signature it matches better than the picture already there, drawn tinted to the tile's mean.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The order in which the mosaic meets its tile sources: the picture list first, then the
 // picture library, each path as a video (every fifteenth frame) or as a picture, with a
 // progress line after each.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The mosaic's matching against a plain model of the rule: every tile keeps the colours of the
 // picture placed in it, both distances are summed patch by patch, and the stored colours of the
 // source signature carry over from one tile source to the next. The real run keeps distances

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Whole mosaic runs on small pictures: checks, matching, tinting, stopping and the result.
 
 #include <gtest/gtest.h>

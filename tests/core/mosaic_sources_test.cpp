@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The tile sources of a mosaic: the picture list, the picture library, the frames taken from
 // AVI videos, and the progress lines that name them.
 

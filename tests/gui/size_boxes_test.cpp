@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The four output size boxes of the main window, and how typed numbers are read.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 // The program's 24-bit packed bitmaps as Qt images, for showing and printing them.
