@@ -13,7 +13,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "app/paths.h"
+#include "base/paths.h"
 
 Settings settings;
 

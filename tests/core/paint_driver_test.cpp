@@ -10,7 +10,6 @@
 #include <ctime>
 
 #include "app/settings.h"
-#include "effects/effect_engine.h"
 #include "painting/random.h"
 #include "support/fake_window.h"
 #include "support/painting_pictures.h"

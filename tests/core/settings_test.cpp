@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "app/paths.h"
+#include "base/paths.h"
 #include "support/test_support.h"
 
 namespace {

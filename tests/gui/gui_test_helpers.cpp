@@ -13,7 +13,7 @@
 #include <cstdlib>
 
 #include "app/gui/main_window.h"
-#include "app/paths.h"
+#include "base/paths.h"
 
 GuiTestEnvironment::GuiTestEnvironment() {
   QDir().mkpath(QString::fromStdString(ConfigFolder()));

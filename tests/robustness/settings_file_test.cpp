@@ -18,8 +18,8 @@
 #include <filesystem>
 #include <string>
 
-#include "app/paths.h"
 #include "app/settings.h"
+#include "base/paths.h"
 #include "guarded_cli.h"
 #include "sample_files.h"
 #include "support/test_support.h"

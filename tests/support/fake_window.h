@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "base/rect.h"
 #include "imaging/drawing_surface.h"
-#include "imaging/rect.h"
-#include "painting/front_window.h"
+#include "painting/owner_windows.h"
 
 struct ShownPicture {
   int bitmapWidth;

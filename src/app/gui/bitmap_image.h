@@ -7,9 +7,9 @@
 
 #include <QImage>
 
+#include "base/rect.h"
 #include "imaging/dib.h"
 #include "imaging/imaging.h"
-#include "imaging/rect.h"
 
 // Copies the `source` rectangle (clipped to the picture) of a 24-bit packed bitmap; a null image
 // for anything else or an empty rectangle.

@@ -13,7 +13,7 @@
 #include <algorithm>
 
 #include "app/gui/dialog_layout.h"
-#include "painting/front_window.h"
+#include "painting/owner_windows.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <QWidget>
 #include <cstring>
 
-#include "painting/front_window.h"
+#include "painting/owner_windows.h"
 
 FileRequest fileRequest;
 

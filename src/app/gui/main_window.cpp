@@ -19,7 +19,7 @@
 #include "app/gui/picture_list.h"
 #include "app/gui/size_boxes.h"
 #include "app/gui/warning_box.h"
-#include "app/paths.h"
+#include "base/paths.h"
 #include "info/about_window.h"
 #include "info/splash_window.h"
 #include "painting/gui/output_window.h"

@@ -11,9 +11,9 @@
 
 #include "app/gui/dialog_layout.h"
 #include "app/settings.h"
+#include "base/rect.h"
 #include "imaging/imaging.h"
-#include "imaging/rect.h"
-#include "painting/front_window.h"
+#include "painting/owner_windows.h"
 
 class SizeBoxes;
 

@@ -18,7 +18,7 @@
 #include "app/gui/dialog_layout.h"
 #include "app/gui/file_dialogs.h"
 #include "app/settings.h"
-#include "painting/front_window.h"
+#include "painting/owner_windows.h"
 
 namespace {
 

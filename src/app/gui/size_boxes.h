@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/output_size.h"
+
 class QLineEdit;
 class QString;
 class TableDialog;
@@ -30,12 +32,6 @@ double ReadDecimal(const std::string& text);
 int32_t ReadInteger(const std::string& text);
 // The first kEditTextLimit characters of an edit box's text, as UTF-8.
 std::string EditText(const QString& text);
-
-// Rounding rule R(v): the larger of v and v + 0.5, each truncated toward zero; values beyond
-// int32 are clamped and NaN gives 0.
-int32_t RoundPixels(double v);
-// Truncation toward zero with the same clamping.
-int32_t TruncateToInt(double v);
 
 // "%d" and "%.1f %c" with '%', independent of the user's locale.
 std::string FormatPixels(int32_t value);

@@ -13,9 +13,9 @@
 #include <thread>
 
 #include "app/gui/dialog_layout.h"
+#include "base/rect.h"
 #include "imaging/dib.h"
-#include "imaging/rect.h"
-#include "painting/front_window.h"
+#include "painting/owner_windows.h"
 
 class QPrinter;
 

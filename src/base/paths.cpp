@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: The Quillane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "app/paths.h"
+#include "base/paths.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: The Quillane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "painting/front_window.h"
+#include "painting/owner_windows.h"
 
 #include <algorithm>
 
@@ -18,4 +18,9 @@ void ShowWarning(std::string& text) {
 void ShowWarning(const char* text) {
   std::string copy(text ? text : "");
   ShowWarning(copy);
+}
+
+void ShowPaintStatus(const std::string& text) {
+  FrontWindow* window = mainWindowHandle;
+  if (window != nullptr) window->ShowStatus(text);
 }
