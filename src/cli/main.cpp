@@ -116,8 +116,10 @@ FileOutcome PaintBatchFile(const CliOptions& options, const std::string& input,
   request.startPath = input;
   RenderResult painted = Render(request, window);
   if (painted.code == kPaintRefused) return {kExitRefused, painted.reason};
-  if (window.StopPressed()) return {kExitStopped, "stopped, nothing written"};
-  if (painted.code != kPaintFinished || !painted.picture) return {kExitStopped, painted.reason};
+  // A painting that Ctrl-C caught just after its end is finished, and is written.
+  if (painted.code != kPaintFinished || !painted.picture) {
+    return {kExitStopped, window.StopPressed() ? "stopped, nothing written" : painted.reason};
+  }
 
   const std::filesystem::path place(output);
   const std::string partial = (place.parent_path() / ("." + place.stem().string() + ".partial" +
