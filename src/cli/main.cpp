@@ -17,6 +17,7 @@
 #include "mosaic/tile_sources.h"
 #include "painting/front_window.h"
 #include "painting/paint_driver.h"
+#include "painting/painted_picture.h"
 #include "painting/random.h"
 
 namespace {
@@ -145,15 +146,9 @@ int Paint(const CliOptions& options) {
   mainWindowHandle = nullptr;
 
   if (result == 2) return kExitRefused;
-  if (dib) {
-    ImgBitmap painted;
-    if (ImgFromDib(&painted, std::move(dib)) != 1 ||
-        ImgSaveFile(options.output.c_str(), painted) != 1) {
-      std::fprintf(stderr, "quillane-cli: cannot write %s\n", options.output.c_str());
-      if (painted.hasImage) ImgFree(&painted);
-      return kExitStopped;
-    }
-    ImgFree(&painted);
+  if (dib && SavePaintedPicture(options.output.c_str(), dib, width, height) != 1) {
+    std::fprintf(stderr, "quillane-cli: cannot write %s\n", options.output.c_str());
+    return kExitStopped;
   }
   return result == 0 ? kExitFinished : kExitStopped;
 }
