@@ -1,11 +1,16 @@
 #include "app/gui/main_window.h"
 
 #include <QAbstractButton>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QEvent>
+#include <QFile>
 #include <QFrame>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPainter>
 #include <QTimerEvent>
+#include <QUrl>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -17,6 +22,7 @@
 #include "app/gui/size_boxes.h"
 #include "app/gui/warning_box.h"
 #include "app/paths.h"
+#include "imaging/dib.h"
 #include "info/about_window.h"
 #include "info/splash_window.h"
 #include "painting/gui/output_window.h"
@@ -28,6 +34,9 @@ char pendingStartPicture[kStartPictureSize];
 namespace {
 
 bool splashAtOpening = true;
+
+// The longest start picture path the '...' dialog hands back, terminator included.
+constexpr int32_t kChosenStartPictureSize = 300;
 
 constexpr int kNone = -1;
 
@@ -90,6 +99,7 @@ std::string FileNamePart(const std::string& path) {
 MainWindow::MainWindow(QWidget* parent) : TableDialog(kMainWindowLayout, parent) {
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowCloseButtonHint | Qt::WindowContextHelpButtonHint);
+  setAcceptDrops(true);
   ImgInitHandle(&previewBitmap_);
   if (QWidget* preview = Item(kPreview)) preview->installEventFilter(this);
   sizeBoxes_ = new SizeBoxes(this);
@@ -231,8 +241,10 @@ void MainWindow::LoadPreview() {
   if (previewBitmap_.hasImage) ImgFree(&previewBitmap_);
   ImgInitHandle(&previewBitmap_);
   previewImage_ = QImage();
-  // A picture that fails to load leaves the preview empty, not showing the previous one.
+  // A picture that fails to load leaves the preview empty, not showing the previous one, and its
+  // name in the box: it is the start picture from now on.
   if (QWidget* preview = Item(kPreview)) preview->update();
+  SetText(kStartPictureName, FileNamePart(pendingStartPicture));
   if (ImgLoadFile(pendingStartPicture, &previewBitmap_) != 1) {
     ShowWarning("File is format not recognized.");
     return;
@@ -330,17 +342,61 @@ void MainWindow::CollectControls() {
   settings.tilesDown = ReadInteger(Text(kTilesDown));
 }
 
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+  // Drops on the picture list go to the list; anywhere else a picture file becomes the start
+  // picture.
+  const QMimeData* data = event->mimeData();
+  if (data->hasUrls() && !data->urls().isEmpty() && data->urls().front().isLocalFile()) {
+    event->acceptProposedAction();
+  }
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (urls.isEmpty() || !urls.front().isLocalFile()) return;
+  event->acceptProposedAction();
+  UseStartPicture(QFile::encodeName(urls.front().toLocalFile()).toStdString());
+}
+
+void MainWindow::UseStartPicture(const std::string& path) {
+  // The same limit as the file dialog's.
+  if (path.size() >= kChosenStartPictureSize) {
+    WarnNameTooLong(path, kChosenStartPictureSize);
+    return;
+  }
+  std::memcpy(pendingStartPicture, path.c_str(), path.size() + 1);
+  LoadPreview();
+}
+
 void MainWindow::ChooseStartPicture() {
   fileRequest.title = "Select Picture File";
   fileRequest.fileBuffer = pendingStartPicture;
-  fileRequest.fileBufferSize = 300;
+  fileRequest.fileBufferSize = kChosenStartPictureSize;
   fileRequest.owner = this;
   fileRequest.filterSpec = kStartPictureFilterSpec;
   if (ChooseFile(&fileRequest) != 0) LoadPreview();
 }
 
+std::string OutputSizeProblem(int32_t width, int32_t height) {
+  if (width >= 1 && height >= 1 && width <= kMaxPictureSide && height <= kMaxPictureSide &&
+      int64_t{width} * height <= kMaxPicturePixels) {
+    return std::string();
+  }
+  return "The output size " + std::to_string(width) + " x " + std::to_string(height) +
+         " cannot be painted.|Width and height must each be from 1 to " +
+         std::to_string(kMaxPictureSide) + " pixels, and the picture at most " +
+         std::to_string(kMaxPicturePixels) + " pixels in all.";
+}
+
 void MainWindow::Paint() {
   CollectControls();
+  // A size that cannot be made is refused here, before an output window opens with nothing to
+  // show; the boxes keep what the user typed.
+  if (std::string problem = OutputSizeProblem(settings.outputWidth, settings.outputHeight);
+      !problem.empty()) {
+    ShowWarning(problem);
+    return;
+  }
   RunOutputWindow(this);
   messageOwner = this;
   mainWindowHandle = this;
