@@ -173,6 +173,7 @@ void MainWindow::Opening() {
   previewImage_ = QImage();
   RebuildPictureListBox(this, kNoAnchor);
   InstallPictureListDropTarget(this);
+  InstallPictureListKeys(this);
   InstallContextHelp(this);
 }
 
