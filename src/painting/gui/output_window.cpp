@@ -653,6 +653,8 @@ void OutputWindow::Save() {
   const QString path =
       QFileDialog::getSaveFileName(this, QStringLiteral("Save Picture File"), SuggestedSaveName(),
                                    QString::fromLatin1(kSaveFilters), &filter);
+  // Back from the dialog, the window takes the keyboard again for Ctrl S and the zoom keys.
+  activateWindow();
   if (path.isEmpty()) return;
   lastSaveFolder = QFileInfo(path).absolutePath();
   SaveTo(path, filter);
