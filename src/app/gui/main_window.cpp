@@ -121,12 +121,11 @@ MainWindow::~MainWindow() {
 
 void MainWindow::ConnectControls() {
   for (int id : kEffectButtons) {
-    if (auto* b = ItemAs<QAbstractButton>(id)) {
-      connect(b, &QAbstractButton::clicked, this, [this] { ApplyMosaicEnabling(); });
-    }
+    connect(Control<QAbstractButton>(id), &QAbstractButton::clicked, this,
+            [this] { ApplyMosaicEnabling(); });
   }
   auto onClick = [this](int id, auto slot) {
-    if (auto* b = ItemAs<QAbstractButton>(id)) connect(b, &QAbstractButton::clicked, this, slot);
+    connect(Control<QAbstractButton>(id), &QAbstractButton::clicked, this, slot);
   };
   onClick(kUseYourPictureList, [this] { EnableListGroup(IsChecked(kUseYourPictureList)); });
   onClick(kAutoSizeTilesDown, [this] { EnableTilesDown(!IsChecked(kAutoSizeTilesDown)); });
@@ -178,8 +177,7 @@ void MainWindow::Opening() {
 }
 
 void MainWindow::SetChecked(int id, bool checked) {
-  auto* b = ItemAs<QAbstractButton>(id);
-  if (b == nullptr) return;
+  auto* b = Control<QAbstractButton>(id);
   if (!checked && b->autoExclusive()) {
     // An exclusive radio button cannot be unchecked on its own.
     b->setAutoExclusive(false);
@@ -191,24 +189,21 @@ void MainWindow::SetChecked(int id, bool checked) {
 }
 
 bool MainWindow::IsChecked(int id) const {
-  auto* b = ItemAs<QAbstractButton>(id);
-  return b != nullptr && b->isChecked();
+  return Control<QAbstractButton>(id)->isChecked();
 }
 
 void MainWindow::SetText(int id, const std::string& text) {
-  if (auto* e = ItemAs<QLineEdit>(id)) {
-    e->setText(QString::fromStdString(text));
-    e->setCursorPosition(0);
-  }
+  auto* e = Control<QLineEdit>(id);
+  e->setText(QString::fromStdString(text));
+  e->setCursorPosition(0);
 }
 
 std::string MainWindow::Text(int id) const {
-  auto* e = ItemAs<QLineEdit>(id);
-  return e ? EditText(e->text()) : std::string();
+  return EditText(Control<QLineEdit>(id)->text());
 }
 
 void MainWindow::Enable(int id, bool enabled) {
-  if (QWidget* w = Item(id)) w->setEnabled(enabled);
+  Control<QWidget>(id)->setEnabled(enabled);
 }
 
 void MainWindow::EnableListGroup(bool enabled) {
