@@ -595,51 +595,59 @@ void OutputWindow::ShowPicture(const ImgBitmap& bitmap, const Rect& source, cons
   // The painting waits until its picture is on show: it never runs ahead of what the user sees,
   // so Stop acts on the picture in view, and the bitmap stays valid while it is copied.
   CallOnWindowThread([this, &bitmap, &source, &destination, stage] {
-    // The stages of one refresh come one after the other for the same unchanged canvas, so
-    // stages 2 to 4 reuse the copy of stage 1; stage 5 copies afresh to end on the exact picture.
-    const bool sameRefresh = stage >= 2 && stage <= 4 && stage == lastStage_ + 1 &&
-                             lastBitmap_ == bitmap.dib.Lock() && lastSource_ == source &&
-                             lastDestination_ == destination;
-    if (!sameRefresh) lastPart_ = ImageFromBitmap(bitmap, source);
-    lastStage_ = stage;
-    lastBitmap_ = bitmap.dib.Lock();
-    lastSource_ = source;
-    lastDestination_ = destination;
-    // The effects draw into a display rectangle inset by 2 from the frame they were told of.
-    if (!lastPart_.isNull())
-      ApplyPicture(lastPart_, ToQRect(destination).translated(-2, -2), stage);
-    if (stage == 0 || stage >= 5) {
+    // The effects draw into a display rectangle inset by 2 from the frame they were told of, a
+    // frame as large as the picture: the canvas takes their pixels one to one.
+    const QRect target = ToQRect(destination).translated(-2, -2);
+    const QRect from = ToQRect(source);
+    if (canvas_.isNull() || target.isEmpty() || from.isEmpty() || !bitmap.dib) return;
+    if (target.size() != from.size()) {
+      QPainter(&canvas_).drawImage(target, ImageFromBitmap(bitmap, source));
+      ShowCanvasPart(target);
+      return;
+    }
+    if (stage <= 0 || stage >= 5) {
+      CopyDibBitsInto(bitmap.dib.Header(), bitmap.dib.Pixels(), source, &canvas_, target.topLeft());
       lastPart_ = QImage();
       lastBitmap_ = nullptr;
+      lastStage_ = stage;
+      ShowCanvasPart(target);
+      return;
     }
+    // Stages 1 to 4 dissolve the part in view only; stage 5 brings the whole picture.
+    const QRect visible = target.intersected(canvas_.rect()).intersected(CanvasInView());
+    const QRect part = visible.translated(from.topLeft() - target.topLeft());
+    // The stages of one refresh come one after the other for the same unchanged canvas, so
+    // stages 2 to 4 reuse the copy of stage 1.
+    const bool sameRefresh = stage == lastStage_ + 1 && lastBitmap_ == bitmap.dib.Lock() &&
+                             lastPartRect_ == part && !lastPart_.isNull();
+    if (!sameRefresh && !part.isEmpty()) {
+      lastPart_ = ImageFromBitmap(
+          bitmap, Rect{part.left(), part.top(), part.right() + 1, part.bottom() + 1});
+    }
+    lastStage_ = stage;
+    lastBitmap_ = bitmap.dib.Lock();
+    lastPartRect_ = part;
+    if (part.isEmpty() || lastPart_.size() != visible.size()) return;
+    for (int y = visible.top(); y <= visible.bottom(); ++y) {
+      auto* out = reinterpret_cast<QRgb*>(canvas_.scanLine(y));
+      const auto* in = reinterpret_cast<const QRgb*>(lastPart_.constScanLine(y - visible.top()));
+      for (int x = visible.left(); x <= visible.right(); ++x) {
+        if (DissolveStage(x, y) <= stage) out[x] = in[x - visible.left()];
+      }
+    }
+    ShowCanvasPart(visible);
   });
 }
 
-void OutputWindow::ApplyPicture(const QImage& image, const QRect& destination, int stage) {
-  if (canvas_.isNull() || destination.isEmpty()) return;
-  if (stage <= 0 || stage >= 5) {
-    QPainter painter(&canvas_);
-    painter.drawImage(destination, image);
-  } else {
-    const QImage scaled =
-        image.size() == destination.size()
-            ? image
-            : image.scaled(destination.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    // Only the part in view dissolves; stage 5 brings the rest.
-    const QRectF display(DisplayRect());
-    const QRect inView =
-        QRectF((display.topLeft() - origin_) / zoom_, display.size() / zoom_).toAlignedRect();
-    const QRect visible = destination.intersected(canvas_.rect()).intersected(inView);
-    for (int y = visible.top(); y <= visible.bottom(); ++y) {
-      auto* out = reinterpret_cast<QRgb*>(canvas_.scanLine(y));
-      const auto* in = reinterpret_cast<const QRgb*>(scaled.constScanLine(y - destination.top()));
-      for (int x = visible.left(); x <= visible.right(); ++x) {
-        if (DissolveStage(x, y) <= stage) out[x] = in[x - destination.left()];
-      }
-    }
-  }
-  const QRectF shown(origin_ + QPointF(destination.topLeft()) * zoom_,
-                     QSizeF(destination.size()) * zoom_);
+QRect OutputWindow::CanvasInView() const {
+  const QRectF display(DisplayRect());
+  return QRectF((display.topLeft() - origin_) / zoom_, display.size() / zoom_)
+      .toAlignedRect()
+      .adjusted(-1, -1, 1, 1);
+}
+
+void OutputWindow::ShowCanvasPart(const QRect& part) {
+  const QRectF shown(origin_ + QPointF(part.topLeft()) * zoom_, QSizeF(part.size()) * zoom_);
   frame_->update(shown.toAlignedRect().adjusted(-2, -2, 2, 2));
 }
 

@@ -126,7 +126,9 @@ class OutputWindow : public TableDialog, public FrontWindow {
   // Runs `call` on the window's thread and waits for it; returns at once, without the call,
   // once the window is going away.
   void CallOnWindowThread(const std::function<void()>& call);
-  void ApplyPicture(const QImage& image, const QRect& destination, int stage);
+  // The part of the canvas in the frame's view, and a repaint of a part of the canvas.
+  QRect CanvasInView() const;
+  void ShowCanvasPart(const QRect& part);
   void DrawView(QPainter* painter) const;
   void FirstView();
   void SetView(double zoom, const QPointF& origin);
@@ -150,11 +152,10 @@ class OutputWindow : public TableDialog, public FrontWindow {
   bool closeOnPress_ = false;
 
   QImage canvas_;  // the picture as shown, at its own size
-  // The picture of the refresh in progress, kept from one stage to the next.
+  // The part in view of the refresh in progress, kept from one stage to the next.
   QImage lastPart_;
   const uint8_t* lastBitmap_ = nullptr;
-  Rect lastSource_;
-  Rect lastDestination_;
+  QRect lastPartRect_;
   int lastStage_ = -1;
 
   double zoom_ = 1.0;
