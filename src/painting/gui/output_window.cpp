@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "painting/gui/output_window.h"
 
 #include <QCloseEvent>
@@ -24,13 +27,14 @@
 
 #include "app/gui/bitmap_image.h"
 #include "app/gui/warning_box.h"
-#include "app/paths.h"
 #include "app/settings.h"
+#include "base/paths.h"
 #include "effects/effect_engine.h"
 #include "imaging/imaging.h"
 #include "painting/effect_table.h"
 #include "painting/paint_driver.h"
 #include "painting/painted_picture.h"
+#include "painting/start_picture.h"
 
 using namespace output_ids;
 
@@ -78,31 +82,11 @@ int DissolveStage(int x, int y) {
 
 // The file's format from its extension, or the filter's when the extension names none.
 QString SaveSuffix(const QString& path, const QString& filter) {
-  const QString suffix = QFileInfo(path).suffix().toLower();
-  for (const char* known : {"png", "jpg", "jpeg", "bmp", "tif", "tiff"}) {
-    if (suffix == QLatin1String(known)) return QString();
-  }
+  if (SaveFormatForName(path.toStdString()) != SaveFormat::kNone) return QString();
   if (filter.contains(QLatin1String("*.jpg"))) return QStringLiteral(".jpg");
   if (filter.contains(QLatin1String("*.bmp"))) return QStringLiteral(".bmp");
   if (filter.contains(QLatin1String("*.tif"))) return QStringLiteral(".tif");
   return QStringLiteral(".png");
-}
-
-// The start picture as the painting starts from it: decoded in full (a reduced decode would give
-// other pixels than quillane-cli paints from the same file and size), 24 bits, at the output
-// size. Empty when it does not decode here; the painting then stops at once.
-std::shared_ptr<DibHandle> PrepareStartPicture(const std::string& path, int32_t width,
-                                               int32_t height) {
-  auto picture = std::make_shared<DibHandle>();
-  ImgBitmap bitmap;
-  ImgInitHandle(&bitmap);
-  if (ImgLoadFile(path.c_str(), &bitmap, 0, 1, 0) != 1) return picture;
-  if (ImgSetColorDepth(&bitmap, &bitmap, 24, 0) != 1 || ImgResize(&bitmap, width, height) != 1) {
-    ImgFree(&bitmap);
-    return picture;
-  }
-  *picture = ImgToDib(&bitmap);
-  return picture;
 }
 
 // Save's suggestion: the start picture's name and the effect, in the last Save's folder or else
@@ -222,9 +206,15 @@ bool OutputWindow::Open() {
   // cursor, and the painting starts when the picture is ready.
   preparing_ = true;
   UpdateBusyCursor();
-  prepareWatcher_.setFuture(QtConcurrent::run(&worker_, PrepareStartPicture,
-                                              std::string(settings.startPicture), outputWidth_,
-                                              outputHeight_));
+  // A picture that does not decode here (the main window has already refused such files)
+  // leaves nothing to show, and the painting then stops at once.
+  prepareWatcher_.setFuture(QtConcurrent::run(
+      &worker_, [path = std::string(settings.startPicture), width = outputWidth_,
+                 height = outputHeight_] {
+        auto picture = std::make_shared<DibHandle>();
+        if (width > 0 && height > 0) *picture = PrepareStartPicture(path, width, height).picture;
+        return picture;
+      }));
   return true;
 }
 
