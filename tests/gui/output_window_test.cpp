@@ -339,6 +339,19 @@ TEST_F(OutputWindowTest, StopLeavesTheStoppedPictureAndOnePressOfOkCloses) {
   EXPECT_FALSE(window->isVisible());
 }
 
+TEST_F(OutputWindowTest, AStartPictureThatDoesNotDecodeLeavesSaveAndPrintOff) {
+  QFile file(QString::fromStdString(start));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  file.write("not a picture");
+  file.close();
+  ModalWatcher watcher;
+  ASSERT_TRUE(Paint(1));
+  EXPECT_FALSE(window->Picture());
+  EXPECT_EQ(Label(kStop), "OK");
+  EXPECT_FALSE(Enabled(kSave));
+  EXPECT_FALSE(Enabled(kPrint));
+}
+
 TEST_F(OutputWindowTest, PressBeforePaintingOnlyArmsTheClose) {
   settings.effect = 5;
   ASSERT_NE(OpenWindow(), nullptr);

@@ -209,8 +209,8 @@ bool OutputWindow::Open() {
   // A picture that does not decode here (the main window has already refused such files)
   // leaves nothing to show, and the painting then stops at once.
   prepareWatcher_.setFuture(QtConcurrent::run(
-      &worker_, [path = std::string(settings.startPicture), width = outputWidth_,
-                 height = outputHeight_] {
+      &worker_,
+      [path = std::string(settings.startPicture), width = outputWidth_, height = outputHeight_] {
         auto picture = std::make_shared<DibHandle>();
         if (width > 0 && height > 0) *picture = PrepareStartPicture(path, width, height).picture;
         return picture;
@@ -492,8 +492,9 @@ void OutputWindow::FinishPainting(int result) {
   result_ = result;
   LockPicture();
   ShowHeldPicture();
-  saveButton_->setEnabled(true);
-  printButton_->setEnabled(true);
+  // Whatever the result, as long as there is a picture: buttons that would do nothing stay off.
+  saveButton_->setEnabled(static_cast<bool>(pictureDib_));
+  printButton_->setEnabled(static_cast<bool>(pictureDib_));
   stopButton_->setText(QStringLiteral("OK"));
   if (result != kPaintStopped) closeOnPress_ = true;
   emit PaintingFinished(result);
