@@ -41,6 +41,7 @@ RenderRequest RequestFor(const CliOptions& options) {
   mosaic.useList = options.useList;
   mosaic.libraryFolder = options.libraryFolder;
   mosaic.useLibrary = options.useLibrary;
+  mosaic.limits = TileLimits{options.maxUses, options.minDistance};
   return request;
 }
 
@@ -57,7 +58,12 @@ int Paint(const CliOptions& options) {
 
   TerminalWindow window(options.quiet);
   InstallStopOnInterrupt(&window);
-  RenderResult painted = Render(RequestFor(options), window);
+  RenderRequest request = RequestFor(options);
+  TileAssignment tiles;
+  if (!options.tileReport.empty()) {
+    request.mosaic.receiveTiles = [&tiles](const TileAssignment& drawn) { tiles = drawn; };
+  }
+  RenderResult painted = Render(request, window);
   RemoveStopOnInterrupt();
   window.EndProgress();
 
@@ -76,6 +82,12 @@ int Paint(const CliOptions& options) {
   if (SavePaintedPicture(options.output.c_str(), painted.picture, painted.width, painted.height) !=
       1) {
     std::fprintf(stderr, "quillane-cli: cannot write %s\n", options.output.c_str());
+    return kExitStopped;
+  }
+  // The report goes with the picture it describes, a stopped one too.
+  std::string problem;
+  if (!options.tileReport.empty() && !WriteTileReport(options.tileReport, tiles, &problem)) {
+    std::fprintf(stderr, "quillane-cli: %s\n", problem.c_str());
     return kExitStopped;
   }
   return painted.code == kPaintFinished ? kExitFinished : kExitStopped;

@@ -170,6 +170,13 @@ TEST_F(QuillaneCli, UsageErrorsExitWith64AndWriteNothing) {
       {"--quiet=yes", kInput, out},
       {kInput, scratch_.File("out.gif")},
       {kInput, scratch_.File("out")},
+      {"--effect", "mosaic", "--max-uses", "0", kInput, out},
+      {"--effect", "mosaic", "--min-distance", "-1", kInput, out},
+      {"--effect", "mosaic", "--min-distance=x", kInput, out},
+      {"--effect", "mosaic", "--tile-report", scratch_.File("no/tiles.csv"), kInput, out},
+      {"--effect", "mosaic", "--tile-report", scratch_.Path(), kInput, out},
+      {"--effect", "mosaic", "--tile-report", out, kInput, out},
+      {"--tile-report", scratch_.File("tiles.csv"), kInput, out},
   };
   for (const auto& args : bad) {
     const CliRun run = RunCli(args);
@@ -179,6 +186,7 @@ TEST_F(QuillaneCli, UsageErrorsExitWith64AndWriteNothing) {
     EXPECT_FALSE(run.err.empty()) << joined;
   }
   EXPECT_FALSE(FileExists(out));
+  EXPECT_FALSE(FileExists(scratch_.File("tiles.csv")));
   EXPECT_EQ(RunCli({"--seed", "4294967295", "--quiet", "--effect", "black-and-white", kInput, out})
                 .exitStatus,
             0);
