@@ -19,6 +19,7 @@
 #include "cli/cli_options.h"
 #include "cli/terminal_window.h"
 #include "imaging/imaging.h"
+#include "painting/painted_picture.h"
 #include "painting/render.h"
 
 namespace {
@@ -45,15 +46,6 @@ RenderRequest RequestFor(const CliOptions& options) {
   mosaic.useLibrary = options.useLibrary;
   mosaic.limits = TileLimits{options.maxUses, options.minDistance};
   return request;
-}
-
-// Writes a painted picture, in the format its name's ending chooses.
-bool WritePicture(DibHandle picture, const std::string& path) {
-  ImgBitmap bitmap;
-  const bool written =
-      ImgFromDib(&bitmap, std::move(picture)) == 1 && ImgSaveFile(path.c_str(), bitmap) == 1;
-  if (bitmap.hasImage) ImgFree(&bitmap);
-  return written;
 }
 
 int Paint(const CliOptions& options) {
@@ -90,7 +82,8 @@ int Paint(const CliOptions& options) {
     if (!painted.reason.empty()) std::fprintf(stderr, "quillane-cli: %s\n", painted.reason.c_str());
     return kExitStopped;
   }
-  if (!WritePicture(std::move(painted.picture), options.output)) {
+  if (SavePaintedPicture(options.output.c_str(), painted.picture, painted.width, painted.height) !=
+      1) {
     std::fprintf(stderr, "quillane-cli: cannot write %s\n", options.output.c_str());
     return kExitStopped;
   }
@@ -125,7 +118,7 @@ FileOutcome PaintBatchFile(const CliOptions& options, const std::string& input,
   const std::string partial = (place.parent_path() / ("." + place.stem().string() + ".partial" +
                                                       place.extension().string()))
                                   .string();
-  if (!WritePicture(std::move(painted.picture), partial)) {
+  if (SavePaintedPicture(partial.c_str(), painted.picture, painted.width, painted.height) != 1) {
     return {kExitStopped, "cannot write " + output};
   }
   if (std::rename(partial.c_str(), output.c_str()) != 0) {
