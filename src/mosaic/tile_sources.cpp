@@ -136,7 +136,9 @@ int32_t WalkTileSources(MosaicRun& run, PaintContext& paint, const MosaicOptions
   int result = 0;
   LoadedTileSource source;
   while (loader.Next(&source)) {
-    result = MatchPreparedTile(run, &source.tile);
+    result = MatchPreparedTile(run, &source.tile,
+                               TileSourceNumber(run, loader.Path(source.pathIndex).path,
+                                                source.videoFrame ? source.frame : -1));
     if (result != 0) break;
     ShowWorkingPicture(run);
     paint.ShowStatus(ProgressText(loader.Path(source.pathIndex), source));

@@ -17,6 +17,8 @@ int main(int argc, char** argv) {
   signal(SIGXFSZ, SIG_IGN);
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quillane"));
+  // Lets the desktop match the windows to the menu entry and its icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral(QUILLANE_APP_ID));
   SetDefaultSettings();
   // Mosaics keep their tile pictures in the user's cache folder, without asking.
   programTileIndexFile = DefaultTileIndexPath();
