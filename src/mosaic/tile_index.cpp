@@ -484,7 +484,9 @@ void TileIndex::Flush() {
       }
     }
   }
-  if (db_ != nullptr && grew) Trim();
+  // Also without additions: the index may hold more than its size allows, left by a run with a
+  // larger size.
+  if (db_ != nullptr) Trim();
   if (db_ == nullptr || !Exec("COMMIT")) return;
   added_.clear();
   addedBytes_ = 0;
