@@ -180,30 +180,38 @@ TEST(TileIndex, KeepsWithinItsSizeDroppingTheLeastRecentlyUsed) {
   const TileSourceOutcome picture{TileSourceKind::kPicture, 0, 1};
   TileSourceOutcome outcome;
   int64_t id;
-  const int64_t room = 3 * 2900;
-  auto run = [&](std::vector<int> found, std::vector<int> added) {
-    TileIndex index(file, room);
+  constexpr int64_t room = 3 * 2900;
+  auto run = [&](std::vector<int> found, std::vector<int> added, int64_t bytes = 3 * 2900) {
+    TileIndex index(file, bytes);
     for (int i : found) EXPECT_TRUE(index.Find(files[i], size, &outcome, &id)) << i;
     for (int i : added) index.Add(files[i], picture, size, {tile});
   };
   run({}, {0, 1, 2});
   run({0}, {3});  // 0 used again: 1 is the least recently used and goes for 3
-  run({3},
-      {4, 5, 6});  // a run keeps what it uses and adds, and adds no more than there is room for
-  TileIndex index(file, room);
-  EXPECT_LE(index.StoredBytes(), room);
-  std::vector<bool> held;
-  for (const TileSourceFile& f : files) held.push_back(index.Find(f, size, &outcome, &id));
-  EXPECT_EQ(held, (std::vector<bool>{false, false, false, true, true, true, false, false}));
+  // A run keeps what it uses and adds, and adds no more than there is room for.
+  run({3}, {4, 5, 6});
+  auto held = [&](int64_t bytes) {
+    std::vector<bool> found;
+    TileIndex index(file, bytes);
+    EXPECT_LE(index.StoredBytes(), bytes);
+    for (const TileSourceFile& f : files) found.push_back(index.Find(f, size, &outcome, &id));
+    return found;
+  };
+  EXPECT_EQ(held(room), (std::vector<bool>{false, false, false, true, true, true, false, false}));
+  // A smaller size takes effect at the end of the next run, even one that adds nothing.
+  run({4, 5}, {}, 2 * 2900);
+  EXPECT_EQ(held(2 * 2900),
+            (std::vector<bool>{false, false, false, false, true, true, false, false}));
 
+  TileIndex index(file, room);
   PreparedTile read;
-  ASSERT_TRUE(index.Find(files[3], size, &outcome, &id));
+  ASSERT_TRUE(index.Find(files[4], size, &outcome, &id));
   ASSERT_TRUE(index.ReadTile(id, 0, size, &read));
   EXPECT_EQ(read.block.Size(), tile.block.size());
   EXPECT_EQ(read.patchCount, 1);
   EXPECT_EQ(read.colors[0], MakeColor(1, 2, 3));
   // Another tile size is not there.
-  EXPECT_FALSE(index.Find(files[3], TileSize{10, 8.5f}, &outcome, &id));
+  EXPECT_FALSE(index.Find(files[4], TileSize{10, 8.5f}, &outcome, &id));
 }
 
 }  // namespace
