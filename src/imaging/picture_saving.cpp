@@ -1,62 +1,208 @@
 // Writing pictures to files. The picture goes to a temporary file beside the target first and
 // is renamed over it only when complete, so that a failed write never leaves a broken picture.
+//
+// The encoders read the rows straight from the 24-bit bitmap, one at a time: a poster-size
+// picture is written without a second full-size copy of it in memory.
 
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <csetjmp>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
+
+// jpeglib.h relies on <cstdio> being included first.
+#include <jpeglib.h>
+#include <png.h>
+#include <tiffio.h>
 
 #include "imaging/imaging.h"
-#include "imaging/magick_images.h"
 
 namespace {
 
-// ImageMagick's name of the format for the file's extension, or empty when none is offered.
-std::string FormatForExtension(const std::string& path) {
+enum class FileFormat { kNone, kPng, kJpeg, kBmp, kTiff };
+
+FileFormat FormatForExtension(const std::string& path) {
   std::string extension = std::filesystem::path(path).extension().string();
   std::transform(extension.begin(), extension.end(), extension.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  if (extension == ".png") return "PNG24";
-  if (extension == ".jpg" || extension == ".jpeg") return "JPEG";
-  if (extension == ".bmp") return "BMP3";
-  if (extension == ".tif" || extension == ".tiff") return "TIFF";
-  return std::string();
+  if (extension == ".png") return FileFormat::kPng;
+  if (extension == ".jpg" || extension == ".jpeg") return FileFormat::kJpeg;
+  if (extension == ".bmp") return FileFormat::kBmp;
+  if (extension == ".tif" || extension == ".tiff") return FileFormat::kTiff;
+  return FileFormat::kNone;
+}
+
+// libjpeg reports errors by calling error_exit, which must not return.
+struct JpegErrors {
+  jpeg_error_mgr manager;
+  std::jmp_buf jump;
+};
+
+[[noreturn]] void LeaveJpeg(j_common_ptr info) {
+  std::longjmp(reinterpret_cast<JpegErrors*>(info->err)->jump, 1);
+}
+
+void IgnoreJpegMessage(j_common_ptr) {}
+
+// Quality 92 with full-resolution colour, the accurate integer transform and optimised Huffman
+// tables: the settings of the program's earlier JPEG writer, so that a painting gives the same
+// file as before.
+bool WriteJpeg(std::FILE* file, const ImgBitmap& bitmap) {
+  jpeg_compress_struct info;
+  JpegErrors errors;
+  info.err = jpeg_std_error(&errors.manager);
+  errors.manager.error_exit = LeaveJpeg;
+  errors.manager.output_message = IgnoreJpegMessage;
+  if (setjmp(errors.jump) != 0) {
+    jpeg_destroy_compress(&info);
+    return false;
+  }
+  jpeg_create_compress(&info);
+  jpeg_stdio_dest(&info, file);
+  info.image_width = static_cast<JDIMENSION>(bitmap.width);
+  info.image_height = static_cast<JDIMENSION>(bitmap.height);
+  info.input_components = 3;
+  info.in_color_space = JCS_EXT_BGR;
+  jpeg_set_defaults(&info);
+  jpeg_set_quality(&info, 92, TRUE);
+  for (int i = 0; i < info.num_components; ++i) {
+    info.comp_info[i].h_samp_factor = 1;
+    info.comp_info[i].v_samp_factor = 1;
+  }
+  info.optimize_coding = TRUE;
+  info.dct_method = JDCT_ISLOW;
+  jpeg_start_compress(&info, TRUE);
+  while (info.next_scanline < info.image_height) {
+    JSAMPROW row = bitmap.Row(static_cast<int32_t>(info.next_scanline));
+    jpeg_write_scanlines(&info, &row, 1);
+  }
+  jpeg_finish_compress(&info);
+  jpeg_destroy_compress(&info);
+  return true;
+}
+
+[[noreturn]] void LeavePng(png_structp png, png_const_charp) {
+  png_longjmp(png, 1);
+}
+
+void IgnorePngWarning(png_structp, png_const_charp) {}
+
+bool WritePng(std::FILE* file, const ImgBitmap& bitmap) {
+  png_structp png =
+      png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, LeavePng, IgnorePngWarning);
+  if (png == nullptr) return false;
+  png_infop info = png_create_info_struct(png);
+  if (info == nullptr || setjmp(png_jmpbuf(png)) != 0) {
+    png_destroy_write_struct(&png, &info);
+    return false;
+  }
+  png_init_io(png, file);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(bitmap.width),
+               static_cast<png_uint_32>(bitmap.height), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  png_set_bgr(png);
+  for (int32_t y = 0; y < bitmap.height; ++y) png_write_row(png, bitmap.Row(y));
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  return true;
+}
+
+void PutLittleEndian(uint8_t* at, uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+// A bitmap file is the packed bitmap behind a 14-byte file header.
+bool WriteBmp(std::FILE* file, const ImgBitmap& bitmap) {
+  const uint64_t image =
+      static_cast<uint64_t>(DibRowBytes(bitmap.width, 24)) * static_cast<uint64_t>(bitmap.height);
+  const uint64_t total = 14 + kDibHeaderSize + image;
+  if (total > UINT32_MAX) return false;
+  uint8_t fileHeader[14] = {'B', 'M'};
+  PutLittleEndian(fileHeader + 2, static_cast<uint32_t>(total), 4);
+  PutLittleEndian(fileHeader + 10, 14 + kDibHeaderSize, 4);
+  BitmapInfoHeader header{};
+  header.biSize = kDibHeaderSize;
+  header.biWidth = bitmap.width;
+  header.biHeight = bitmap.height;
+  header.biPlanes = 1;
+  header.biBitCount = 24;
+  header.biCompression = kBiRgb;
+  header.biSizeImage = static_cast<uint32_t>(image);
+  return std::fwrite(fileHeader, 1, sizeof fileHeader, file) == sizeof fileHeader &&
+         std::fwrite(&header, 1, sizeof header, file) == sizeof header &&
+         std::fwrite(bitmap.dib.Pixels(), 1, image, file) == image;
+}
+
+int IgnoreTiffMessage(TIFF*, void*, const char*, const char*, va_list) {
+  return 1;
+}
+
+// LZW-compressed RGB, one strip of rows at a time.
+bool WriteTiff(const std::string& path, const ImgBitmap& bitmap) {
+  TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
+  if (options == nullptr) return false;
+  TIFFOpenOptionsSetErrorHandlerExtR(options, IgnoreTiffMessage, nullptr);
+  TIFFOpenOptionsSetWarningHandlerExtR(options, IgnoreTiffMessage, nullptr);
+  TIFF* tiff = TIFFOpenExt(path.c_str(), "w", options);
+  TIFFOpenOptionsFree(options);
+  if (tiff == nullptr) return false;
+  const uint32_t width = static_cast<uint32_t>(bitmap.width);
+  bool ok = TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, width) == 1 &&
+            TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(bitmap.height)) == 1 &&
+            TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8) == 1 &&
+            TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 3) == 1 &&
+            TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB) == 1 &&
+            TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) == 1 &&
+            TIFFSetField(tiff, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT) == 1 &&
+            TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_LZW) == 1 &&
+            TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tiff, 0)) == 1;
+  std::vector<uint8_t> row(static_cast<size_t>(width) * 3);
+  for (int32_t y = 0; ok && y < bitmap.height; ++y) {
+    const uint8_t* in = bitmap.Row(y);
+    for (size_t x = 0; x < width; ++x) {
+      row[3 * x] = in[3 * x + 2];
+      row[3 * x + 1] = in[3 * x + 1];
+      row[3 * x + 2] = in[3 * x];
+    }
+    ok = TIFFWriteScanline(tiff, row.data(), static_cast<uint32_t>(y), 0) == 1;
+  }
+  ok = ok && TIFFFlush(tiff) == 1 && ::fsync(TIFFFileno(tiff)) == 0;
+  TIFFClose(tiff);
+  return ok;
+}
+
+bool WriteWithStdio(const std::string& path, FileFormat format, const ImgBitmap& bitmap) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return false;
+  bool written = false;
+  if (format == FileFormat::kJpeg) written = WriteJpeg(file, bitmap);
+  if (format == FileFormat::kPng) written = WritePng(file, bitmap);
+  if (format == FileFormat::kBmp) written = WriteBmp(file, bitmap);
+  const bool flushed = written && std::fflush(file) == 0 && ::fsync(fileno(file)) == 0;
+  const bool closed = std::fclose(file) == 0;
+  return written && flushed && closed;
 }
 
 }  // namespace
 
 int ImgSaveFile(const char* path, const ImgBitmap& bitmap) {
   if (path == nullptr || *path == '\0' || !bitmap.hasImage || !bitmap.dib) return 0;
+  if (bitmap.width <= 0 || bitmap.height <= 0) return 0;
   const std::string target(path);
-  const std::string format = FormatForExtension(target);
-  if (format.empty()) return 0;
-  std::string temporary = target + ".partial-" + std::to_string(::getpid());
-  try {
-    imaging_internal::EnsureMagickReady();
-    Magick::Image image = imaging_internal::ImageFromBitmap(bitmap);
-    image.magick(format);
-    image.type(Magick::TrueColorType);
-    if (format == "JPEG") image.quality(92);
-    if (format == "TIFF") image.compressType(Magick::LZWCompression);
-    Magick::Blob blob;
-    image.write(&blob);
-    if (blob.length() == 0) return 0;
-
-    std::FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (file == nullptr) return 0;
-    const bool written = std::fwrite(blob.data(), 1, blob.length(), file) == blob.length();
-    const bool flushed = std::fflush(file) == 0 && ::fsync(fileno(file)) == 0;
-    const bool closed = std::fclose(file) == 0;
-    if (!written || !flushed || !closed || std::rename(temporary.c_str(), target.c_str()) != 0) {
-      std::remove(temporary.c_str());
-      return 0;
-    }
-    return 1;
-  } catch (const std::exception&) {
+  const FileFormat format = FormatForExtension(target);
+  if (format == FileFormat::kNone) return 0;
+  const std::string temporary = target + ".partial-" + std::to_string(::getpid());
+  const bool written = format == FileFormat::kTiff ? WriteTiff(temporary, bitmap)
+                                                   : WriteWithStdio(temporary, format, bitmap);
+  if (!written || std::rename(temporary.c_str(), target.c_str()) != 0) {
     std::remove(temporary.c_str());
     return 0;
   }
+  return 1;
 }
