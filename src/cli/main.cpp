@@ -161,10 +161,13 @@ int Paint(const CliOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // A painting allocates and frees several picture-sized blocks in turn. Kept in the heap
-  // instead of being handed back to the system each time, they are reused without the cost of
-  // fresh pages.
-  mallopt(M_MMAP_THRESHOLD, 1 << 30);
+  // A painting allocates and frees many small and middle-sized blocks in turn (tile pictures,
+  // rows, strips). Kept in the heap instead of being handed back to the system each time, they
+  // are reused without the cost of fresh pages. Picture-sized blocks are mapped on their own and
+  // go back to the system as soon as they are freed: in the heap, a freed poster-size picture
+  // would stay resident and the gaps between such blocks would add up to more than the
+  // pictures alive at any one time.
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);
   mallopt(M_TRIM_THRESHOLD, 1 << 30);
   // Past a file size limit a write then fails like on a full disk, and the half-written output
   // is removed, instead of the signal ending the program with the part left behind.
