@@ -17,6 +17,7 @@
 #include "mosaic/tile_sources.h"
 #include "painting/front_window.h"
 #include "painting/paint_driver.h"
+#include "painting/painting_memory.h"
 #include "painting/random.h"
 
 namespace {
@@ -108,6 +109,18 @@ int Paint(const CliOptions& options) {
   } else if (options.height > 0) {
     height = options.height;
     width = ProportionalSide(options.height, picture.height, picture.width);
+  }
+  const bool withinLimits = width > 0 && height > 0 && width <= kMaxPictureSide &&
+                            height <= kMaxPictureSide &&
+                            static_cast<int64_t>(width) * height <= kMaxPicturePixels;
+  if (withinLimits) {
+    const std::string problem =
+        PaintingMemoryProblem(options.effect, picture.width, picture.height, width, height);
+    if (!problem.empty()) {
+      std::fprintf(stderr, "quillane-cli: %s\n", problem.c_str());
+      ImgFree(&picture);
+      return kExitRefused;
+    }
   }
   if (width != picture.width || height != picture.height) {
     if (ImgResize(&picture, width, height, 2) != 1) {

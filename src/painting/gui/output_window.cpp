@@ -24,6 +24,7 @@
 #include "effects/effect_engine.h"
 #include "imaging/imaging.h"
 #include "painting/paint_driver.h"
+#include "painting/painting_memory.h"
 
 using namespace output_ids;
 
@@ -135,8 +136,19 @@ void OutputWindow::LoadPicture() {
   if (ImgLoadFile(settings.startPicture, &bitmap, 0, 1, 0) != 1) {
     return;
   }
-  if (ImgSetColorDepth(&bitmap, &bitmap, 24, 0) != 1 ||
-      ImgResize(&bitmap, settings.outputWidth, settings.outputHeight) != 1) {
+  if (ImgSetColorDepth(&bitmap, &bitmap, 24, 0) != 1) {
+    ImgFree(&bitmap);
+    return;
+  }
+  // A size this machine cannot paint is refused before any picture of that size is made.
+  const std::string problem = PaintingMemoryProblem(settings.effect, bitmap.width, bitmap.height,
+                                                    settings.outputWidth, settings.outputHeight);
+  if (!problem.empty()) {
+    ImgFree(&bitmap);
+    ShowWarning(problem.c_str());
+    return;
+  }
+  if (ImgResize(&bitmap, settings.outputWidth, settings.outputHeight) != 1) {
     ImgFree(&bitmap);
     return;
   }
