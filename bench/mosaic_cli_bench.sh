@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Quillane developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Times whole quillane-cli mosaic runs against a library of 360 pictures of 320 x 240 made from
 # the stock "Picture Library", and metapixel (metapixel-prepare, then metapixel) on the same
 # library and tile size side by side.

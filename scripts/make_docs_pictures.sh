@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Quillane developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Makes the pictures of the README: the example picture painted by quillane-cli in each effect,
 # with fixed seeds so that the same build makes the same pictures, as small JPEGs in docs/images/.
 #

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Writing pictures to files. The picture goes to a temporary file beside the target first and
 // is renamed over it only when complete, so that a failed write never leaves a broken picture.
 //
@@ -23,19 +26,6 @@
 #include "imaging/imaging.h"
 
 namespace {
-
-enum class FileFormat { kNone, kPng, kJpeg, kBmp, kTiff };
-
-FileFormat FormatForExtension(const std::string& path) {
-  std::string extension = std::filesystem::path(path).extension().string();
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  if (extension == ".png") return FileFormat::kPng;
-  if (extension == ".jpg" || extension == ".jpeg") return FileFormat::kJpeg;
-  if (extension == ".bmp") return FileFormat::kBmp;
-  if (extension == ".tif" || extension == ".tiff") return FileFormat::kTiff;
-  return FileFormat::kNone;
-}
 
 // libjpeg reports errors by calling error_exit, which must not return.
 struct JpegErrors {
@@ -177,13 +167,13 @@ bool WriteTiff(const std::string& path, const ImgBitmap& bitmap) {
   return ok;
 }
 
-bool WriteWithStdio(const std::string& path, FileFormat format, const ImgBitmap& bitmap) {
+bool WriteWithStdio(const std::string& path, SaveFormat format, const ImgBitmap& bitmap) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) return false;
   bool written = false;
-  if (format == FileFormat::kJpeg) written = WriteJpeg(file, bitmap);
-  if (format == FileFormat::kPng) written = WritePng(file, bitmap);
-  if (format == FileFormat::kBmp) written = WriteBmp(file, bitmap);
+  if (format == SaveFormat::kJpeg) written = WriteJpeg(file, bitmap);
+  if (format == SaveFormat::kPng) written = WritePng(file, bitmap);
+  if (format == SaveFormat::kBmp) written = WriteBmp(file, bitmap);
   const bool flushed = written && std::fflush(file) == 0 && ::fsync(fileno(file)) == 0;
   const bool closed = std::fclose(file) == 0;
   return written && flushed && closed;
@@ -191,14 +181,25 @@ bool WriteWithStdio(const std::string& path, FileFormat format, const ImgBitmap&
 
 }  // namespace
 
+SaveFormat SaveFormatForName(const std::string& path) {
+  std::string extension = std::filesystem::path(path).extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  if (extension == ".png") return SaveFormat::kPng;
+  if (extension == ".jpg" || extension == ".jpeg") return SaveFormat::kJpeg;
+  if (extension == ".bmp") return SaveFormat::kBmp;
+  if (extension == ".tif" || extension == ".tiff") return SaveFormat::kTiff;
+  return SaveFormat::kNone;
+}
+
 int ImgSaveFile(const char* path, const ImgBitmap& bitmap) {
   if (path == nullptr || *path == '\0' || !bitmap.hasImage || !bitmap.dib) return 0;
   if (bitmap.width <= 0 || bitmap.height <= 0) return 0;
   const std::string target(path);
-  const FileFormat format = FormatForExtension(target);
-  if (format == FileFormat::kNone) return 0;
+  const SaveFormat format = SaveFormatForName(target);
+  if (format == SaveFormat::kNone) return 0;
   const std::string temporary = target + ".partial-" + std::to_string(::getpid());
-  const bool written = format == FileFormat::kTiff ? WriteTiff(temporary, bitmap)
+  const bool written = format == SaveFormat::kTiff ? WriteTiff(temporary, bitmap)
                                                    : WriteWithStdio(temporary, format, bitmap);
   if (!written || std::rename(temporary.c_str(), target.c_str()) != 0) {
     std::remove(temporary.c_str());

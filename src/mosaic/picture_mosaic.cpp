@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The "Picture Mosaic" effect: the start picture is cut into tiles, each described by the mean
 // colours of up to 5 x 5 patches (its signature), and every tile source takes the tiles whose
 // signature it matches better than the picture already there, drawn tinted to the tile's mean.
@@ -16,14 +19,12 @@
 #include <emmintrin.h>
 #endif
 
-#include "app/settings.h"
+#include "base/paint_context.h"
 #include "effects/effect_engine.h"
 #include "effects/pixel_primitives.h"
 #include "mosaic/mosaic_internals.h"
+#include "mosaic/mosaic_options.h"
 #include "mosaic/tile_sources.h"
-#include "painting/front_window.h"
-
-namespace {
 
 // Everything one run holds. The target signatures are stored patch number by patch number
 // across all tiles (entry j * planeStride + tile), so that one tile source is compared with all
@@ -34,7 +35,8 @@ namespace {
 // the distance it had just been measured at, so the next comparison sees the same number it
 // would get from the stored colours.
 struct MosaicRun {
-  FrontWindow* destDC = nullptr;
+  PaintContext* paint = nullptr;
+  FrontWindow* destDC = nullptr;  // the picture frame
   Rect display;
   float W = 0;
   float H = 0;
@@ -57,7 +59,7 @@ struct MosaicRun {
   DibHandle heldTile;  // the tile picture being matched
 };
 
-MosaicRun* run = nullptr;
+namespace {
 
 // Truncation toward zero that saturates instead of overflowing.
 int32_t Trunc(double value) {
@@ -330,36 +332,33 @@ void PrepareTilePicture(ImgBitmap* tileBitmap, float tileWidth, float tileHeight
   }
 }
 
-void CurrentTileSize(float* tileWidth, float* tileHeight) {
-  *tileWidth = run ? run->grid.tileWidth : 1.0f;
-  *tileHeight = run ? run->grid.tileHeight : 1.0f;
+void CurrentTileSize(const MosaicRun& run, float* tileWidth, float* tileHeight) {
+  *tileWidth = run.grid.tileWidth;
+  *tileHeight = run.grid.tileHeight;
 }
 
-void TileSourceSizeHint(int32_t* width, int32_t* height) {
+void TileSourceSizeHint(const MosaicRun& run, int32_t* width, int32_t* height) {
   float tileWidth, tileHeight;
-  CurrentTileSize(&tileWidth, &tileHeight);
+  CurrentTileSize(run, &tileWidth, &tileHeight);
   // The cover resize may make a picture a pixel taller than a tile.
   *width = Trunc(std::ceil(tileWidth)) + 1;
   *height = Trunc(std::ceil(tileHeight)) + 1;
 }
 
-void ShowWorkingPicture() {
-  if (run == nullptr || run->destDC == nullptr || run->working.hasImage == 0) return;
+void ShowWorkingPicture(const MosaicRun& run) {
+  if (run.destDC == nullptr || run.working.hasImage == 0) return;
   Rect source, destination;
-  FitPictureRects(Rect{0, 0, run->Wi, run->Hi}, run->display, &source, &destination);
-  ImgPaint(run->destDC, run->working, source, source, destination, destination, SRCCOPY);
+  FitPictureRects(Rect{0, 0, run.Wi, run.Hi}, run.display, &source, &destination);
+  ImgPaint(run.destDC, run.working, source, source, destination, destination, SRCCOPY);
 }
 
-int MatchTileSource(ImgBitmap* tileBitmap) {
-  if (run == nullptr) return 1;
+int MatchTileSource(MosaicRun& run, ImgBitmap* tileBitmap) {
   PreparedTile tile;
-  PrepareTilePicture(tileBitmap, run->grid.tileWidth, run->grid.tileHeight, &tile);
-  return MatchPreparedTile(&tile);
+  PrepareTilePicture(tileBitmap, run.grid.tileWidth, run.grid.tileHeight, &tile);
+  return MatchPreparedTile(run, &tile);
 }
 
-int MatchPreparedTile(PreparedTile* tile) {
-  if (run == nullptr) return 1;
-  MosaicRun& r = *run;
+int MatchPreparedTile(MosaicRun& r, PreparedTile* tile) {
   r.heldTile = std::move(tile->block);
   const uint8_t* base = r.heldTile.Lock();
   if (base == nullptr) return 1;
@@ -373,7 +372,7 @@ int MatchPreparedTile(PreparedTile* tile) {
   int64_t t = 0;
   for (float y = 0; y + 1 < r.H; y += r.grid.tileHeight) {
     for (float x = 0; x + 1 < r.W; x += r.grid.tileWidth, ++t) {
-      if (const int stop = PollStop(); stop != 0) return stop;
+      if (const int stop = r.paint->PollStop(); stop != 0) return stop;
       const int n = r.maxPatches > 0 ? r.patchCount[t] : 0;
       // Ties keep the picture in place; a tile whose colours are all black holds nothing yet.
       if (n > 0 && !(r.sourceDistance[t] < r.placedDistance[t]) && r.placedBlack[t] != n) {
@@ -397,55 +396,54 @@ int MatchPreparedTile(PreparedTile* tile) {
   return 0;
 }
 
-int RunPictureMosaic(FrontWindow* destDC, DibHandle* dibRef, BitmapInfoHeader** headerRef,
-                     uint8_t** pixelsRef, int left, int top, int right, int bottom,
-                     float tilesAcross, float tilesDown, int constant, int autoSizeTilesDown) {
+int RunPictureMosaic(PaintContext& paint, DibHandle* dibRef, const Rect& display,
+                     const MosaicOptions& options) {
   MosaicRun state;
-  state.destDC = destDC;
-  state.display = Rect{left, top, right, bottom};
+  state.paint = &paint;
+  state.destDC = paint.display;
+  state.display = display;
   ImgInitHandle(&state.working, 0, 0, 0);
-  run = &state;
 
+  const float tilesAcross = static_cast<float>(options.tilesAcross);
+  const float tilesDown = static_cast<float>(options.tilesDown);
   int result = 0;
-  const bool useList = settings.useYourPictureList != 0;
-  const bool useLibrary = settings.usePictureLibrary != 0;
-  if (useList && PictureListCount() == 0 && !useLibrary) {
-    ShowWarning("No picture or avi files specified in 'Your Picture List'.");
+  if (options.useList && options.pictureList.empty() && !options.useLibrary) {
+    paint.Warn("No picture or avi files specified in 'Your Picture List'.");
     result = 2;
   } else if (tilesAcross == 0.0f || tilesDown == 0.0f) {
-    ShowWarning("Tile number must be greater then zero.");
+    paint.Warn("Tile number must be greater then zero.");
     result = 2;
-  } else if (!useList && !useLibrary) {
-    ShowWarning("You must select either the Picture Library, Picture List or both.");
+  } else if (!options.useList && !options.useLibrary) {
+    paint.Warn("You must select either the Picture Library, Picture List or both.");
     result = 2;
-  } else if (dibRef == nullptr || headerRef == nullptr || pixelsRef == nullptr ||
-             *headerRef == nullptr || *pixelsRef == nullptr) {
+  } else if (dibRef == nullptr || !*dibRef || dibRef->Header()->biBitCount != 24) {
     result = 1;
   }
 
   if (result == 0) {
-    ShowPaintStatus("Scanning Image...");
-    const BitmapInfoHeader* header = *headerRef;
-    const uint8_t* pixels = *pixelsRef;
+    paint.ShowStatus("Scanning Image...");
+    // The working picture takes over the start picture's block below; header and pixels stay
+    // valid until the end of the run.
+    const BitmapInfoHeader* header = dibRef->Header();
+    const uint8_t* pixels = dibRef->Pixels();
     state.Wi = header->biWidth;
     state.Hi = std::abs(header->biHeight);
     state.W = static_cast<float>(state.Wi);
     state.H = static_cast<float>(state.Hi);
-    state.grid = MakeMosaicGrid(state.W, state.H, tilesAcross, tilesDown, autoSizeTilesDown);
+    state.grid =
+        MakeMosaicGrid(state.W, state.H, tilesAcross, tilesDown, options.autoSizeTilesDown ? 1 : 0);
 
     if (!ScanStartPicture(state, header, pixels)) {
       result = 1;
     } else {
-      // The working picture takes over the start picture's block; header and pixels stay
-      // valid until the end of the run.
       ImgFromDib(&state.working, std::move(*dibRef));
-      ShowWorkingPicture();
+      ShowWorkingPicture(state);
       state.workingDC = ImgCreateDC(&state.working);
       if (state.workingDC != nullptr)
         state.workingDC->SelectClipRect(Rect{0, 0, state.Wi, state.Hi});
 
-      result = WalkTileSources();
-      if (result == 0) ShowPaintStatus("Mosaic completed.");
+      result = WalkTileSources(state, paint, options);
+      if (result == 0) paint.ShowStatus("Mosaic completed.");
     }
   }
 
@@ -453,7 +451,6 @@ int RunPictureMosaic(FrontWindow* destDC, DibHandle* dibRef, BitmapInfoHeader** 
   state.workingDC = nullptr;
   state.heldTile.Free();
   if (state.working.hasImage != 0) *dibRef = ImgToDib(&state.working);
-  run = nullptr;
-  if (result != 0) ShowPaintStatus("Mosaic canceled.");
+  if (result != 0) paint.ShowStatus("Mosaic canceled.");
   return result;
 }

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
@@ -221,7 +224,9 @@ TEST_F(QuillaneCli, HelpAndVersion) {
   }
   const CliRun version = RunCli({"--version"});
   EXPECT_EQ(version.exitStatus, 0);
-  EXPECT_EQ(version.out, std::string("quillane-cli ") + QUILLANE_VERSION + "\n");
+  EXPECT_EQ(version.out.substr(0, version.out.find('\n') + 1),
+            std::string("quillane-cli ") + QUILLANE_VERSION + "\n");
+  EXPECT_NE(version.out.find("GNU GPL version 3 or later"), std::string::npos) << version.out;
 }
 
 }  // namespace
