@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "imaging/imaging.h"
-#include "imaging/jpeg_reader.h"
+#include "imaging/jpeg_codec.h"
 #include "imaging/magick_images.h"
 #include "imaging/msp_reader.h"
 

@@ -18,63 +18,13 @@
 #include <string>
 #include <vector>
 
-// jpeglib.h relies on <cstdio> being included first.
-#include <jpeglib.h>
 #include <png.h>
 #include <tiffio.h>
 
 #include "imaging/imaging.h"
+#include "imaging/jpeg_codec.h"
 
 namespace {
-
-// libjpeg reports errors by calling error_exit, which must not return.
-struct JpegErrors {
-  jpeg_error_mgr manager;
-  std::jmp_buf jump;
-};
-
-[[noreturn]] void LeaveJpeg(j_common_ptr info) {
-  std::longjmp(reinterpret_cast<JpegErrors*>(info->err)->jump, 1);
-}
-
-void IgnoreJpegMessage(j_common_ptr) {}
-
-// Quality 92 with full-resolution colour, the accurate integer transform and optimised Huffman
-// tables: the settings of the program's earlier JPEG writer, so that a painting gives the same
-// file as before.
-bool WriteJpeg(std::FILE* file, const ImgBitmap& bitmap) {
-  jpeg_compress_struct info;
-  JpegErrors errors;
-  info.err = jpeg_std_error(&errors.manager);
-  errors.manager.error_exit = LeaveJpeg;
-  errors.manager.output_message = IgnoreJpegMessage;
-  if (setjmp(errors.jump) != 0) {
-    jpeg_destroy_compress(&info);
-    return false;
-  }
-  jpeg_create_compress(&info);
-  jpeg_stdio_dest(&info, file);
-  info.image_width = static_cast<JDIMENSION>(bitmap.width);
-  info.image_height = static_cast<JDIMENSION>(bitmap.height);
-  info.input_components = 3;
-  info.in_color_space = JCS_EXT_BGR;
-  jpeg_set_defaults(&info);
-  jpeg_set_quality(&info, 92, TRUE);
-  for (int i = 0; i < info.num_components; ++i) {
-    info.comp_info[i].h_samp_factor = 1;
-    info.comp_info[i].v_samp_factor = 1;
-  }
-  info.optimize_coding = TRUE;
-  info.dct_method = JDCT_ISLOW;
-  jpeg_start_compress(&info, TRUE);
-  while (info.next_scanline < info.image_height) {
-    JSAMPROW row = bitmap.Row(static_cast<int32_t>(info.next_scanline));
-    jpeg_write_scanlines(&info, &row, 1);
-  }
-  jpeg_finish_compress(&info);
-  jpeg_destroy_compress(&info);
-  return true;
-}
 
 [[noreturn]] void LeavePng(png_structp png, png_const_charp) {
   png_longjmp(png, 1);
@@ -171,7 +121,7 @@ bool WriteWithStdio(const std::string& path, SaveFormat format, const ImgBitmap&
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) return false;
   bool written = false;
-  if (format == SaveFormat::kJpeg) written = WriteJpeg(file, bitmap);
+  if (format == SaveFormat::kJpeg) written = imaging_internal::WriteJpeg(file, bitmap);
   if (format == SaveFormat::kPng) written = WritePng(file, bitmap);
   if (format == SaveFormat::kBmp) written = WriteBmp(file, bitmap);
   const bool flushed = written && std::fflush(file) == 0 && ::fsync(fileno(file)) == 0;

@@ -3,11 +3,13 @@
 
 #pragma once
 
-// Decoding JPEG files straight into the program's 24-bit bitmaps, without ImageMagick's
-// 8-bytes-per-pixel image in between. Internal to the imaging library.
+// Reading and writing JPEG files straight from and to the program's 24-bit bitmaps, row by
+// row, without ImageMagick's 8-bytes-per-pixel image in between. Internal to the imaging
+// library.
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 #include "imaging/imaging.h"
 
@@ -23,5 +25,8 @@ enum class JpegDecode {
 // samples that need no turning are decoded here; for anything else, and for any data the
 // decoder warns about, the bitmap is left alone and the caller reads the file with ImageMagick.
 JpegDecode DecodeJpeg(const uint8_t* data, size_t size, int denominator, ImgBitmap* bitmap);
+
+// Writes the bitmap to the file as a JPEG of quality 92. False when libjpeg fails.
+bool WriteJpeg(std::FILE* file, const ImgBitmap& bitmap);
 
 }  // namespace imaging_internal

@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: The Quillane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "imaging/jpeg_reader.h"
+#include "imaging/jpeg_codec.h"
 
 #include <csetjmp>
 #include <cstdio>
@@ -14,8 +14,8 @@ namespace imaging_internal {
 
 namespace {
 
-// libjpeg reports errors by calling error_exit, which must not return; a warning (damaged
-// data) ends the decoding the same way, since the picture would be partly grey.
+// libjpeg reports errors by calling error_exit, which must not return. When decoding, a
+// warning (damaged data) ends the decoding the same way, since the picture would be partly grey.
 struct JpegErrors {
   jpeg_error_mgr manager;
   std::jmp_buf jump;
@@ -27,6 +27,16 @@ struct JpegErrors {
 
 void LeaveOnWarning(j_common_ptr info, int level) {
   if (level < 0) LeaveJpeg(info);
+}
+
+void IgnoreMessage(j_common_ptr) {}
+
+// Sets up the error handling of a compression or decompression record.
+void Catch(jpeg_common_struct* info, JpegErrors* errors) {
+  info->err = jpeg_std_error(&errors->manager);
+  errors->manager.error_exit = LeaveJpeg;
+  errors->manager.emit_message = LeaveOnWarning;
+  errors->manager.output_message = IgnoreMessage;
 }
 
 uint32_t ReadNumber(const uint8_t* at, int bytes, bool bigEndian) {
@@ -118,20 +128,57 @@ JpegDecode Decode(jpeg_decompress_struct& info, JpegErrors& errors, const uint8_
   return JpegDecode::kDecoded;
 }
 
+// Quality 92 with full-resolution colour, the accurate integer transform and optimised Huffman
+// tables: the settings of the program's earlier JPEG writer, so that a painting gives the same
+// file as before. Every libjpeg call runs under the jump target, as in Decode.
+bool Encode(jpeg_compress_struct& info, JpegErrors& errors, std::FILE* file,
+            const ImgBitmap& bitmap) {
+  if (setjmp(errors.jump) != 0) return false;
+  jpeg_create_compress(&info);
+  jpeg_stdio_dest(&info, file);
+  info.image_width = static_cast<JDIMENSION>(bitmap.width);
+  info.image_height = static_cast<JDIMENSION>(bitmap.height);
+  info.input_components = 3;
+  info.in_color_space = JCS_EXT_BGR;
+  jpeg_set_defaults(&info);
+  jpeg_set_quality(&info, 92, TRUE);
+  for (int i = 0; i < info.num_components; ++i) {
+    info.comp_info[i].h_samp_factor = 1;
+    info.comp_info[i].v_samp_factor = 1;
+  }
+  info.optimize_coding = TRUE;
+  info.dct_method = JDCT_ISLOW;
+  jpeg_start_compress(&info, TRUE);
+  while (info.next_scanline < info.image_height) {
+    JSAMPROW row = bitmap.Row(static_cast<int32_t>(info.next_scanline));
+    jpeg_write_scanlines(&info, &row, 1);
+  }
+  jpeg_finish_compress(&info);
+  return true;
+}
+
 }  // namespace
 
 JpegDecode DecodeJpeg(const uint8_t* data, size_t size, int denominator, ImgBitmap* bitmap) {
   jpeg_decompress_struct info;
   std::memset(&info, 0, sizeof info);
   JpegErrors errors;
-  info.err = jpeg_std_error(&errors.manager);
-  errors.manager.error_exit = LeaveJpeg;
-  errors.manager.emit_message = LeaveOnWarning;
+  Catch(reinterpret_cast<jpeg_common_struct*>(&info), &errors);
   ImgBitmap picture;
   const JpegDecode result = Decode(info, errors, data, size, denominator, &picture);
   jpeg_destroy_decompress(&info);
   if (result == JpegDecode::kDecoded) *bitmap = std::move(picture);
   return result;
+}
+
+bool WriteJpeg(std::FILE* file, const ImgBitmap& bitmap) {
+  jpeg_compress_struct info;
+  std::memset(&info, 0, sizeof info);
+  JpegErrors errors;
+  Catch(reinterpret_cast<jpeg_common_struct*>(&info), &errors);
+  const bool written = Encode(info, errors, file, bitmap);
+  jpeg_destroy_compress(&info);
+  return written;
 }
 
 }  // namespace imaging_internal
