@@ -156,7 +156,7 @@ set(quillane_library_depends
 libavutil57, libc6, libstdc++6, libgcc-s1")
 if(TARGET quillane)
   string(APPEND quillane_library_depends
-         ", libqt6widgets6, libqt6gui6, libqt6printsupport6, libqt6core6")
+         ", libqt6widgets6, libqt6gui6, libqt6printsupport6, libqt6concurrent6, libqt6core6")
   string(APPEND quillane_depends "qt6-qpa-plugins, ")
 endif()
 string(APPEND quillane_depends "libmagickcore-6.q16-6-extra, fonts-arphic-uming")

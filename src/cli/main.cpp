@@ -16,6 +16,7 @@
 #include "cli/cli_options.h"
 #include "cli/terminal_window.h"
 #include "imaging/imaging.h"
+#include "painting/painted_picture.h"
 #include "painting/render.h"
 
 namespace {
@@ -40,6 +41,7 @@ RenderRequest RequestFor(const CliOptions& options) {
   mosaic.useList = options.useList;
   mosaic.libraryFolder = options.libraryFolder;
   mosaic.useLibrary = options.useLibrary;
+  mosaic.limits = TileLimits{options.maxUses, options.minDistance};
   return request;
 }
 
@@ -56,7 +58,12 @@ int Paint(const CliOptions& options) {
 
   TerminalWindow window(options.quiet);
   InstallStopOnInterrupt(&window);
-  RenderResult painted = Render(RequestFor(options), window);
+  RenderRequest request = RequestFor(options);
+  TileAssignment tiles;
+  if (!options.tileReport.empty()) {
+    request.mosaic.receiveTiles = [&tiles](const TileAssignment& drawn) { tiles = drawn; };
+  }
+  RenderResult painted = Render(request, window);
   RemoveStopOnInterrupt();
   window.EndProgress();
 
@@ -72,14 +79,17 @@ int Paint(const CliOptions& options) {
     if (!painted.reason.empty()) std::fprintf(stderr, "quillane-cli: %s\n", painted.reason.c_str());
     return kExitStopped;
   }
-  ImgBitmap bitmap;
-  if (ImgFromDib(&bitmap, std::move(painted.picture)) != 1 ||
-      ImgSaveFile(options.output.c_str(), bitmap) != 1) {
+  if (SavePaintedPicture(options.output.c_str(), painted.picture, painted.width, painted.height) !=
+      1) {
     std::fprintf(stderr, "quillane-cli: cannot write %s\n", options.output.c_str());
-    if (bitmap.hasImage) ImgFree(&bitmap);
     return kExitStopped;
   }
-  ImgFree(&bitmap);
+  // The report goes with the picture it describes, a stopped one too.
+  std::string problem;
+  if (!options.tileReport.empty() && !WriteTileReport(options.tileReport, tiles, &problem)) {
+    std::fprintf(stderr, "quillane-cli: %s\n", problem.c_str());
+    return kExitStopped;
+  }
   return painted.code == kPaintFinished ? kExitFinished : kExitStopped;
 }
 
