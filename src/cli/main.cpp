@@ -79,8 +79,8 @@ int Paint(const CliOptions& options) {
     if (!painted.reason.empty()) std::fprintf(stderr, "quillane-cli: %s\n", painted.reason.c_str());
     return kExitStopped;
   }
-  if (SavePaintedPicture(options.output.c_str(), painted.picture, painted.width, painted.height) !=
-      1) {
+  if (SavePaintedPicture(options.output.c_str(), std::move(painted.picture), painted.width,
+                         painted.height) != 1) {
     std::fprintf(stderr, "quillane-cli: cannot write %s\n", options.output.c_str());
     return kExitStopped;
   }
