@@ -8,11 +8,14 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "app/settings.h"
+#include "cli/batch.h"
 #include "cli/cli_options.h"
 #include "cli/terminal_window.h"
 #include "imaging/imaging.h"
@@ -93,6 +96,39 @@ int Paint(const CliOptions& options) {
   return painted.code == kPaintFinished ? kExitFinished : kExitStopped;
 }
 
+// One picture of a batch, on a thread of its own. Only a finished painting is written, under
+// a hidden name beside its place and then renamed: a batch killed while writing leaves no
+// half-written output that the next run would skip as done, and --overwrite keeps the old
+// output until the new one is complete.
+FileOutcome PaintBatchFile(const CliOptions& options, const std::string& input,
+                           const std::string& output, FrontWindow& window) {
+  if (input.size() >= kStartPictureSize) {
+    return {kExitRefused, "the path is too long for a start picture"};
+  }
+  RenderRequest request = RequestFor(options);
+  request.startPath = input;
+  RenderResult painted = Render(request, window);
+  if (painted.code == kPaintRefused) return {kExitRefused, painted.reason};
+  // A painting that Ctrl-C caught just after its end is finished, and is written.
+  if (painted.code != kPaintFinished || !painted.picture) {
+    return {kExitStopped, window.StopPressed() ? "stopped, nothing written" : painted.reason};
+  }
+
+  const std::filesystem::path place(output);
+  const std::string partial = (place.parent_path() / ("." + place.stem().string() + ".partial" +
+                                                      place.extension().string()))
+                                  .string();
+  if (SavePaintedPicture(partial.c_str(), painted.picture, painted.width, painted.height) != 1) {
+    return {kExitStopped, "cannot write " + output};
+  }
+  if (std::rename(partial.c_str(), output.c_str()) != 0) {
+    const std::string reason = std::strerror(errno);
+    std::remove(partial.c_str());
+    return {kExitStopped, "cannot write " + output + ": " + reason};
+  }
+  return {kExitFinished, ""};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -127,6 +163,12 @@ int main(int argc, char** argv) {
       return kExitUsage;
     case CliCommand::kPaint:
       break;
+  }
+  if (!options.outputDir.empty()) {
+    return RunBatch(options, [&options](const std::string& input, const std::string& output,
+                                        FrontWindow& window) {
+      return PaintBatchFile(options, input, output, window);
+    });
   }
   return Paint(options);
 }

@@ -205,6 +205,10 @@ TEST_F(QuillaneCli, UsageErrorsExitWith64AndWriteNothing) {
       {"--quiet=yes", kInput, out},
       {kInput, scratch_.File("out.gif")},
       {kInput, scratch_.File("out")},
+      {"--output-dir", scratch_.Path()},
+      {"--jobs", "0", "--output-dir", scratch_.Path(), kInput},
+      {"--format", "gif", "--output-dir", scratch_.Path(), kInput},
+      {"--overwrite", kInput, out},
       {"--effect", "mosaic", "--max-uses", "0", kInput, out},
       {"--effect", "mosaic", "--min-distance", "-1", kInput, out},
       {"--effect", "mosaic", "--min-distance=x", kInput, out},
@@ -212,6 +216,8 @@ TEST_F(QuillaneCli, UsageErrorsExitWith64AndWriteNothing) {
       {"--effect", "mosaic", "--tile-report", scratch_.Path(), kInput, out},
       {"--effect", "mosaic", "--tile-report", out, kInput, out},
       {"--tile-report", scratch_.File("tiles.csv"), kInput, out},
+      {"--effect", "mosaic", "--tile-report", scratch_.File("tiles.csv"), "--output-dir",
+       scratch_.Path(), kInput},
   };
   for (const auto& args : bad) {
     const CliRun run = RunCli(args);
