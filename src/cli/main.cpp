@@ -118,7 +118,8 @@ FileOutcome PaintBatchFile(const CliOptions& options, const std::string& input,
   const std::string partial = (place.parent_path() / ("." + place.stem().string() + ".partial" +
                                                       place.extension().string()))
                                   .string();
-  if (SavePaintedPicture(partial.c_str(), painted.picture, painted.width, painted.height) != 1) {
+  if (SavePaintedPicture(partial.c_str(), std::move(painted.picture), painted.width,
+                         painted.height) != 1) {
     return {kExitStopped, "cannot write " + output};
   }
   if (std::rename(partial.c_str(), output.c_str()) != 0) {
