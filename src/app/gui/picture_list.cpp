@@ -108,7 +108,7 @@ class FileDropFilter : public QObject {
   FileDropFilter(TableDialog* mainWindow, QObject* parent) : QObject(parent), window_(mainWindow) {}
 
  protected:
-  bool eventFilter(QObject* watched, QEvent* event) override {
+  bool eventFilter(QObject* /*watched*/, QEvent* event) override {
     switch (event->type()) {
       case QEvent::DragEnter:
       case QEvent::DragMove: {
