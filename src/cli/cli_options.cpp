@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "app/settings.h"
 #include "imaging/dib.h"
@@ -13,6 +15,7 @@
 
 const char kCliUsage[] =
     "quillane-cli [options] INPUT OUTPUT\n"
+    "quillane-cli [options] --output-dir DIR INPUT...\n"
     "  --effect NAME     van-gogh (default), pointillism, colored-pencil,\n"
     "                    charcoal-pencil, black-and-white, mosaic\n"
     "  --width N         output width in pixels; --height N  output height;\n"
@@ -23,6 +26,12 @@ const char kCliUsage[] =
     "  --quiet           no progress output\n"
     "  --help, --version\n"
     "\n"
+    "quillane-cli --output-dir DIR (many pictures at once):\n"
+    "  --output-dir DIR  write each painting to DIR as NAME-EFFECT.FORMAT\n"
+    "  --format FORMAT   png, jpg (default), bmp or tif\n"
+    "  --jobs N          paint N pictures at once (default: one per core)\n"
+    "  --overwrite       replace existing outputs instead of skipping them\n"
+    "\n"
     "quillane-cli --effect mosaic:\n"
     "  --tiles-across N         tiles across (default 15)\n"
     "  --tiles-down N           tiles down (default 15; used with --no-auto-tiles-down)\n"
@@ -30,9 +39,16 @@ const char kCliUsage[] =
     "  --picture FILE           add a picture or AVI file to the picture list (repeatable)\n"
     "  --no-list                do not use the picture list\n"
     "  --library DIR            the picture library folder (default: the stock one)\n"
-    "  --no-library             do not use the picture library\n";
+    "  --no-library             do not use the picture library\n"
+    "  --max-uses N             put no tile picture in more than N tiles (N >= 1)\n"
+    "  --min-distance D         keep two tiles of the same tile picture at least\n"
+    "                           D tiles apart (D >= 1)\n"
+    "  --tile-report FILE       write which picture went into which tile, as CSV\n";
 
 namespace {
+
+// More threads than this only add memory for pictures waiting their turn.
+constexpr long long kMaxJobs = 256;
 
 // A whole decimal number within [low, high], nothing before or after it.
 bool ReadNumber(const std::string& text, long long low, long long high, long long* value) {
@@ -48,11 +64,39 @@ bool ReadNumber(const std::string& text, long long low, long long high, long lon
   return true;
 }
 
+// A report file beside OUTPUT, in a folder that exists: checked before anything is painted,
+// so that a report that cannot be written leaves no picture either.
+bool CheckTileReport(const CliOptions& options, std::string* problem) {
+  namespace fs = std::filesystem;
+  if (options.effect != PictureMosaic) {
+    *problem = "--tile-report is only for --effect mosaic";
+    return false;
+  }
+  const fs::path report(options.tileReport);
+  const fs::path folder = report.has_parent_path() ? report.parent_path() : fs::path(".");
+  std::error_code error;
+  if (!fs::is_directory(folder, error)) {
+    *problem = "the folder of the tile report '" + options.tileReport + "' does not exist";
+    return false;
+  }
+  if (!report.has_filename() || fs::is_directory(report, error)) {
+    *problem = "the tile report '" + options.tileReport + "' names a folder";
+    return false;
+  }
+  const fs::path output = fs::weakly_canonical(options.output, error);
+  if (!error && output == fs::weakly_canonical(report, error)) {
+    *problem = "the tile report and OUTPUT must be different files";
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 CliCommand ParseCliOptions(int argc, const char* const* argv, CliOptions* options,
                            std::string* problem) {
   std::vector<std::string> operands;
+  std::string batchOnly;  // an option given that only the --output-dir form takes
   bool optionsEnded = false;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
@@ -158,10 +202,70 @@ CliCommand ParseCliOptions(int argc, const char* const* argv, CliOptions* option
     } else if (name == "--no-library") {
       if (!noValue()) return CliCommand::kUsageError;
       options->useLibrary = false;
+    } else if (name == "--output-dir") {
+      if (!takeValue()) return CliCommand::kUsageError;
+      if (value.empty()) {
+        *problem = "the output folder must not be empty";
+        return CliCommand::kUsageError;
+      }
+      options->outputDir = value;
+    } else if (name == "--format") {
+      if (!takeValue()) return CliCommand::kUsageError;
+      if (value != "png" && value != "jpg" && value != "bmp" && value != "tif") {
+        *problem = "unknown format '" + value + "' (png, jpg, bmp or tif)";
+        return CliCommand::kUsageError;
+      }
+      options->format = value;
+      batchOnly = name;
+    } else if (name == "--jobs") {
+      if (!takeValue()) return CliCommand::kUsageError;
+      if (!ReadNumber(value, 1, kMaxJobs, &number)) {
+        *problem = "--jobs must be from 1 to " + std::to_string(kMaxJobs);
+        return CliCommand::kUsageError;
+      }
+      options->jobs = static_cast<int>(number);
+      batchOnly = name;
+    } else if (name == "--overwrite") {
+      if (!noValue()) return CliCommand::kUsageError;
+      options->overwrite = true;
+      batchOnly = name;
+    } else if (name == "--max-uses" || name == "--min-distance") {
+      if (!takeValue()) return CliCommand::kUsageError;
+      if (!ReadNumber(value, -2147483647LL - 1, 2147483647LL, &number)) return badNumber();
+      if (number < 1) {
+        *problem = name.substr(2) + " must be 1 or more";
+        return CliCommand::kUsageError;
+      }
+      (name == "--max-uses" ? options->maxUses : options->minDistance) =
+          static_cast<int32_t>(number);
+    } else if (name == "--tile-report") {
+      if (!takeValue()) return CliCommand::kUsageError;
+      if (value.empty()) {
+        *problem = "the tile report's file name must not be empty";
+        return CliCommand::kUsageError;
+      }
+      options->tileReport = value;
     } else {
       *problem = "unknown option '" + name + "'";
       return CliCommand::kUsageError;
     }
+  }
+  if (!options->outputDir.empty()) {
+    if (operands.empty()) {
+      *problem = "no INPUT to paint";
+      return CliCommand::kUsageError;
+    }
+    // One report file cannot describe many mosaics.
+    if (!options->tileReport.empty()) {
+      *problem = "--tile-report goes with the form INPUT OUTPUT, not with --output-dir";
+      return CliCommand::kUsageError;
+    }
+    options->inputs = operands;
+    return CliCommand::kPaint;
+  }
+  if (!batchOnly.empty()) {
+    *problem = batchOnly + " goes with --output-dir";
+    return CliCommand::kUsageError;
   }
   if (operands.size() != 2) {
     *problem = operands.size() < 2 ? "INPUT and OUTPUT are needed" : "too many operands";
@@ -169,5 +273,8 @@ CliCommand ParseCliOptions(int argc, const char* const* argv, CliOptions* option
   }
   options->input = operands[0];
   options->output = operands[1];
+  if (!options->tileReport.empty() && !CheckTileReport(*options, problem)) {
+    return CliCommand::kUsageError;
+  }
   return CliCommand::kPaint;
 }

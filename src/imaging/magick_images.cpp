@@ -33,6 +33,11 @@ void EnsureMagickReady() {
     // The pictures are small and the program works on one thread; worker threads would mostly
     // spin waiting for each other on a busy machine.
     MagickCore::SetMagickResourceLimit(MagickCore::ThreadResource, 1);
+    // The list of delegate programs is built on first use without a lock on the reading side:
+    // built here, before any painting, pictures may be read on several threads at once.
+    MagickCore::ExceptionInfo* exception = MagickCore::AcquireExceptionInfo();
+    MagickCore::GetDelegateInfo("*", "*", exception);
+    MagickCore::DestroyExceptionInfo(exception);
   });
 }
 

@@ -7,6 +7,7 @@
 // state in its own MosaicRun, handed to these explicitly; runs on different threads share nothing.
 
 #include <cstdint>
+#include <string>
 
 #include "base/color.h"
 #include "base/rect.h"
@@ -80,7 +81,11 @@ void CurrentTileSize(const MosaicRun& run, float* tileWidth, float* tileHeight);
 // could not be had.
 int MatchTileSource(MosaicRun& run, ImgBitmap* tileBitmap);
 // The same for a tile source prepared by PrepareTilePicture; takes over its block.
-int MatchPreparedTile(MosaicRun& run, PreparedTile* tile);
+// sourceNumber is the tile source's TileSourceNumber.
+int MatchPreparedTile(MosaicRun& run, PreparedTile* tile, int32_t sourceNumber);
+// The number of the tile source at `path` (with the video frame, or -1 for a picture) in the
+// run, the same for the same path and frame; -1 when the run keeps no tile holders.
+int32_t TileSourceNumber(MosaicRun& run, const std::string& path, int32_t frame);
 
 // Shows the run's working picture in its display rectangle.
 void ShowWorkingPicture(const MosaicRun& run);

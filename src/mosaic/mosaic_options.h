@@ -6,8 +6,12 @@
 // are added as fields with defaults that keep today's mosaic.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
+
+#include "mosaic/tile_limits.h"
+#include "mosaic/tile_report.h"
 
 struct MosaicOptions {
   int32_t tilesAcross = 15;
@@ -22,4 +26,10 @@ struct MosaicOptions {
   // How many tile sources may be loaded ahead of the one being matched, on a thread of their
   // own; 0 loads each one when it is needed. The mosaic is the same either way.
   int lookahead = 8;
+  // Limits on repeats of a tile source; none by default.
+  TileLimits limits;
+  // Called once at the end of the run, finished or stopped, with the tiles as they stand and
+  // the tile source each shows; not called when the run was refused. Asking for it leaves the
+  // mosaic as it is.
+  std::function<void(const TileAssignment&)> receiveTiles;
 };

@@ -11,7 +11,11 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <memory>
 #include <new>
+#include <string>
+#include <utility>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -24,6 +28,8 @@
 #include "effects/pixel_primitives.h"
 #include "mosaic/mosaic_internals.h"
 #include "mosaic/mosaic_options.h"
+#include "mosaic/tile_limits.h"
+#include "mosaic/tile_report.h"
 #include "mosaic/tile_sources.h"
 
 // Everything one run holds. The target signatures are stored patch number by patch number
@@ -57,6 +63,20 @@ struct MosaicRun {
   ImgBitmap working;
   DrawingContext* workingDC = nullptr;
   DibHandle heldTile;  // the tile picture being matched
+
+  // The tile grid: the integer edges of its columns and rows, each list one longer than their
+  // number, the last edge cut to the picture.
+  std::vector<int32_t> columnEdges;
+  std::vector<int32_t> rowEdges;
+
+  // Who holds each tile, kept only when limits on repeats or the final assignment are asked
+  // for; the plain mosaic draws each win as the walk meets it.
+  std::unique_ptr<TileHolders> holders;
+  std::vector<TileWin> wins;  // the tile source's wins, in tile-walk order
+  // The tile sources by number, and the numbers by path and frame: a picture offered twice is
+  // one tile source.
+  std::vector<std::pair<std::string, int32_t>> sourceNames;
+  std::map<std::pair<std::string, int32_t>, int32_t> sourceNumbers;
 };
 
 namespace {
@@ -104,6 +124,16 @@ bool ScanStartPicture(MosaicRun& r, const BitmapInfoHeader* header, const uint8_
     ++tiles;
     maxPatches = std::max(maxPatches, WalkPatches(r, x, y, [](const Rect&) {}));
   });
+  try {
+    // The edges by the same additions as the walk, one step past the last tile.
+    float x = 0, y = 0;
+    for (; x + 1 < r.W; x += r.grid.tileWidth) r.columnEdges.push_back(TruncateToInt(x));
+    r.columnEdges.push_back(std::min(TruncateToInt(x), r.Wi));
+    for (; y + 1 < r.H; y += r.grid.tileHeight) r.rowEdges.push_back(TruncateToInt(y));
+    r.rowEdges.push_back(std::min(TruncateToInt(y), r.Hi));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
   r.tileCount = tiles;
   r.maxPatches = maxPatches;
   r.planeStride = (tiles + 3) / 4 * 4;
@@ -221,7 +251,64 @@ void DrawWinningTile(const MosaicRun& r, const BitmapInfoHeader* header, const u
                   at.clip.right, at.clip.bottom, sourceMean, targetMean, 1);
 }
 
+// The tile source takes tile t: its distance and black patches stay with the tile, and its
+// picture is drawn there, tinted to the tile's mean colour.
+void PlaceWin(MosaicRun& r, const BitmapInfoHeader* header, const uint8_t* pixels, int64_t t,
+              int32_t left, int32_t top) {
+  const int n = r.maxPatches > 0 ? r.patchCount[t] : 0;
+  int black = 0;
+  for (int j = 0; j < n; ++j) black += r.sourceColors[j] == 0 ? 1 : 0;
+  if (n > 0) {
+    r.placedDistance[t] = r.sourceDistance[t];
+    r.placedBlack[t] = static_cast<uint8_t>(black);
+  }
+  const ColorRef targetMean = MeanOf(n, [&](int j) {
+    const size_t at = static_cast<size_t>(j) * r.planeStride + t;
+    return MakeColor(r.targetRed[at], r.targetGreen[at], r.targetBlue[at]);
+  });
+  const ColorRef sourceMean = MeanOf(n, [&](int j) { return r.sourceColors[j]; });
+  DrawWinningTile(r, header, pixels, left, top, sourceMean, targetMean);
+}
+
+// The tiles as they stand, each with the path and frame of the tile source it shows.
+TileAssignment AssignmentOf(const MosaicRun& r) {
+  TileAssignment tiles;
+  const int64_t columns = static_cast<int64_t>(r.columnEdges.size()) - 1;
+  const int64_t rows = static_cast<int64_t>(r.rowEdges.size()) - 1;
+  if (columns <= 0 || rows <= 0) return tiles;
+  tiles.reserve(static_cast<size_t>(columns * rows));
+  for (int64_t row = 0; row < rows; ++row) {
+    for (int64_t column = 0; column < columns; ++column) {
+      MosaicTile tile;
+      tile.column = static_cast<int32_t>(column);
+      tile.row = static_cast<int32_t>(row);
+      tile.left = r.columnEdges[column];
+      tile.top = r.rowEdges[row];
+      tile.width = r.columnEdges[column + 1] - tile.left;
+      tile.height = r.rowEdges[row + 1] - tile.top;
+      const int32_t source = r.holders ? r.holders->Holder(row * columns + column) : -1;
+      if (source >= 0) {
+        tile.source = r.sourceNames[static_cast<size_t>(source)].first;
+        tile.frame = r.sourceNames[static_cast<size_t>(source)].second;
+      }
+      tiles.push_back(std::move(tile));
+    }
+  }
+  return tiles;
+}
+
 }  // namespace
+
+int32_t TileSourceNumber(MosaicRun& r, const std::string& path, int32_t frame) {
+  if (!r.holders) return -1;
+  const auto key = std::make_pair(path, frame);
+  const auto found = r.sourceNumbers.find(key);
+  if (found != r.sourceNumbers.end()) return found->second;
+  const int32_t number = static_cast<int32_t>(r.sourceNames.size());
+  r.sourceNames.push_back(key);
+  r.sourceNumbers.emplace(key, number);
+  return number;
+}
 
 MosaicGrid MakeMosaicGrid(float W, float H, float tilesAcross, float tilesDown,
                           int autoSizeTilesDown) {
@@ -234,8 +321,10 @@ MosaicGrid MakeMosaicGrid(float W, float H, float tilesAcross, float tilesDown,
   } else {
     // As many rows as make the tiles about 4 : 3. A very wide picture with few tiles across
     // would round to no row at all; it gets one.
-    double rows =
-        static_cast<double>(H / W) * static_cast<double>(tilesAcross) * 1.3333333333333333;
+    // The whole product in double precision: a single-precision H / W would round 4.5 rows
+    // (320 x 72 at 15 across) down to 4.
+    double rows = static_cast<double>(H) / static_cast<double>(W) *
+                  static_cast<double>(tilesAcross) * 1.3333333333333333;
     rows = std::min(rows, 1e9);
     g.tileHeight = H / static_cast<float>(std::max(RoundHalfAway(rows), 1));
   }
@@ -350,10 +439,13 @@ void ShowWorkingPicture(const MosaicRun& run) {
 int MatchTileSource(MosaicRun& run, ImgBitmap* tileBitmap) {
   PreparedTile tile;
   PrepareTilePicture(tileBitmap, run.grid.tileWidth, run.grid.tileHeight, &tile);
-  return MatchPreparedTile(run, &tile);
+  // A picture handed over alone is a tile source of its own.
+  const int32_t number =
+      TileSourceNumber(run, "", -2 - static_cast<int32_t>(run.sourceNames.size()));
+  return MatchPreparedTile(run, &tile, number);
 }
 
-int MatchPreparedTile(MosaicRun& r, PreparedTile* tile) {
+int MatchPreparedTile(MosaicRun& r, PreparedTile* tile, int32_t sourceNumber) {
   r.heldTile = std::move(tile->block);
   const uint8_t* base = r.heldTile.Lock();
   if (base == nullptr) return 1;
@@ -364,30 +456,37 @@ int MatchPreparedTile(MosaicRun& r, PreparedTile* tile) {
   std::copy(tile->colors, tile->colors + tile->patchCount, r.sourceColors);
   if (r.maxPatches > 0) MeasureSourceDistances(r);
 
+  // Where tile holders are kept, the wins are gathered first and the holders decide which of
+  // them the source takes (all of them without limits); they are then drawn in walk order, as
+  // the plain mosaic draws them. Stop ends the walk with the wins found so far.
+  const bool gather = r.holders != nullptr;
+  r.wins.clear();
+  int stop = 0;
   int64_t t = 0;
-  for (float y = 0; y + 1 < r.H; y += r.grid.tileHeight) {
+  for (float y = 0; y + 1 < r.H && stop == 0; y += r.grid.tileHeight) {
     for (float x = 0; x + 1 < r.W; x += r.grid.tileWidth, ++t) {
-      if (const int stop = r.paint->PollStop(); stop != 0) return stop;
+      if ((stop = r.paint->PollStop()) != 0) break;
       const int n = r.maxPatches > 0 ? r.patchCount[t] : 0;
       // Ties keep the picture in place; a tile whose colours are all black holds nothing yet.
-      if (n > 0 && !(r.sourceDistance[t] < r.placedDistance[t]) && r.placedBlack[t] != n) {
-        continue;
+      const bool empty = n == 0 || r.placedBlack[t] == n;
+      if (!empty && !(r.sourceDistance[t] < r.placedDistance[t])) continue;
+      if (gather) {
+        const float source = n > 0 ? r.sourceDistance[t] : 0.0f;
+        r.wins.push_back({t, empty, empty ? -source : r.placedDistance[t] - source});
+      } else {
+        PlaceWin(r, header, pixels, t, TruncateToInt(x), TruncateToInt(y));
       }
-      int black = 0;
-      for (int j = 0; j < n; ++j) black += r.sourceColors[j] == 0 ? 1 : 0;
-      if (n > 0) {
-        r.placedDistance[t] = r.sourceDistance[t];
-        r.placedBlack[t] = static_cast<uint8_t>(black);
-      }
-      const ColorRef targetMean = MeanOf(n, [&](int j) {
-        const size_t at = static_cast<size_t>(j) * r.planeStride + t;
-        return MakeColor(r.targetRed[at], r.targetGreen[at], r.targetBlue[at]);
-      });
-      const ColorRef sourceMean = MeanOf(n, [&](int j) { return r.sourceColors[j]; });
-      DrawWinningTile(r, header, pixels, TruncateToInt(x), TruncateToInt(y), sourceMean,
-                      targetMean);
     }
   }
+  if (gather) {
+    r.holders->Take(sourceNumber, &r.wins);
+    const int64_t columns = r.holders->Columns();
+    for (const TileWin& win : r.wins) {
+      PlaceWin(r, header, pixels, win.tile, r.columnEdges[win.tile % columns],
+               r.rowEdges[win.tile / columns]);
+    }
+  }
+  if (stop != 0) return stop;
   r.heldTile.Free();
   return 0;
 }
@@ -432,6 +531,11 @@ int RunPictureMosaic(PaintContext& paint, DibHandle* dibRef, const Rect& display
     if (!ScanStartPicture(state, header, pixels)) {
       result = 1;
     } else {
+      if (options.limits.Any() || options.receiveTiles) {
+        state.holders = std::make_unique<TileHolders>(
+            static_cast<int64_t>(state.columnEdges.size()) - 1,
+            static_cast<int64_t>(state.rowEdges.size()) - 1, options.limits);
+      }
       ImgFromDib(&state.working, std::move(*dibRef));
       ShowWorkingPicture(state);
       state.workingDC = ImgCreateDC(&state.working);
@@ -447,6 +551,8 @@ int RunPictureMosaic(PaintContext& paint, DibHandle* dibRef, const Rect& display
   state.workingDC = nullptr;
   state.heldTile.Free();
   if (state.working.hasImage != 0) *dibRef = ImgToDib(&state.working);
+  // Once the grid is laid out there are tiles to tell of, even when the run ends early.
+  if (options.receiveTiles && !state.columnEdges.empty()) options.receiveTiles(AssignmentOf(state));
   if (result != 0) paint.ShowStatus("Mosaic canceled.");
   return result;
 }

@@ -99,7 +99,9 @@ int32_t WalkTileSources(MosaicRun& run, PaintContext& paint, const MosaicOptions
 
   LoadedTileSource source;
   while (loader.Next(&source)) {
-    const int result = MatchPreparedTile(run, &source.tile);
+    const int result = MatchPreparedTile(run, &source.tile,
+                                         TileSourceNumber(run, loader.Path(source.pathIndex).path,
+                                                          source.videoFrame ? source.frame : -1));
     if (result != 0) {
       loader.Stop();
       return result;
