@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "imaging/imaging.h"
+#include "imaging/jpeg_codec.h"
 #include "imaging/magick_images.h"
 #include "imaging/msp_reader.h"
 
@@ -137,6 +138,11 @@ bool DecodeWithMagick(const std::vector<uint8_t>& data, const std::string& forma
   if (format == "JPEG") {
     const int denominator =
         JpegScaleDenominator(probe.columns(), probe.rows(), hintWidth, hintHeight);
+    // Most JPEG files are decoded straight into the 24-bit bitmap, to the same pixels.
+    if (imaging_internal::DecodeJpeg(data.data(), data.size(), denominator, bitmap) ==
+        imaging_internal::JpegDecode::kDecoded) {
+      return true;
+    }
     if (denominator > 1) {
       // libjpeg's DCT scaling: ImageMagick divides the picture's size by the size asked for and
       // truncates, so ask for a hair less than the exact fraction.

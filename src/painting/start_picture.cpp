@@ -6,6 +6,7 @@
 
 #include "base/output_size.h"
 #include "imaging/imaging.h"
+#include "painting/painting_memory.h"
 
 namespace {
 
@@ -17,8 +18,22 @@ PreparedPicture Failed(int code, std::string reason) {
 }
 
 // Takes the bitmap's image: 24 bits at the output size.
-PreparedPicture Finish(ImgBitmap* bitmap, int32_t width, int32_t height) {
+PreparedPicture Finish(ImgBitmap* bitmap, int32_t width, int32_t height, int32_t effect) {
   const OutputSize size = OutputSizeFor(bitmap->width, bitmap->height, width, height);
+  // Sizes beyond the picture limits are refused by the resize itself.
+  const bool withinLimits = size.width > 0 && size.height > 0 && size.width <= kMaxPictureSide &&
+                            size.height <= kMaxPictureSide &&
+                            static_cast<int64_t>(size.width) * size.height <= kMaxPicturePixels;
+  if (withinLimits) {
+    std::string problem =
+        PaintingMemoryProblem(effect, bitmap->width, bitmap->height, size.width, size.height);
+    if (!problem.empty()) {
+      ImgFree(bitmap);
+      PreparedPicture out = Failed(2, std::move(problem));
+      out.tooLarge = true;
+      return out;
+    }
+  }
   // No size hint and no reduced decode: the whole picture, resized by one filter, so that every
   // caller paints from the same pixels.
   if (ImgSetColorDepth(bitmap, bitmap, 24, 0) != 1 ||
@@ -37,20 +52,22 @@ PreparedPicture Finish(ImgBitmap* bitmap, int32_t width, int32_t height) {
 
 }  // namespace
 
-PreparedPicture PrepareStartPicture(const std::string& path, int32_t width, int32_t height) {
+PreparedPicture PrepareStartPicture(const std::string& path, int32_t width, int32_t height,
+                                    int32_t effect) {
   ImgBitmap bitmap;
   ImgInitHandle(&bitmap, 0, 0, 0);
   if (path.empty() || ImgLoadFile(path.c_str(), &bitmap, 0, 1, 0) != 1) {
     return Failed(2, "File is format not recognized.");
   }
-  return Finish(&bitmap, width, height);
+  return Finish(&bitmap, width, height, effect);
 }
 
-PreparedPicture PrepareStartPicture(const DibHandle& picture, int32_t width, int32_t height) {
+PreparedPicture PrepareStartPicture(const DibHandle& picture, int32_t width, int32_t height,
+                                    int32_t effect) {
   ImgBitmap bitmap;
   ImgInitHandle(&bitmap, 0, 0, 0);
   if (!picture || ImgFromDibBits(&bitmap, picture.Header(), picture.Pixels()) != 1) {
     return Failed(2, "File is format not recognized.");
   }
-  return Finish(&bitmap, width, height);
+  return Finish(&bitmap, width, height, effect);
 }
