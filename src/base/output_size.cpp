@@ -3,15 +3,6 @@
 #include "base/output_size.h"
 
 #include <algorithm>
-#include <cmath>
-#include <limits>
-
-int32_t TruncateToInt(double v) {
-  if (std::isnan(v)) return 0;
-  if (v >= 2147483647.0) return std::numeric_limits<int32_t>::max();
-  if (v <= -2147483648.0) return std::numeric_limits<int32_t>::min();
-  return static_cast<int32_t>(v);
-}
 
 int32_t RoundPixels(double v) {
   return std::max(TruncateToInt(v), TruncateToInt(v + 0.5));

@@ -7,8 +7,8 @@
 
 #include <cstdint>
 
-// Truncation toward zero that saturates instead of overflowing; 0 for NaN.
-int32_t TruncateToInt(double v);
+#include "base/truncate.h"
+
 // The boxes' rounding R(v): the larger of v and v + 0.5, both truncated.
 int32_t RoundPixels(double v);
 

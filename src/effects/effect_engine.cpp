@@ -25,6 +25,9 @@ constexpr ColorRef kWhite = MakeColor(255, 255, 255);
 
 // What one painting holds, released the same way on every return.
 struct PaintingRun {
+  PaintingRun(PaintContext& context, DibHandle* callerPicture)
+      : paint(context), reference(callerPicture) {}
+
   PaintContext& paint;
   DibHandle* reference = nullptr;  // the caller's DibHandle variable
   ImgBitmap work;                  // the start picture, then the canvas

@@ -44,7 +44,10 @@ void DiffuseToBlackAndWhite(ImgBitmap* bitmap) {
 int ImgSetColorDepth(ImgBitmap* destination, ImgBitmap* source, int bitsPerPixel, int option, int,
                      int, int, int, int) {
   if (destination == nullptr || source == nullptr || !source->hasImage || !source->dib) return 0;
-  if (bitsPerPixel != 24 && bitsPerPixel != 1) return 0;
+  // Two conversions exist: to 24 bits plainly, and to black and white by error diffusion.
+  const bool toColour = bitsPerPixel == 24 && option == 0;
+  const bool toBlackAndWhite = bitsPerPixel == 1 && option == kColorDepthDither;
+  if (!toColour && !toBlackAndWhite) return 0;
   if (destination != source && !ImgCopy(destination, source)) return 0;
   if (bitsPerPixel == 1) DiffuseToBlackAndWhite(destination);
   return 1;

@@ -270,9 +270,10 @@ void DrawingContext::SelectClipRect(const Rect& rect) {
   clip_.bottom = std::clamp(rect.bottom, clip_.top, height_);
 }
 
-int ImgCreate(ImgBitmap* bitmap, int one, int32_t width, int32_t height, int bitsPerPixel, int, int,
+int ImgCreate(ImgBitmap* bitmap, int, int32_t width, int32_t height, int bitsPerPixel, int, int,
               int, int, int) {
-  if (bitmap == nullptr) return 0;
+  // Every bitmap of the program is 24 bits per pixel.
+  if (bitmap == nullptr || bitsPerPixel != 24) return 0;
   DibHandle dib = DibHandle::Create24(width, height);
   if (!dib) return 0;
   bitmap->dib = std::move(dib);

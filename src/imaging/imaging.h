@@ -41,7 +41,8 @@ void ImgFree(ImgBitmap* bitmap);
 // enlarging); the same size leaves every pixel as it is. 1 on success.
 int ImgResize(ImgBitmap* bitmap, int32_t width, int32_t height, int mode = 2);
 // 24 bits with option 0 (the image stays or becomes 24-bit colour); 1 bit with option 0x20
-// leaves only black and white pixels (still stored at 24 bits). 1 on success.
+// leaves only black and white pixels (still stored at 24 bits). Other pairs are refused. 1 on
+// success.
 int ImgSetColorDepth(ImgBitmap* destination, ImgBitmap* source, int bitsPerPixel, int option,
                      int = 0, int = 0, int = 0, int = 0, int = 0);
 // Moves the image into a new DibHandle and leaves the bitmap empty.
@@ -52,7 +53,7 @@ int ImgFromDib(ImgBitmap* bitmap, DibHandle dib);
 // Copies a packed bitmap given by header and pixel rows (1, 4, 8, 24 or 32 bits). 1 on success.
 int ImgFromDibBits(ImgBitmap* bitmap, const BitmapInfoHeader* header, const uint8_t* pixels);
 int ImgCopy(ImgBitmap* destination, const ImgBitmap* source);
-// A new black 24-bit image of width x height. 1 on success.
+// A new black 24-bit image of width x height; other bit depths are refused. 1 on success.
 int ImgCreate(ImgBitmap* bitmap, int one, int32_t width, int32_t height, int bitsPerPixel, int = 1,
               int = 0, int = 0, int = 0, int = 0);
 // A drawing context on the bitmap's pixels; null on failure. The bitmap must keep its image

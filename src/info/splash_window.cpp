@@ -31,7 +31,7 @@ class CloseOnLeftClick : public QObject {
   explicit CloseOnLeftClick(QDialog* dialog) : QObject(dialog), dialog_(dialog) {}
 
  protected:
-  bool eventFilter(QObject* watched, QEvent* event) override {
+  bool eventFilter(QObject* /*watched*/, QEvent* event) override {
     if (event->type() == QEvent::MouseButtonPress &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
       dialog_->done(0);

@@ -8,7 +8,6 @@
 #include "mosaic/picture_mosaic.h"
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -24,6 +23,7 @@
 #endif
 
 #include "base/paint_context.h"
+#include "base/truncate.h"
 #include "effects/effect_engine.h"
 #include "effects/pixel_primitives.h"
 #include "mosaic/mosaic_internals.h"
@@ -81,13 +81,6 @@ struct MosaicRun {
 
 namespace {
 
-// Truncation toward zero that saturates instead of overflowing.
-int32_t Trunc(double value) {
-  if (!(value > INT_MIN)) return value != value ? 0 : INT_MIN;
-  if (!(value < INT_MAX)) return INT_MAX;
-  return static_cast<int32_t>(value);
-}
-
 // Tile origins, rows top to bottom and tiles left to right, by repeated addition.
 template <typename TileFn>
 void WalkTiles(const MosaicRun& r, TileFn&& visit) {
@@ -104,7 +97,8 @@ int WalkPatches(const MosaicRun& r, float x, float y, PatchFn&& visit) {
   for (float py = y; py + 1 < y + g.tileHeight; py += g.patchHeight) {
     for (float px = x; px + 1 < x + g.tileWidth; px += g.patchWidth) {
       if (n == kSourceColorSlots) return n;
-      Rect patch{Trunc(px), Trunc(py), Trunc(px + g.patchWidth), Trunc(py + g.patchHeight)};
+      Rect patch{TruncateToInt(px), TruncateToInt(py), TruncateToInt(px + g.patchWidth),
+                 TruncateToInt(py + g.patchHeight)};
       if (patch.right > r.Wi) patch.right = r.Wi;
       if (patch.bottom > r.Hi) patch.bottom = r.Hi;
       visit(patch);
@@ -133,10 +127,10 @@ bool ScanStartPicture(MosaicRun& r, const BitmapInfoHeader* header, const uint8_
   try {
     // The edges by the same additions as the walk, one step past the last tile.
     float x = 0, y = 0;
-    for (; x + 1 < r.W; x += r.grid.tileWidth) r.columnEdges.push_back(Trunc(x));
-    r.columnEdges.push_back(std::min(Trunc(x), r.Wi));
-    for (; y + 1 < r.H; y += r.grid.tileHeight) r.rowEdges.push_back(Trunc(y));
-    r.rowEdges.push_back(std::min(Trunc(y), r.Hi));
+    for (; x + 1 < r.W; x += r.grid.tileWidth) r.columnEdges.push_back(TruncateToInt(x));
+    r.columnEdges.push_back(std::min(TruncateToInt(x), r.Wi));
+    for (; y + 1 < r.H; y += r.grid.tileHeight) r.rowEdges.push_back(TruncateToInt(y));
+    r.rowEdges.push_back(std::min(TruncateToInt(y), r.Hi));
   } catch (const std::bad_alloc&) {
     return false;
   }
@@ -354,8 +348,8 @@ void CoverSize(float bw, float bh, const MosaicGrid& grid, int32_t* width, int32
     sw = bw * ratio;
     sh = bh * ratio;
   }
-  *width = Trunc(sw);
-  *height = Trunc(sh);
+  *width = TruncateToInt(sw);
+  *height = TruncateToInt(sh);
 }
 
 // One pixel larger than the tile to the right and at the bottom, so that truncated tile edges
@@ -367,19 +361,19 @@ TilePlacement PlaceTilePicture(const MosaicGrid& grid, int32_t left, int32_t top
   const float fitWidthHeight = (grid.tileWidth + 1) / tw * th;
   if (fitWidthHeight >= grid.tileHeight + 1) {
     at.x0 = left;
-    at.y0 = Trunc(top - (fitWidthHeight - grid.tileHeight) * 0.5);
-    at.w = Trunc(grid.tileWidth + 1);
-    at.h = Trunc(fitWidthHeight);
+    at.y0 = TruncateToInt(top - (fitWidthHeight - grid.tileHeight) * 0.5);
+    at.w = TruncateToInt(grid.tileWidth + 1);
+    at.h = TruncateToInt(fitWidthHeight);
   } else {
     const float fitHeightWidth = (grid.tileHeight + 1) / th * tw;
-    at.x0 = Trunc(left - (fitHeightWidth - grid.tileWidth) * 0.5);
+    at.x0 = TruncateToInt(left - (fitHeightWidth - grid.tileWidth) * 0.5);
     at.y0 = top;
-    at.w = Trunc(fitHeightWidth);
-    at.h = Trunc(grid.tileHeight + 1);
+    at.w = TruncateToInt(fitHeightWidth);
+    at.h = TruncateToInt(grid.tileHeight + 1);
   }
-  at.clip =
-      Rect{std::max(left, 0), std::max(top, 0), std::min(Trunc(left + grid.tileWidth + 1), Wi),
-           std::min(Trunc(top + grid.tileHeight + 1), Hi)};
+  at.clip = Rect{std::max(left, 0), std::max(top, 0),
+                 std::min(TruncateToInt(left + grid.tileWidth + 1), Wi),
+                 std::min(TruncateToInt(top + grid.tileHeight + 1), Hi)};
   return at;
 }
 
@@ -409,11 +403,12 @@ void PrepareTilePicture(ImgBitmap* tileBitmap, float tileWidth, float tileHeight
   const float th = static_cast<float>(std::abs(header->biHeight));
   const float patchWidth = static_cast<float>(0.2 * tw);
   const float patchHeight = static_cast<float>(0.2 * th);
-  const int32_t right = Trunc(tw), bottom = Trunc(th);
+  const int32_t right = TruncateToInt(tw), bottom = TruncateToInt(th);
   for (float py = 0; py + 1 < th; py += patchHeight) {
     for (float px = 0; px + 1 < tw; px += patchWidth) {
       if (out->patchCount == kMaxSignaturePatches) return;
-      Rect patch{Trunc(px), Trunc(py), Trunc(px + patchWidth), Trunc(py + patchHeight)};
+      Rect patch{TruncateToInt(px), TruncateToInt(py), TruncateToInt(px + patchWidth),
+                 TruncateToInt(py + patchHeight)};
       if (patch.right > tw) patch.right = right;
       if (patch.bottom > th) patch.bottom = bottom;
       out->colors[out->patchCount++] = MeanColor(header, pixels, patch);
@@ -430,8 +425,8 @@ void TileSourceSizeHint(const MosaicRun& run, int32_t* width, int32_t* height) {
   float tileWidth, tileHeight;
   CurrentTileSize(run, &tileWidth, &tileHeight);
   // The cover resize may make a picture a pixel taller than a tile.
-  *width = Trunc(std::ceil(tileWidth)) + 1;
-  *height = Trunc(std::ceil(tileHeight)) + 1;
+  *width = TruncateToInt(std::ceil(tileWidth)) + 1;
+  *height = TruncateToInt(std::ceil(tileHeight)) + 1;
 }
 
 void ShowWorkingPicture(const MosaicRun& run) {
@@ -479,7 +474,7 @@ int MatchPreparedTile(MosaicRun& r, PreparedTile* tile, int32_t sourceNumber) {
         const float source = n > 0 ? r.sourceDistance[t] : 0.0f;
         r.wins.push_back({t, empty, empty ? -source : r.placedDistance[t] - source});
       } else {
-        PlaceWin(r, header, pixels, t, Trunc(x), Trunc(y));
+        PlaceWin(r, header, pixels, t, TruncateToInt(x), TruncateToInt(y));
       }
     }
   }

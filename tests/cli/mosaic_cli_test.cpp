@@ -12,6 +12,7 @@
 #include "support/cli_runner.h"
 #include "support/media_makers.h"
 #include "support/mosaic_makers.h"
+#include "support/reference_pictures.h"
 #include "support/test_support.h"
 
 namespace {
@@ -67,6 +68,19 @@ TEST_F(MosaicCli, PicturesAndVideosOfTheListMakeTheMosaic) {
   EXPECT_EQ(mosaic.width, 64);
   EXPECT_EQ(mosaic.height, 48);
   EXPECT_NE(mosaic, kStart);
+}
+
+// A reference mosaic made by this renderer from three stored tile pictures.
+TEST_F(MosaicCli, PaintsExactlyTheReferenceMosaic) {
+  const std::string data = std::string(QUILLANE_TEST_DATA_DIR);
+  const std::string tiles = data + "/mosaic/tile-";
+  const CliRun run =
+      RunCli({"--quiet", "--effect", "mosaic", "--tiles-across", "8", "--no-library", "--picture",
+              tiles + "gradient.png", "--picture", tiles + "plasma.png", "--picture",
+              tiles + "checker.png", data + "/painting/input.png", scratch_.File("mosaic.png")});
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+  EXPECT_TRUE(MatchesReference(scratch_.File("mosaic.png"), data + "/mosaic/expected-mosaic.png",
+                               "mosaic"));
 }
 
 TEST_F(MosaicCli, TheLibraryFolderComesFromTheCommandLine) {

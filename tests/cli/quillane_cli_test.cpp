@@ -11,6 +11,7 @@
 
 #include "imaging/imaging.h"
 #include "support/cli_runner.h"
+#include "support/reference_pictures.h"
 #include "support/test_support.h"
 
 namespace {
@@ -26,15 +27,6 @@ std::string ReadBytes(const std::string& path) {
 
 bool FileExists(const std::string& path) {
   return std::filesystem::exists(path);
-}
-
-// A picture file decoded to a packed 24-bit bitmap, or an empty handle.
-DibHandle Decode(const std::string& path) {
-  ImgBitmap bitmap;
-  ImgInitHandle(&bitmap, 0, 0, 0);
-  if (ImgLoadFile(path.c_str(), &bitmap, 0, 1, 0) != 1) return DibHandle();
-  ImgSetColorDepth(&bitmap, &bitmap, 24, 0);
-  return ImgToDib(&bitmap);
 }
 
 int Width(const DibHandle& d) {
@@ -71,10 +63,7 @@ TEST_F(QuillaneCli, PaintsEveryStyleExactlyAsTheReferencePictures) {
     const CliRun run = RunCli({"--quiet", "--seed", kSeed, "--effect", effect, kInput, out});
     ASSERT_EQ(run.exitStatus, 0) << effect << ": " << run.err;
     EXPECT_TRUE(run.err.empty()) << run.err;
-    const DibHandle painted = Decode(out);
-    const DibHandle reference = Decode(kDataDir + "/" + effect + ".png");
-    ASSERT_TRUE(reference) << effect;
-    EXPECT_EQ(DifferingChannels(painted, reference), 0) << effect;
+    EXPECT_TRUE(MatchesReference(out, kDataDir + "/" + effect + ".png", effect));
   }
 }
 
@@ -86,25 +75,25 @@ TEST_F(QuillaneCli, SameSeedGivesTheSameFileAndAnotherSeedAnotherPicture) {
   ASSERT_EQ(RunCli({"--quiet", "--seed=5", kInput, b}).exitStatus, 0);
   ASSERT_EQ(RunCli({"--quiet", "--seed", "6", kInput, c}).exitStatus, 0);
   EXPECT_EQ(ReadBytes(a), ReadBytes(b));
-  EXPECT_GT(DifferingChannels(Decode(a), Decode(c)), 0);
+  EXPECT_GT(DifferingChannels(DecodePicture(a), DecodePicture(c)), 0);
 }
 
 TEST_F(QuillaneCli, OneSideAloneKeepsTheProportions) {
   const std::string out = scratch_.File("small.bmp");
   ASSERT_EQ(RunCli({"--quiet", "--width", "32", kInput, out}).exitStatus, 0);
-  DibHandle d = Decode(out);
+  DibHandle d = DecodePicture(out);
   EXPECT_EQ(Width(d), 32);
   EXPECT_EQ(Height(d), 24);
 
   ASSERT_EQ(
       RunCli({"--quiet", "--height", "36", "--effect", "black-and-white", kInput, out}).exitStatus,
       0);
-  d = Decode(out);
+  d = DecodePicture(out);
   EXPECT_EQ(Width(d), 48);
   EXPECT_EQ(Height(d), 36);
 
   ASSERT_EQ(RunCli({"--quiet", "--width", "40", "--height", "10", kInput, out}).exitStatus, 0);
-  d = Decode(out);
+  d = DecodePicture(out);
   EXPECT_EQ(Width(d), 40);
   EXPECT_EQ(Height(d), 10);
 }
@@ -129,7 +118,7 @@ TEST_F(QuillaneCli, InterruptStopsAndWritesThePictureSoFar) {
   EXPECT_EQ(run.exitStatus, 1) << run.err;
   EXPECT_NE(run.err.find("绘画已被取消。          "), std::string::npos);
   // The picture painted so far, at the output size, without the canvas's black margin.
-  const DibHandle d = Decode(out);
+  const DibHandle d = DecodePicture(out);
   ASSERT_EQ(Width(d), 2400);
   ASSERT_EQ(Height(d), 1800);
   int black = 0;

@@ -85,7 +85,9 @@ TEST(WrapHelpTextTest, EveryTextWrapsIntoItsLines) {
     // Breaks only ever replace blanks.
     ASSERT_EQ(wrapped.size(), std::strlen(text));
     for (size_t i = 0; i < wrapped.size(); ++i) {
-      if (wrapped[i] != text[i]) EXPECT_TRUE(wrapped[i] == '\n' && text[i] == ' ') << id;
+      if (wrapped[i] != text[i]) {
+        EXPECT_TRUE(wrapped[i] == '\n' && text[i] == ' ') << id;
+      }
     }
   }
 }

@@ -293,6 +293,9 @@ TEST(ColorDepth, OneBitIsTheSameOnEveryRun) {
 TEST(ColorDepth, OtherDepthsAndEmptyRecordsFail) {
   ImgBitmap bitmap = MakeGradient(4, 4);
   EXPECT_EQ(ImgSetColorDepth(&bitmap, &bitmap, 7, 0), 0);
+  // Only error diffusion makes black and white, and 24 bits take no option.
+  EXPECT_EQ(ImgSetColorDepth(&bitmap, &bitmap, 1, 0), 0);
+  EXPECT_EQ(ImgSetColorDepth(&bitmap, &bitmap, 24, kColorDepthDither), 0);
   ImgBitmap empty;
   EXPECT_EQ(ImgSetColorDepth(&empty, &empty, 24, 0), 0);
 }

@@ -58,6 +58,7 @@ TEST(DrawingSurfaceCreate, RefusesBadSizesAndEmptyBitmaps) {
   ImgBitmap bitmap;
   EXPECT_EQ(ImgCreate(&bitmap, 1, 0, 10, 24), 0);
   EXPECT_EQ(ImgCreate(&bitmap, 1, 10, -1, 24), 0);
+  EXPECT_EQ(ImgCreate(&bitmap, 1, 10, 10, 8), 0);
   EXPECT_EQ(bitmap.hasImage, 0);
   EXPECT_EQ(ImgCreateDC(&bitmap), nullptr);
   EXPECT_EQ(ImgCreateDC(nullptr), nullptr);

@@ -76,8 +76,8 @@ bool MspPixelWhite(int x, int y) {
 }
 
 Bytes MakeMsp(bool compressed) {
-  Bytes file;
-  file.insert(file.end(), compressed ? "LinS" : "DanM", (compressed ? "LinS" : "DanM") + 4);
+  const char* magic = compressed ? "LinS" : "DanM";
+  Bytes file(magic, magic + 4);
   PutWord(file, kMspWidth);
   PutWord(file, kMspHeight);
   for (int i = 0; i < 4; ++i) PutWord(file, 1);  // aspect ratios

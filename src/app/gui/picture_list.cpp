@@ -146,7 +146,7 @@ class RemovalHistory : public QObject {
   }
 
  protected:
-  bool eventFilter(QObject* watched, QEvent* event) override {
+  bool eventFilter(QObject* /*watched*/, QEvent* event) override {
     if (event->type() != QEvent::KeyPress) return false;
     auto* key = static_cast<QKeyEvent*>(event);
     if (key->matches(QKeySequence::Undo)) {
@@ -192,7 +192,7 @@ class FileDropFilter : public QObject {
   FileDropFilter(TableDialog* mainWindow, QObject* parent) : QObject(parent), window_(mainWindow) {}
 
  protected:
-  bool eventFilter(QObject* watched, QEvent* event) override {
+  bool eventFilter(QObject* /*watched*/, QEvent* event) override {
     switch (event->type()) {
       case QEvent::DragEnter:
       case QEvent::DragMove: {
