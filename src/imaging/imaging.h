@@ -5,6 +5,7 @@
 // libraries underneath are caught here and become failure results.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "imaging/dib.h"
@@ -64,6 +65,16 @@ int ImgTrim(ImgBitmap* bitmap, int32_t left, int32_t top, int32_t width, int32_t
 // caller will resize to), large JPEGs are decoded at a reduced scale. 1 on success.
 int ImgLoadFile(const char* path, ImgBitmap* bitmap, int a = 0, int b = 1, int c = 0,
                 int32_t hintWidth = 0, int32_t hintHeight = 0);
+// Why a picture file did not load.
+enum class PictureProblem {
+  kNone,
+  kNotRecognized,  // missing, not a plain file, damaged, or a format the program does not read
+  kUnreadable,     // there, but this user may not read it
+  kTooLarge,       // larger than the picture limits (resource_limits.h), checked before decoding
+};
+// ImgLoadFile that also tells why it failed; `problem` may be null.
+int ImgLoadPictureFile(const char* path, ImgBitmap* bitmap, PictureProblem* problem,
+                       int32_t hintWidth = 0, int32_t hintHeight = 0);
 
 // Writes the picture to a file whose extension picks the format (.png, .jpg/.jpeg, .bmp,
 // .tif/.tiff), 24 bits per pixel. 1 on success; a failed write leaves no partial file behind.
@@ -83,6 +94,9 @@ struct VidHandle {
   int32_t width = 0;
   int32_t height = 0;
   std::unique_ptr<VideoDecoder> decoder;
+  // Asked before every read of the file while it is opened and read; true abandons the read,
+  // which then fails. Set it before VidOpen; VidInitHandle and VidClose keep it.
+  std::function<bool()> stopCheck;
 
   VidHandle();
   ~VidHandle();

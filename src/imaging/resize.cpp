@@ -2,6 +2,7 @@
 
 #include "imaging/imaging.h"
 #include "imaging/magick_images.h"
+#include "imaging/resource_limits.h"
 
 using imaging_internal::BitmapFromImage;
 using imaging_internal::EnsureMagickReady;
@@ -9,10 +10,7 @@ using imaging_internal::ImageFromBitmap;
 
 int ImgResize(ImgBitmap* bitmap, int32_t width, int32_t height, int) {
   if (bitmap == nullptr || !bitmap->hasImage || !bitmap->dib) return 0;
-  if (width <= 0 || height <= 0 || width > kMaxPictureSide || height > kMaxPictureSide ||
-      static_cast<int64_t>(width) * height > kMaxPicturePixels) {
-    return 0;
-  }
+  if (!WithinPictureLimits(width, height)) return 0;
   if (width == bitmap->width && height == bitmap->height) return 1;
   try {
     EnsureMagickReady();

@@ -5,6 +5,8 @@
 #include <system_error>
 #include <utility>
 
+#include "painting/front_window.h"
+
 namespace {
 
 // Only plain files are read: opening a named pipe or a device would wait for ever, and folders
@@ -24,6 +26,9 @@ TileSourceLoader::TileSourceLoader(std::vector<TileSourcePath> paths, float tile
       hintWidth_(hintWidth),
       hintHeight_(hintHeight) {
   VidInitHandle(&video_);
+  // A video that makes a read wait (a file that turns out to be a pipe, a device) gives way
+  // when the run ends early or the user presses Stop.
+  video_.stopCheck = [this] { return stopping_.load() || PollStop() != 0; };
 }
 
 TileSourceLoader::~TileSourceLoader() {

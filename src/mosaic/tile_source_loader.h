@@ -5,6 +5,7 @@
 // preparing can run ahead of the matching on a thread of its own, while the tile sources still
 // come out one by one in the order of the paths.
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -81,5 +82,6 @@ class TileSourceLoader {
   std::deque<LoadedTileSource> ready_;
   size_t lookahead_ = 0;
   bool finished_ = false;
-  bool stopping_ = false;
+  // Also read by the video's stop check, on the loading thread, without the lock.
+  std::atomic<bool> stopping_{false};
 };
