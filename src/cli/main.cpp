@@ -13,7 +13,10 @@
 #include "app/settings.h"
 #include "cli/cli_options.h"
 #include "cli/terminal_window.h"
+#include "cli/write_signals.h"
+#include "imaging/file_replacing.h"
 #include "imaging/imaging.h"
+#include "imaging/resource_limits.h"
 #include "mosaic/tile_sources.h"
 #include "painting/front_window.h"
 #include "painting/paint_driver.h"
@@ -35,6 +38,29 @@ bool HasKnownExtension(const std::string& path) {
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return ext == "png" || ext == "jpg" || ext == "jpeg" || ext == "bmp" || ext == "tif" ||
          ext == "tiff";
+}
+
+void ReportLoadProblem(const std::string& path, PictureProblem problem) {
+  switch (problem) {
+    case PictureProblem::kUnreadable:
+      std::fprintf(stderr, "%s: the start picture cannot be read (permission denied)\n",
+                   path.c_str());
+      break;
+    case PictureProblem::kTooLarge:
+      std::fprintf(stderr, "%s: the picture is too large; %s\n", path.c_str(),
+                   DescribePictureLimits().c_str());
+      break;
+    default:
+      std::fprintf(stderr, "File is format not recognized. (%s)\n", path.c_str());
+      break;
+  }
+}
+
+// "x.png", not ".png": a name made of the ending alone is no name the formats know.
+bool HasNameBeforeExtension(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+  return path.find_last_of('.') > nameStart;
 }
 
 // The size boxes' rounding: the larger of v and v + 0.5, both truncated.
@@ -85,6 +111,18 @@ int Paint(const CliOptions& options) {
                  "quillane-cli: OUTPUT must end in .png, .jpg, .jpeg, .bmp, .tif or .tiff\n");
     return kExitUsage;
   }
+  // A name the file system cannot take would only fail after the painting.
+  std::string outputProblem;
+  if (!HasNameBeforeExtension(options.output)) {
+    outputProblem = "OUTPUT needs a name before its ending: '" + options.output + "'";
+  }
+  if (outputProblem.empty() && !CanWriteFileAt(options.output, &outputProblem)) {
+    outputProblem = "cannot write OUTPUT: " + outputProblem;
+  }
+  if (!outputProblem.empty()) {
+    std::fprintf(stderr, "quillane-cli: %s\n", outputProblem.c_str());
+    return kExitUsage;
+  }
   if (options.input.size() >= kStartPictureSize) {
     std::fprintf(stderr, "%s: the path is too long for a start picture\n", options.input.c_str());
     return kExitRefused;
@@ -92,8 +130,9 @@ int Paint(const CliOptions& options) {
   // The start picture as the output window prepares it: 24 bits at the output size.
   ImgBitmap picture;
   ImgInitHandle(&picture, 0, 0, 0);
-  if (ImgLoadFile(options.input.c_str(), &picture, 0, 1, 0) != 1) {
-    std::fprintf(stderr, "File is format not recognized. (%s)\n", options.input.c_str());
+  PictureProblem problem = PictureProblem::kNone;
+  if (ImgLoadPictureFile(options.input.c_str(), &picture, &problem) != 1) {
+    ReportLoadProblem(options.input, problem);
     return kExitRefused;
   }
   ImgSetColorDepth(&picture, &picture, 24, 0);
@@ -108,6 +147,12 @@ int Paint(const CliOptions& options) {
   } else if (options.height > 0) {
     height = options.height;
     width = ProportionalSide(options.height, picture.height, picture.width);
+  }
+  if (!WithinPictureLimits(width, height)) {
+    std::fprintf(stderr, "quillane-cli: a picture of %d x %d pixels is too large; %s\n", width,
+                 height, DescribePictureLimits().c_str());
+    ImgFree(&picture);
+    return kExitRefused;
   }
   if (width != picture.width || height != picture.height) {
     if (ImgResize(&picture, width, height, 2) != 1) {
@@ -139,7 +184,8 @@ int Paint(const CliOptions& options) {
   mainWindowHandle = &window;
   InstallStopOnInterrupt(&window);
   const int result = PaintDriver(&window, &window, &dib, dib.Header(), dib.Pixels());
-  RemoveStopOnInterrupt();
+  // From here on Ctrl-C no longer stops the painting but guards the writing of its file.
+  InstallWriteSignals(window.StopPressed());
   window.EndProgress();
   messageOwner = nullptr;
   mainWindowHandle = nullptr;
@@ -151,10 +197,12 @@ int Paint(const CliOptions& options) {
         ImgSaveFile(options.output.c_str(), painted) != 1) {
       std::fprintf(stderr, "quillane-cli: cannot write %s\n", options.output.c_str());
       if (painted.hasImage) ImgFree(&painted);
+      RemoveWriteSignals();
       return kExitStopped;
     }
     ImgFree(&painted);
   }
+  RemoveWriteSignals();
   return result == 0 ? kExitFinished : kExitStopped;
 }
 

@@ -1,7 +1,5 @@
-// Writing pictures to files. The picture goes to a temporary file beside the target first and
-// is renamed over it only when complete, so that a failed write never leaves a broken picture.
-
-#include <unistd.h>
+// Writing pictures to files. The picture is encoded in memory and then replaces the file as a
+// whole (file_replacing.h), so that a failed write never leaves a broken picture.
 
 #include <algorithm>
 #include <cctype>
@@ -9,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "imaging/file_replacing.h"
 #include "imaging/imaging.h"
 #include "imaging/magick_images.h"
 
@@ -33,7 +32,6 @@ int ImgSaveFile(const char* path, const ImgBitmap& bitmap) {
   const std::string target(path);
   const std::string format = FormatForExtension(target);
   if (format.empty()) return 0;
-  std::string temporary = target + ".partial-" + std::to_string(::getpid());
   try {
     imaging_internal::EnsureMagickReady();
     Magick::Image image = imaging_internal::ImageFromBitmap(bitmap);
@@ -44,19 +42,8 @@ int ImgSaveFile(const char* path, const ImgBitmap& bitmap) {
     Magick::Blob blob;
     image.write(&blob);
     if (blob.length() == 0) return 0;
-
-    std::FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (file == nullptr) return 0;
-    const bool written = std::fwrite(blob.data(), 1, blob.length(), file) == blob.length();
-    const bool flushed = std::fflush(file) == 0 && ::fsync(fileno(file)) == 0;
-    const bool closed = std::fclose(file) == 0;
-    if (!written || !flushed || !closed || std::rename(temporary.c_str(), target.c_str()) != 0) {
-      std::remove(temporary.c_str());
-      return 0;
-    }
-    return 1;
+    return ReplaceFileWith(target, static_cast<const uint8_t*>(blob.data()), blob.length()) ? 1 : 0;
   } catch (const std::exception&) {
-    std::remove(temporary.c_str());
     return 0;
   }
 }

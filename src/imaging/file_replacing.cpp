@@ -1,0 +1,169 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "imaging/file_replacing.h"
+
+#include <fcntl.h>
+#include <limits.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// Links followed before giving up, as the kernel does.
+constexpr int kMaxLinks = 40;
+
+// The temporary file being written, for RemovePartialFileNow. Its name is short (".qln" and
+// six characters) so that it fits wherever the name it replaces fits.
+char partialPath[PATH_MAX + 16];
+volatile sig_atomic_t partialExists = 0;
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The signals on which the renderer removes a partial file; blocked while the name of the
+// file being created and the flag that says it exists disagree.
+class SignalsHeld {
+ public:
+  SignalsHeld() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&set, s);
+    pthread_sigmask(SIG_BLOCK, &set, &old_);
+  }
+  ~SignalsHeld() { pthread_sigmask(SIG_SETMASK, &old_, nullptr); }
+
+ private:
+  sigset_t old_;
+};
+
+// Creates a new temporary file in `folder` with `mode` (the umask applies as to any new
+// file); -1 on failure. The name goes to partialPath.
+int CreatePartialFile(const std::string& folder, mode_t mode) {
+  static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  if (folder.size() + 12 > PATH_MAX) return -1;
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  uint64_t seed = static_cast<uint64_t>(now.tv_nsec) ^ (static_cast<uint64_t>(getpid()) << 20);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char name[12] = ".qln";
+    for (int i = 4; i < 10; ++i) {
+      seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+      name[i] = kLetters[(seed >> 33) % (sizeof kLetters - 1)];
+    }
+    name[10] = '\0';
+    const SignalsHeld held;
+    std::snprintf(partialPath, sizeof partialPath, "%s/%s", folder.c_str(), name);
+    const int fd = open(partialPath, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd >= 0) {
+      partialExists = 1;
+      return fd;
+    }
+    if (errno != EEXIST) return -1;
+  }
+  return -1;
+}
+
+void ForgetPartialFile(bool remove) {
+  const SignalsHeld held;
+  if (remove && partialExists) unlink(partialPath);
+  partialExists = 0;
+}
+
+bool WriteAll(int fd, const uint8_t* data, size_t size) {
+  while (size > 0) {
+    const ssize_t n = write(fd, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string FinalTargetOf(const std::string& path) {
+  std::string current = path;
+  for (int i = 0; i < kMaxLinks; ++i) {
+    struct stat info {};
+    if (lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return current;
+    char buffer[PATH_MAX];
+    const ssize_t n = readlink(current.c_str(), buffer, sizeof buffer - 1);
+    if (n <= 0) return current;
+    const std::string target(buffer, static_cast<size_t>(n));
+    current = target[0] == '/' ? target : FolderOf(current) + "/" + target;
+  }
+  return current;
+}
+
+bool CanWriteFileAt(const std::string& path, std::string* problem) {
+  const std::string target = FinalTargetOf(path);
+  const std::string folder = FolderOf(target);
+  const std::string name = NameOf(target);
+  struct stat info {};
+  if (name.empty() || name == "." || name == "..") {
+    *problem = "'" + path + "' names a folder, not a file";
+    return false;
+  }
+  if (target.size() >= PATH_MAX) {
+    *problem = "the path '" + path + "' is too long";
+    return false;
+  }
+  if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+    *problem = "the folder of '" + path + "' does not exist";
+    return false;
+  }
+  const long nameMax = pathconf(folder.c_str(), _PC_NAME_MAX);
+  if (nameMax > 0 && name.size() > static_cast<size_t>(nameMax)) {
+    *problem =
+        "the name of '" + path + "' is too long (at most " + std::to_string(nameMax) + " bytes)";
+    return false;
+  }
+  if (stat(target.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+    *problem = "'" + path + "' is a folder";
+    return false;
+  }
+  return true;
+}
+
+bool ReplaceFileWith(const std::string& path, const uint8_t* data, size_t size) {
+  const std::string target = FinalTargetOf(path);
+  struct stat old {};
+  const bool exists = stat(target.c_str(), &old) == 0;
+  if (exists && !S_ISREG(old.st_mode)) return false;
+  const int fd = CreatePartialFile(FolderOf(target), exists ? (old.st_mode & 07777) : 0666);
+  if (fd < 0) return false;
+  bool ok = true;
+  if (exists) {
+    // The owner can only be kept by root; the group by a member of it. A failure here leaves
+    // the writer's own, as for a new file.
+    if (fchown(fd, old.st_uid, old.st_gid) != 0) {
+      [[maybe_unused]] const int groupKept = fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+    }
+    ok = fchmod(fd, old.st_mode & 07777) == 0;
+  }
+  ok = ok && WriteAll(fd, data, size) && fsync(fd) == 0;
+  ok = close(fd) == 0 && ok;
+  ok = ok && rename(partialPath, target.c_str()) == 0;
+  ForgetPartialFile(!ok);
+  return ok;
+}
+
+void RemovePartialFileNow() {
+  if (partialExists) unlink(partialPath);
+}
