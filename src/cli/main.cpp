@@ -185,7 +185,9 @@ int Paint(const CliOptions& options) {
   InstallStopOnInterrupt(&window);
   const int result = PaintDriver(&window, &window, &dib, dib.Header(), dib.Pixels());
   // From here on Ctrl-C no longer stops the painting but guards the writing of its file.
-  InstallWriteSignals(window.StopPressed());
+  // A Ctrl-C that came after the last stroke stopped nothing: it is the first of the write.
+  InstallWriteSignals(result == 1 && window.StopPressed());
+  if (result != 1 && window.StopPressed()) TakeInterruptDuringWrite();
   window.EndProgress();
   messageOwner = nullptr;
   mainWindowHandle = nullptr;

@@ -25,10 +25,14 @@ void EndBySignal(int signal) {
   raise(signal);
 }
 
+void FirstInterrupt() {
+  interrupts = 1;
+  [[maybe_unused]] const ssize_t n = write(STDERR_FILENO, kFinishing, sizeof kFinishing - 1);
+}
+
 extern "C" void OnWriteSignal(int signal) {
   if (signal == SIGINT && interrupts == 0) {
-    interrupts = 1;
-    [[maybe_unused]] const ssize_t n = write(STDERR_FILENO, kFinishing, sizeof kFinishing - 1);
+    FirstInterrupt();
     return;
   }
   EndBySignal(signal);
@@ -47,6 +51,10 @@ void SetHandler(int signal, void (*handler)(int)) {
 void InstallWriteSignals(bool interruptedBefore) {
   interrupts = interruptedBefore ? 1 : 0;
   for (int s : {SIGINT, SIGTERM, SIGHUP}) SetHandler(s, OnWriteSignal);
+}
+
+void TakeInterruptDuringWrite() {
+  FirstInterrupt();
 }
 
 void RemoveWriteSignals() {

@@ -9,5 +9,7 @@
 // Installs the handlers. `interruptedBefore`: a Ctrl-C already stopped the painting, so the
 // next one is the second and abandons the file at once.
 void InstallWriteSignals(bool interruptedBefore);
+// A Ctrl-C that came after the painting had finished: the first one of the write.
+void TakeInterruptDuringWrite();
 // Back to the default actions.
 void RemoveWriteSignals();
