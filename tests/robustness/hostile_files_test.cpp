@@ -154,6 +154,17 @@ const Hostile kCases[] = {
                                        "mosaic",    Start(d), Output(d)};
      },
      64, "start.png' is not a folder", false},
+    {"UnreadableStartPictureSaysSo",
+     [](const ScratchFolder& d) {
+       // chmod 000 does not stop root; a file of /proc that refuses reading even to root does.
+       std::string path = "/proc/sys/vm/drop_caches";
+       if (geteuid() != 0) {
+         path = Start(d);
+         chmod(path.c_str(), 0);
+       }
+       return std::vector<std::string>{"--quiet", path, Output(d)};
+     },
+     2, "cannot be read", false},
     {"OutputNamedOnlyByItsEnding",
      [](const ScratchFolder& d) {
        return std::vector<std::string>{"--quiet", Start(d), d.File(".png")};
