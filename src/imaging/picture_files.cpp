@@ -129,9 +129,16 @@ bool DecodeWithMagick(const std::vector<uint8_t>& data, const std::string& forma
     probe.ping(blob);
   } catch (const Magick::Warning&) {
   }
+  // Refused before decoding when what would be decoded exceeds the limits; a JPEG decoded at a
+  // reduced scale is judged by that size.
+  const int denominator =
+      format == "JPEG" ? JpegScaleDenominator(probe.columns(), probe.rows(), hintWidth, hintHeight)
+                       : 1;
+  const auto decodedSide = [&](size_t side) {
+    return static_cast<int64_t>((side + denominator - 1) / denominator);
+  };
   if (probe.columns() > 0 && probe.rows() > 0 &&
-      !WithinPictureLimits(static_cast<int64_t>(probe.columns()),
-                           static_cast<int64_t>(probe.rows()))) {
+      !WithinPictureLimits(decodedSide(probe.columns()), decodedSide(probe.rows()))) {
     *problem = PictureProblem::kTooLarge;
     return false;
   }
@@ -141,8 +148,6 @@ bool DecodeWithMagick(const std::vector<uint8_t>& data, const std::string& forma
   // Photo CD files hold the picture at several sizes, and a scene range would pick the smallest.
   if (format != "PCD") image.subRange(1);
   if (format == "JPEG") {
-    const int denominator =
-        JpegScaleDenominator(probe.columns(), probe.rows(), hintWidth, hintHeight);
     if (denominator > 1) {
       // libjpeg's DCT scaling: ImageMagick divides the picture's size by the size asked for and
       // truncates, so ask for a hair less than the exact fraction.
