@@ -84,7 +84,9 @@ TEST_P(WriteSignals, FinishedPaintingIsWrittenWholeOrNotAtAll) {
     if (i > 0) {
       step.ready = [](const std::string& err) { return err.find(kFinishing) != std::string::npos; };
     } else if (c.waitForPartFile) {
-      step.ready = [&](const std::string&) { return Names(dir).size() > before.size(); };
+      step.ready = [&](const std::string& err) {
+        return err.find(kFinished) != std::string::npos && Names(dir).size() > before.size();
+      };
     }
     steps.push_back(step);
   }
@@ -92,6 +94,7 @@ TEST_P(WriteSignals, FinishedPaintingIsWrittenWholeOrNotAtAll) {
       RunCliWithSignals({"--effect", "black-and-white", input, dir.File(c.output)}, steps);
 
   const std::set<std::string> after = Names(dir);
+  ASSERT_NE(run.err.find(kFinished), std::string::npos) << "not finished: " << run.err;
   if (c.endSignal == 0) {
     EXPECT_EQ(run.exitStatus, 0) << run.err;
     EXPECT_NE(run.err.find(kFinishing), std::string::npos) << run.err;
