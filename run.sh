@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Quillane developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Installs what is missing, builds Quillane and starts it.
 set -euo pipefail
 cd "$(dirname "$0")"

@@ -1,8 +1,13 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Quillane developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Installs what is missing, builds Quillane and runs every test.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/deps.sh
+# Every file names its copyright holders and licence (the REUSE rules); the report shows on failure.
+reuse lint --quiet || { reuse lint; exit 1; }
 scripts/build.sh build
 ctest --test-dir build --output-on-failure --parallel "$(nproc)" --timeout 600 | tee build/ctest.log
 # The core, imaging, command-line and bad-input suites again under AddressSanitizer and

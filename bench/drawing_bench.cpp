@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Cost of the strokes the painting styles draw: pen lines, dots, pencil lines and cell sampling,
 // on a canvas of a typical output size.
 

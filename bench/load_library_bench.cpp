@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Time to load the stock picture library as the mosaic does: every picture, with and without the
 // size hint that lets large JPEGs decode at a reduced scale, and then resized to cover one tile.
 // Run from the build's bin folder, beside which the library is copied.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Cost of whole mosaic runs against a library of 360 pictures of 320 x 240, with the tile
 // sources loaded ahead on a second thread and, for comparison, on the matching thread.
 //
@@ -11,13 +14,12 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/settings.h"
+#include "base/paint_context.h"
 #include "imaging/drawing_surface.h"
 #include "imaging/imaging.h"
 #include "mosaic/mosaic_internals.h"
+#include "mosaic/mosaic_options.h"
 #include "mosaic/picture_mosaic.h"
-#include "mosaic/tile_sources.h"
-#include "painting/front_window.h"
 
 namespace {
 
@@ -75,15 +77,14 @@ std::string Library() {
 void BM_MosaicRun(benchmark::State& state) {
   const int width = static_cast<int>(state.range(0));
   const int height = static_cast<int>(state.range(1));
-  const float across = static_cast<float>(state.range(2));
-  tileSourceLookahead = static_cast<int>(state.range(3));
-  pictureLibraryFolder = Library() + "/";
-  settings.useYourPictureList = 0;
-  settings.usePictureLibrary = 1;
+  MosaicOptions options;
+  options.tilesAcross = static_cast<int32_t>(state.range(2));
+  options.lookahead = static_cast<int>(state.range(3));
+  options.libraryFolder = Library() + "/";
+  options.useList = false;
+  options.useLibrary = true;
 
   QuietWindow window;
-  mainWindowHandle = &window;
-  messageOwner = &window;
   ImgBitmap start;
   MakePicture(&start, width, height, 4242);
   for (auto _ : state) {
@@ -91,15 +92,11 @@ void BM_MosaicRun(benchmark::State& state) {
     ImgBitmap copy;
     ImgCopy(&copy, &start);
     DibHandle dib = ImgToDib(&copy);
-    BitmapInfoHeader* header = dib.Header();
-    uint8_t* pixels = dib.Pixels();
+    PaintContext paint = PaintContext::For(&window, 1);
     state.ResumeTiming();
-    const int result =
-        RunPictureMosaic(&window, &dib, &header, &pixels, 0, 0, width, height, across, 15, 1, 1);
+    const int result = RunPictureMosaic(paint, &dib, Rect{0, 0, width, height}, options);
     if (result != 0) state.SkipWithError("the mosaic did not complete");
   }
-  mainWindowHandle = nullptr;
-  messageOwner = nullptr;
 }
 BENCHMARK(BM_MosaicRun)
     ->ArgNames({"width", "height", "across", "lookahead"})

@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Quillane developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Times whole quillane-cli mosaic runs against a library of 360 pictures of 320 x 240 made from
 # the stock "Picture Library", and metapixel (metapixel-prepare, then metapixel) on the same
 # library and tile size side by side.
@@ -12,8 +15,6 @@ cd "$(dirname "$0")/.."
 BUILD=${1:-build}
 RUNS=${2:-5}
 CLI="$BUILD/bin/quillane-cli"
-STOCK="resources/Picture Library"
-EXAMPLE="resources/Example Picture.jpg"
 WORK=${QUILLANE_BENCH_DIR:-/tmp/quillane-mosaic-bench}
 
 [[ -x "$CLI" ]] || { echo "no $CLI: build the quillane-cli target first" >&2; exit 1; }
@@ -22,23 +23,7 @@ if ! command -v metapixel >/dev/null; then
   apt-get install -y metapixel >/dev/null
 fi
 
-mkdir -p "$WORK/library"
-# 360 library pictures: each stock picture as it is, mirrored, and turned upside down with its
-# colours moved, until there are 360.
-mapfile -t stock < <(find "$STOCK" -maxdepth 1 -name '*.jpg' | sort)
-((${#stock[@]} > 0)) || { echo "no stock pictures in $STOCK" >&2; exit 1; }
-for ((i = 0; i < 360; i++)); do
-  out=$(printf '%s/library/tile-%03d.jpg' "$WORK" "$i")
-  [[ -s "$out" ]] && continue
-  src=${stock[i % ${#stock[@]}]}
-  case $((i / ${#stock[@]} % 3)) in
-    0) convert "$src" -resize '320x240!' -quality 90 "$out" ;;
-    1) convert "$src" -resize '320x240!' -flop -quality 90 "$out" ;;
-    2) convert "$src" -resize '320x240!' -rotate 180 -modulate 100,110,80 -quality 90 "$out" ;;
-  esac
-done
-[[ -s "$WORK/photo-1024.jpg" ]] || convert "$EXAMPLE" -resize '1024x768!' -quality 92 "$WORK/photo-1024.jpg"
-[[ -s "$WORK/photo-4000.jpg" ]] || convert "$EXAMPLE" -resize '4000x3000!' -quality 92 "$WORK/photo-4000.jpg"
+bench/make_bench_library.sh "$WORK"
 
 # Best and median wall-clock time of $RUNS runs of a command, and the processor time (user and
 # system, all threads) of the best one: on a shared machine the two can differ widely.

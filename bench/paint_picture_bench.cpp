@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The painterly engine alone (no decoding or encoding), for every style on pictures of the
 // benchmark sizes.
 
@@ -6,9 +9,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "base/paint_context.h"
 #include "effects/effect_engine.h"
-#include "painting/front_window.h"
-#include "painting/random.h"
 
 namespace {
 
@@ -40,18 +42,15 @@ void BM_PaintPicture(benchmark::State& state) {
   const int height = static_cast<int>(state.range(2));
   const DibHandle source = MakePhotoLike(width, height);
   QuietWindow window;
-  mainWindowHandle = &window;
   for (auto _ : state) {
     state.PauseTiming();
     DibHandle dib = DibHandle::Allocate(source.Size());
     std::memcpy(dib.Lock(), source.Lock(), source.Size());
-    SeedRandom(1);
+    PaintContext paint = PaintContext::For(&window, 1);
     state.ResumeTiming();
-    const int result =
-        PaintPicture(&window, &dib, dib.Header(), dib.Pixels(), 2, 2, width + 2, height + 2, style);
+    const int result = PaintPicture(paint, &dib, Rect{2, 2, width + 2, height + 2}, style);
     benchmark::DoNotOptimize(result);
   }
-  mainWindowHandle = nullptr;
 }
 
 void Sizes(benchmark::internal::Benchmark* b) {

@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Quillane developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Times quillane-cli for every style on a 1024 x 768 and a 4000 x 3000 photograph, writing JPEG,
 # side by side with ImageMagick's "convert -paint 3" on the same picture, and reports the peak
 # memory of each run. Everything runs pinned to one core.

@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: The Quillane developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Installation, desktop integration and the Debian package.
 #
 # Quillane finds "Example Picture.jpg" and the "Picture Library" folder beside its own executable
@@ -51,29 +54,42 @@ if(TARGET quillane)
           DESTINATION share/icons/hicolor/scalable/apps)
 endif()
 
-# Manual pages, compressed as Debian installs them.
+# Installs SOURCE into DESTINATION compressed as Debian wants it (gzip -9n: no name or time stamp,
+# so the same file compresses to the same bytes), made in the build tree's FOLDER; sets RESULT to
+# the compressed file for a target to depend on. Without gzip the file is installed as it is and
+# RESULT is empty.
 find_program(QUILLANE_GZIP gzip)
+function(quillane_install_gzipped source folder destination result)
+  if(NOT QUILLANE_GZIP)
+    install(FILES "${source}" DESTINATION "${destination}")
+    set(${result} "" PARENT_SCOPE)
+    return()
+  endif()
+  get_filename_component(name "${source}" NAME)
+  set(compressed "${CMAKE_BINARY_DIR}/${folder}/${name}.gz")
+  add_custom_command(
+    OUTPUT "${compressed}"
+    COMMAND "${CMAKE_COMMAND}" -E make_directory "${CMAKE_BINARY_DIR}/${folder}"
+    COMMAND sh -c "\"$1\" -9 -n -c \"$2\" > \"$3\"" sh "${QUILLANE_GZIP}" "${source}"
+            "${compressed}"
+    DEPENDS "${source}"
+    COMMENT "Compressing ${name}"
+    VERBATIM)
+  install(FILES "${compressed}" DESTINATION "${destination}")
+  set(${result} "${compressed}" PARENT_SCOPE)
+endfunction()
+
+# Manual pages.
 foreach(program ${QUILLANE_INSTALLED_PROGRAMS})
   set(manpage "${CMAKE_SOURCE_DIR}/docs/${program}.1")
   if(NOT EXISTS "${manpage}")
     continue()
   endif()
-  if(QUILLANE_GZIP)
-    set(manpage_gz "${CMAKE_BINARY_DIR}/man/${program}.1.gz")
-    add_custom_command(
-      OUTPUT "${manpage_gz}"
-      COMMAND "${CMAKE_COMMAND}" -E make_directory "${CMAKE_BINARY_DIR}/man"
-      COMMAND sh -c "\"$1\" -9 -n -c \"$2\" > \"$3\"" sh "${QUILLANE_GZIP}" "${manpage}"
-              "${manpage_gz}"
-      DEPENDS "${manpage}"
-      COMMENT "Compressing the manual page of ${program}"
-      VERBATIM)
+  quillane_install_gzipped("${manpage}" man share/man/man1 manpage_gz)
+  if(manpage_gz)
     add_custom_target(${program}_manpage ALL DEPENDS "${manpage_gz}")
     # Whoever builds one program alone can still install or package it.
     add_dependencies(${program} ${program}_manpage)
-    install(FILES "${manpage_gz}" DESTINATION share/man/man1)
-  else()
-    install(FILES "${manpage}" DESTINATION share/man/man1)
   endif()
 endforeach()
 
@@ -88,6 +104,23 @@ endforeach()
 if(IS_DIRECTORY "${CMAKE_SOURCE_DIR}/docs/images")
   install(DIRECTORY "${CMAKE_SOURCE_DIR}/docs/images" DESTINATION share/doc/quillane/docs)
 endif()
+
+# The copyright file in Debian's machine-readable format, written from the REUSE data (.reuse/dep5
+# and LICENSES/) so that the two cannot disagree, and the changelog, compressed as Debian wants it.
+set(copyright_file "${CMAKE_BINARY_DIR}/doc/copyright")
+file(GLOB license_texts CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/LICENSES/*.txt")
+add_custom_command(
+  OUTPUT "${copyright_file}"
+  COMMAND "${CMAKE_COMMAND}" "-DDEP5=${CMAKE_SOURCE_DIR}/.reuse/dep5"
+          "-DLICENSES_DIR=${CMAKE_SOURCE_DIR}/LICENSES" "-DOUTPUT=${copyright_file}"
+          -P "${CMAKE_SOURCE_DIR}/cmake/DebianCopyright.cmake"
+  DEPENDS "${CMAKE_SOURCE_DIR}/.reuse/dep5" ${license_texts}
+          "${CMAKE_SOURCE_DIR}/cmake/DebianCopyright.cmake"
+  COMMENT "Writing the Debian copyright file"
+  VERBATIM)
+quillane_install_gzipped("${CMAKE_SOURCE_DIR}/docs/changelog" doc share/doc/quillane changelog_gz)
+add_custom_target(quillane_package_docs ALL DEPENDS "${copyright_file}" ${changelog_gz})
+install(FILES "${copyright_file}" DESTINATION share/doc/quillane)
 
 # ---- Debian package --------------------------------------------------------------------------
 

@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Quillane developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Configures and builds Quillane into build/ (or the folder given as first argument).
 set -euo pipefail
 cd "$(dirname "$0")/.."

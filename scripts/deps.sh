@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Quillane developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Installs the Debian packages that building, running and testing Quillane need.
 # A machine that already has all of them installs nothing.
 set -euo pipefail
@@ -9,6 +12,7 @@ PACKAGES=(
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
+  reuse  # every file states its copyright and licence
   # pictures and video
   libmagick++-6.q16-dev libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
   imagemagick ffmpeg
@@ -16,7 +20,7 @@ PACKAGES=(
   # the desktop program, its font, and a display for its tests and screenshots
   qt6-base-dev fonts-arphic-uming xvfb xauth
   # packaging
-  dpkg-dev file desktop-file-utils
+  dpkg-dev file desktop-file-utils lintian
 )
 
 missing=()

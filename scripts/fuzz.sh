@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Quillane developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Builds the libFuzzer targets with clang into build-fuzz/ and runs each for FUZZ_SECONDS seconds
 # (default 60). Usage: scripts/fuzz.sh [settings|picture|msp|video ...]
 #

@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Quillane developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Makes the pictures of the README: the example picture painted by quillane-cli in each effect,
 # with fixed seeds so that the same build makes the same pictures, as small JPEGs in docs/images/.
 #
@@ -41,19 +44,22 @@ echo "$OUT/example-picture.jpg"
 # Each effect is painted at the width at which its look survives the scaling to WIDTH: the
 # painters' strokes at WIDTH itself, the thin pencil lines a little larger (scaled down they stay
 # lines instead of a moire), the mosaic larger still so that its tile pictures can be made out.
-# effect name, seed, painting width, extra options
-while read -r effect seed paint_width extra; do
-  painted="$SCRATCH/$effect.png"
+# The two mosaics at 15 across show the limits on repeats: as made by default, and with them.
+# picture name, effect name, seed, painting width, extra options
+while read -r name effect seed paint_width extra; do
+  painted="$SCRATCH/$name.png"
   # shellcheck disable=SC2086  # the extra options are words
   "$CLI" --quiet --effect "$effect" --seed "$seed" --width "$paint_width" $extra \
     "$EXAMPLE" "$painted"
-  small_jpeg "$painted" "$OUT/$effect.jpg"
-  echo "$OUT/$effect.jpg"
+  small_jpeg "$painted" "$OUT/$name.jpg"
+  echo "$OUT/$name.jpg"
 done <<'EOF'
-mosaic 1 640 --tiles-across 20
-van-gogh 1 320
-pointillism 1 320
-colored-pencil 1 480
-charcoal-pencil 1 480
-black-and-white 1 320
+mosaic mosaic 1 640 --tiles-across 20
+mosaic-repeats mosaic 1 640 --tiles-across 15
+mosaic-varied mosaic 1 640 --tiles-across 15 --max-uses 2 --min-distance 3
+van-gogh van-gogh 1 320
+pointillism pointillism 1 320
+colored-pencil colored-pencil 1 480
+charcoal-pencil charcoal-pencil 1 480
+black-and-white black-and-white 1 320
 EOF

@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Quillane developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Takes the README's screenshots of the main window and of the output window with a finished
 # painting, on a private X display, with a scratch settings folder so that the user's own
 # settings are neither used nor changed.

@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Quillane developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Makes the stock pictures that ship beside the program: "Example Picture.jpg" and the
 # "Picture Library" folder of small photographs and short videos for the mosaic's tiles.
 # The photographs come from two Debian packages whose pictures are freely licensed

@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Quillane developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Builds the core, imaging, command-line and bad-input test suites and quillane-cli with
 # AddressSanitizer and UndefinedBehaviorSanitizer into build-asan/ (or the folder given as first
 # argument) and runs them. Any sanitizer report fails the run.

@@ -1,4 +1,7 @@
 #!/usr/bin/env python3
+# SPDX-FileCopyrightText: The Quillane developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 """Draws Quillane's program icon (a quill over a mosaic of coloured tiles) as SVG and renders the
 PNG sizes that desktops look for. The small sizes get a simpler drawing: at 16 and 32 pixels the
 barbs, the grout between the tiles and the ink line would only blur into grey.
@@ -60,6 +63,8 @@ def icon(detailed):
         stroke-width="9" stroke-linecap="round"/>
 '''
     return f'''<?xml version="1.0" encoding="UTF-8"?>
+<!-- SPDX-FileCopyrightText: The Quillane developers -->
+<!-- SPDX-License-Identifier: GPL-3.0-or-later -->
 <!-- Quillane's program icon: a quill over a mosaic of coloured tiles. -->
 <svg xmlns="http://www.w3.org/2000/svg" width="256" height="256" viewBox="0 0 256 256">
   <defs>

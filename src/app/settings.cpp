@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "app/settings.h"
 
 #include <fcntl.h>
@@ -10,7 +13,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "app/paths.h"
+#include "base/paths.h"
 
 Settings settings;
 

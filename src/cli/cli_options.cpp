@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "cli/cli_options.h"
 
 #include <sys/stat.h>
@@ -5,6 +8,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "app/settings.h"
 #include "imaging/dib.h"
@@ -29,7 +34,11 @@ const char kCliUsage[] =
     "  --picture FILE           add a picture or AVI file to the picture list (repeatable)\n"
     "  --no-list                do not use the picture list\n"
     "  --library DIR            the picture library folder (default: the stock one)\n"
-    "  --no-library             do not use the picture library\n";
+    "  --no-library             do not use the picture library\n"
+    "  --max-uses N             put no tile picture in more than N tiles (N >= 1)\n"
+    "  --min-distance D         keep two tiles of the same tile picture at least\n"
+    "                           D tiles apart (D >= 1)\n"
+    "  --tile-report FILE       write which picture went into which tile, as CSV\n";
 
 namespace {
 
@@ -44,6 +53,33 @@ bool ReadNumber(const std::string& text, long long low, long long high, long lon
   if (errno != 0 || end == begin || *end != '\0') return false;
   if (v < low || v > high) return false;
   *value = v;
+  return true;
+}
+
+// A report file beside OUTPUT, in a folder that exists: checked before anything is painted,
+// so that a report that cannot be written leaves no picture either.
+bool CheckTileReport(const CliOptions& options, std::string* problem) {
+  namespace fs = std::filesystem;
+  if (options.effect != PictureMosaic) {
+    *problem = "--tile-report is only for --effect mosaic";
+    return false;
+  }
+  const fs::path report(options.tileReport);
+  const fs::path folder = report.has_parent_path() ? report.parent_path() : fs::path(".");
+  std::error_code error;
+  if (!fs::is_directory(folder, error)) {
+    *problem = "the folder of the tile report '" + options.tileReport + "' does not exist";
+    return false;
+  }
+  if (!report.has_filename() || fs::is_directory(report, error)) {
+    *problem = "the tile report '" + options.tileReport + "' names a folder";
+    return false;
+  }
+  const fs::path output = fs::weakly_canonical(options.output, error);
+  if (!error && output == fs::weakly_canonical(report, error)) {
+    *problem = "the tile report and OUTPUT must be different files";
+    return false;
+  }
   return true;
 }
 
@@ -157,6 +193,22 @@ CliCommand ParseCliOptions(int argc, const char* const* argv, CliOptions* option
     } else if (name == "--no-library") {
       if (!noValue()) return CliCommand::kUsageError;
       options->useLibrary = false;
+    } else if (name == "--max-uses" || name == "--min-distance") {
+      if (!takeValue()) return CliCommand::kUsageError;
+      if (!ReadNumber(value, -2147483647LL - 1, 2147483647LL, &number)) return badNumber();
+      if (number < 1) {
+        *problem = name.substr(2) + " must be 1 or more";
+        return CliCommand::kUsageError;
+      }
+      (name == "--max-uses" ? options->maxUses : options->minDistance) =
+          static_cast<int32_t>(number);
+    } else if (name == "--tile-report") {
+      if (!takeValue()) return CliCommand::kUsageError;
+      if (value.empty()) {
+        *problem = "the tile report's file name must not be empty";
+        return CliCommand::kUsageError;
+      }
+      options->tileReport = value;
     } else {
       *problem = "unknown option '" + name + "'";
       return CliCommand::kUsageError;
@@ -180,5 +232,8 @@ CliCommand ParseCliOptions(int argc, const char* const* argv, CliOptions* option
   }
   options->input = operands[0];
   options->output = operands[1];
+  if (!options->tileReport.empty() && !CheckTileReport(*options, problem)) {
+    return CliCommand::kUsageError;
+  }
   return CliCommand::kPaint;
 }

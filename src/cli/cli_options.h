@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 // The command line of quillane-cli.
@@ -23,6 +26,9 @@ struct CliOptions {
   bool useList = true;
   std::string libraryFolder;  // empty: the stock folder beside the executable
   bool useLibrary = true;
+  int32_t maxUses = 0;      // 0: no limit
+  int32_t minDistance = 0;  // 0: no limit
+  std::string tileReport;   // empty: none
 };
 
 enum class CliCommand { kPaint, kHelp, kVersion, kUsageError };

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // quillane-cli: paints a picture file in one of the program's styles and writes the result.
 
 #include <malloc.h>
@@ -8,7 +11,6 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "app/settings.h"
 #include "cli/cli_options.h"
@@ -16,11 +18,7 @@
 #include "cli/write_signals.h"
 #include "imaging/file_replacing.h"
 #include "imaging/imaging.h"
-#include "imaging/resource_limits.h"
-#include "mosaic/tile_sources.h"
-#include "painting/front_window.h"
-#include "painting/paint_driver.h"
-#include "painting/random.h"
+#include "painting/render.h"
 
 namespace {
 
@@ -29,183 +27,99 @@ constexpr int kExitStopped = 1;
 constexpr int kExitRefused = 2;
 constexpr int kExitUsage = 64;
 
-bool HasKnownExtension(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  const size_t dot = path.find_last_of('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return false;
-  std::string ext = path.substr(dot + 1);
-  std::transform(ext.begin(), ext.end(), ext.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return ext == "png" || ext == "jpg" || ext == "jpeg" || ext == "bmp" || ext == "tif" ||
-         ext == "tiff";
-}
-
-void ReportLoadProblem(const std::string& path, PictureProblem problem) {
-  switch (problem) {
-    case PictureProblem::kUnreadable:
-      std::fprintf(stderr, "%s: the start picture cannot be read (permission denied)\n",
-                   path.c_str());
-      break;
-    case PictureProblem::kTooLarge:
-      std::fprintf(stderr, "%s: the picture is too large; %s\n", path.c_str(),
-                   DescribePictureLimits().c_str());
-      break;
-    default:
-      std::fprintf(stderr, "File is format not recognized. (%s)\n", path.c_str());
-      break;
-  }
-}
-
 // "x.png", not ".png": a name made of the ending alone is no name the formats know.
 bool HasNameBeforeExtension(const std::string& path) {
   const size_t slash = path.find_last_of('/');
   const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-  return path.find_last_of('.') > nameStart;
+  return path.find_last_of('.') != nameStart;
 }
 
-// The size boxes' rounding: the larger of v and v + 0.5, both truncated.
-int32_t RoundPixels(double v) {
-  if (v >= 2147483647.0) return 2147483647;  // refused later as too large a picture
-  return std::max(static_cast<int32_t>(v), static_cast<int32_t>(v + 0.5));
-}
-
-// One dimension given alone: the other follows as the locked size boxes of the main window
-// work it out, through a single-precision percentage.
-int32_t ProportionalSide(int32_t given, int32_t givenSource, int32_t otherSource) {
-  const float percent = givenSource == 0
-                            ? 100.0f
-                            : static_cast<float>(static_cast<double>(given) / givenSource * 100.0);
-  const int32_t side = RoundPixels(static_cast<double>(percent) * double{0.01f} * otherSource);
-  return std::max(side, 1);
-}
-
-// The settings the main window would hand over, built from the options alone: the command
-// line never reads or writes the settings file.
-void FillSettings(const CliOptions& options, std::vector<PictureListEntry>* list) {
-  std::memset(&settings, 0, sizeof settings);
-  settings.effect = options.effect;
-  std::snprintf(settings.startPicture, sizeof settings.startPicture, "%s", options.input.c_str());
-  settings.lockAspectRatio = 1;
-  settings.widthPercent = 100.0f;
-  settings.heightPercent = 100.0f;
-  settings.useYourPictureList = options.useList ? 1 : 0;
-  settings.usePictureLibrary = options.useLibrary ? 1 : 0;
-  settings.tilesAcross = options.tilesAcross;
-  settings.tilesDown = options.tilesDown;
-  settings.autoSizeTilesDown = options.autoSizeTilesDown ? 1 : 0;
-  list->assign(options.pictures.size(), PictureListEntry{});
-  for (size_t i = 0; i < options.pictures.size(); ++i) {
-    std::snprintf((*list)[i].path, sizeof(*list)[i].path, "%s", options.pictures[i].c_str());
-  }
-  settings.pictureList = list->empty() ? nullptr : list->data();
-  settings.pictureListLength = static_cast<int32_t>(list->size() * kPictureListEntrySize);
-  if (!options.libraryFolder.empty()) {
-    pictureLibraryFolder = options.libraryFolder;
-    if (pictureLibraryFolder.back() != '/') pictureLibraryFolder += '/';
-  }
+RenderRequest RequestFor(const CliOptions& options) {
+  RenderRequest request;
+  request.effect = static_cast<EffectKind>(options.effect);
+  request.startPath = options.input;
+  request.width = options.width;
+  request.height = options.height;
+  if (options.seedGiven) request.seed = options.seed;
+  MosaicOptions& mosaic = request.mosaic;
+  mosaic.tilesAcross = options.tilesAcross;
+  mosaic.tilesDown = options.tilesDown;
+  mosaic.autoSizeTilesDown = options.autoSizeTilesDown;
+  mosaic.pictureList = options.pictures;
+  mosaic.useList = options.useList;
+  mosaic.libraryFolder = options.libraryFolder;
+  mosaic.useLibrary = options.useLibrary;
+  mosaic.limits = TileLimits{options.maxUses, options.minDistance};
+  return request;
 }
 
 int Paint(const CliOptions& options) {
-  if (!HasKnownExtension(options.output)) {
+  if (!HasNameBeforeExtension(options.output)) {
+    std::fprintf(stderr, "quillane-cli: OUTPUT needs a name before its ending: '%s'\n",
+                 options.output.c_str());
+    return kExitUsage;
+  }
+  if (SaveFormatForName(options.output) == SaveFormat::kNone) {
     std::fprintf(stderr,
                  "quillane-cli: OUTPUT must end in .png, .jpg, .jpeg, .bmp, .tif or .tiff\n");
     return kExitUsage;
   }
   // A name the file system cannot take would only fail after the painting.
-  std::string outputProblem;
-  if (!HasNameBeforeExtension(options.output)) {
-    outputProblem = "OUTPUT needs a name before its ending: '" + options.output + "'";
-  }
-  if (outputProblem.empty() && !CanWriteFileAt(options.output, &outputProblem)) {
-    outputProblem = "cannot write OUTPUT: " + outputProblem;
-  }
-  if (!outputProblem.empty()) {
-    std::fprintf(stderr, "quillane-cli: %s\n", outputProblem.c_str());
+  if (std::string problem; !CanWriteFileAt(options.output, &problem)) {
+    std::fprintf(stderr, "quillane-cli: cannot write OUTPUT: %s\n", problem.c_str());
     return kExitUsage;
   }
   if (options.input.size() >= kStartPictureSize) {
     std::fprintf(stderr, "%s: the path is too long for a start picture\n", options.input.c_str());
     return kExitRefused;
   }
-  // The start picture as the output window prepares it: 24 bits at the output size.
-  ImgBitmap picture;
-  ImgInitHandle(&picture, 0, 0, 0);
-  PictureProblem problem = PictureProblem::kNone;
-  if (ImgLoadPictureFile(options.input.c_str(), &picture, &problem) != 1) {
-    ReportLoadProblem(options.input, problem);
-    return kExitRefused;
+
+  TerminalWindow window(options.quiet);
+  InstallStopOnInterrupt(&window);
+  RenderRequest request = RequestFor(options);
+  TileAssignment tiles;
+  if (!options.tileReport.empty()) {
+    request.mosaic.receiveTiles = [&tiles](const TileAssignment& drawn) { tiles = drawn; };
   }
-  ImgSetColorDepth(&picture, &picture, 24, 0);
-  int32_t width = picture.width;
-  int32_t height = picture.height;
-  if (options.width > 0 && options.height > 0) {
-    width = options.width;
-    height = options.height;
-  } else if (options.width > 0) {
-    width = options.width;
-    height = ProportionalSide(options.width, picture.width, picture.height);
-  } else if (options.height > 0) {
-    height = options.height;
-    width = ProportionalSide(options.height, picture.height, picture.width);
+  RenderResult painted = Render(request, window);
+  // From here on Ctrl-C no longer stops the painting but guards the writing of its file. One
+  // that came after the last stroke stopped nothing: it is the first of the write.
+  if (painted.picture) {
+    InstallWriteSignals(painted.code == kPaintStopped && window.StopPressed());
+    if (painted.code != kPaintStopped && window.StopPressed()) TakeInterruptDuringWrite();
+  } else {
+    RemoveStopOnInterrupt();
   }
-  if (!WithinPictureLimits(width, height)) {
-    std::fprintf(stderr, "quillane-cli: a picture of %d x %d pixels is too large; %s\n", width,
-                 height, DescribePictureLimits().c_str());
-    ImgFree(&picture);
-    return kExitRefused;
-  }
-  if (width != picture.width || height != picture.height) {
-    if (ImgResize(&picture, width, height, 2) != 1) {
-      std::fprintf(stderr, "quillane-cli: cannot make a picture of %d x %d pixels\n", width,
-                   height);
-      ImgFree(&picture);
-      return kExitStopped;
+  window.EndProgress();
+
+  if (painted.code == kPaintRefused) {
+    // Refusals of the painting have been shown as warnings; a start picture that is no
+    // picture has not.
+    if (window.WarningsShown() == 0) {
+      std::fprintf(stderr, "%s (%s)\n", painted.reason.c_str(), options.input.c_str());
     }
+    return kExitRefused;
   }
-  DibHandle dib = ImgToDib(&picture);
-  if (!dib) {
-    std::fprintf(stderr, "quillane-cli: out of memory\n");
+  if (!painted.picture) {
+    if (!painted.reason.empty()) std::fprintf(stderr, "quillane-cli: %s\n", painted.reason.c_str());
     return kExitStopped;
   }
-
-  std::vector<PictureListEntry> list;
-  FillSettings(options, &list);
-  settings.outputWidth = width;
-  settings.outputHeight = height;
-  settings.sourceWidth = width;
-  settings.sourceHeight = height;
-  if (options.seedGiven) {
-    SeedRandom(options.seed);
-    randomSeeded = 1;
+  ImgBitmap bitmap;
+  if (ImgFromDib(&bitmap, std::move(painted.picture)) != 1 ||
+      ImgSaveFile(options.output.c_str(), bitmap) != 1) {
+    std::fprintf(stderr, "quillane-cli: cannot write %s\n", options.output.c_str());
+    if (bitmap.hasImage) ImgFree(&bitmap);
+    return kExitStopped;
   }
-
-  TerminalWindow window(width, height, options.quiet);
-  messageOwner = &window;
-  mainWindowHandle = &window;
-  InstallStopOnInterrupt(&window);
-  const int result = PaintDriver(&window, &window, &dib, dib.Header(), dib.Pixels());
-  // From here on Ctrl-C no longer stops the painting but guards the writing of its file.
-  // A Ctrl-C that came after the last stroke stopped nothing: it is the first of the write.
-  InstallWriteSignals(result == 1 && window.StopPressed());
-  if (result != 1 && window.StopPressed()) TakeInterruptDuringWrite();
-  window.EndProgress();
-  messageOwner = nullptr;
-  mainWindowHandle = nullptr;
-
-  if (result == 2) return kExitRefused;
-  if (dib) {
-    ImgBitmap painted;
-    if (ImgFromDib(&painted, std::move(dib)) != 1 ||
-        ImgSaveFile(options.output.c_str(), painted) != 1) {
-      std::fprintf(stderr, "quillane-cli: cannot write %s\n", options.output.c_str());
-      if (painted.hasImage) ImgFree(&painted);
-      RemoveWriteSignals();
-      return kExitStopped;
-    }
-    ImgFree(&painted);
-  }
+  ImgFree(&bitmap);
   RemoveWriteSignals();
-  return result == 0 ? kExitFinished : kExitStopped;
+  // The report goes with the picture it describes, a stopped one too.
+  std::string problem;
+  if (!options.tileReport.empty() && !WriteTileReport(options.tileReport, tiles, &problem)) {
+    std::fprintf(stderr, "quillane-cli: %s\n", problem.c_str());
+    return kExitStopped;
+  }
+  return painted.code == kPaintFinished ? kExitFinished : kExitStopped;
 }
 
 }  // namespace
@@ -226,7 +140,13 @@ int main(int argc, char** argv) {
       std::fputs(kCliUsage, stdout);
       return kExitFinished;
     case CliCommand::kVersion:
-      std::printf("quillane-cli %s\n", QUILLANE_VERSION);
+      std::printf(
+          "quillane-cli %s\n"
+          "Copyright (C) The Quillane developers\n"
+          "License GPLv3+: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>.\n"
+          "This is free software: you are free to change and redistribute it.\n"
+          "There is NO WARRANTY, to the extent permitted by law.\n",
+          QUILLANE_VERSION);
       return kExitFinished;
     case CliCommand::kUsageError:
       std::fprintf(stderr, "quillane-cli: %s\nTry 'quillane-cli --help'.\n", problem.c_str());

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "cli/terminal_window.h"
 
 #include <signal.h>
@@ -20,16 +23,7 @@ extern "C" void PressStopOnInterrupt(int) {
 
 }  // namespace
 
-TerminalWindow::TerminalWindow(int pictureWidth, int pictureHeight, bool quiet)
-    : frameWidth_(pictureWidth + 4),
-      frameHeight_(pictureHeight + 4),
-      quiet_(quiet),
-      terminal_(isatty(STDERR_FILENO) == 1) {}
-
-void TerminalWindow::FrameClientSize(int* width, int* height) {
-  *width = frameWidth_;
-  *height = frameHeight_;
-}
+TerminalWindow::TerminalWindow(bool quiet) : quiet_(quiet), terminal_(isatty(STDERR_FILENO) == 1) {}
 
 void TerminalWindow::ShowStatus(const std::string& text) {
   // The painting rewrites its status once per sweep line; only changes are worth showing.
@@ -45,6 +39,7 @@ void TerminalWindow::ShowStatus(const std::string& text) {
 }
 
 void TerminalWindow::ShowWarningBox(const std::string& text) {
+  ++warningsShown_;
   EndProgress();
   std::fprintf(stderr, "%s\n", text.c_str());
   std::fflush(stderr);

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 // The window in front for the command-line renderer: status lines go to standard error (one
@@ -5,26 +8,25 @@
 
 #include <string>
 
-#include "painting/front_window.h"
+#include "base/front_window.h"
 
 class TerminalWindow : public FrontWindow {
  public:
-  // A frame whose display rectangle (the client area inset by 2) is width x height.
-  TerminalWindow(int pictureWidth, int pictureHeight, bool quiet);
+  // A window without picture frame: nothing is shown while the picture is painted.
+  explicit TerminalWindow(bool quiet);
 
-  void FrameClientSize(int* width, int* height) override;
   void ShowStatus(const std::string& text) override;
   void ShowWarningBox(const std::string& text) override;
 
   // Ends a progress line left open on a terminal.
   void EndProgress();
+  int WarningsShown() const { return warningsShown_; }
 
  private:
-  int frameWidth_;
-  int frameHeight_;
   bool quiet_;
   bool terminal_;
   bool lineOpen_ = false;
+  int warningsShown_ = 0;
   std::string lastStatus_;
 };
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "effects/effect_engine.h"
 
 #include <algorithm>
@@ -5,10 +8,9 @@
 #include <cstdlib>
 #include <string>
 
+#include "base/paint_context.h"
 #include "effects/stroke_placement.h"
 #include "imaging/drawing_surface.h"
-#include "painting/front_window.h"
-#include "painting/random.h"
 
 namespace {
 
@@ -23,6 +25,7 @@ constexpr ColorRef kWhite = MakeColor(255, 255, 255);
 
 // What one painting holds, released the same way on every return.
 struct PaintingRun {
+  PaintContext& paint;
   DibHandle* reference = nullptr;  // the caller's DibHandle variable
   ImgBitmap work;                  // the start picture, then the canvas
   DrawingContext* canvasDC = nullptr;
@@ -40,7 +43,7 @@ struct PaintingRun {
       reference->Free();
       *reference = ImgToDib(&work);
     }
-    if (result != 0) ShowPaintStatus(kCancelledText);
+    if (result != 0) paint.ShowStatus(kCancelledText);
     return result;
   }
 };
@@ -66,16 +69,19 @@ void RefreshCanvas(FrontWindow* destDC, const ImgBitmap& canvas, const Rect& dis
   }
 }
 
-int PaintBlackAndWhite(FrontWindow* destDC, PaintingRun& run, const Rect& display) {
+int PaintBlackAndWhite(PaintingRun& run, const Rect& display) {
+  FrontWindow* destDC = run.paint.display;
   if (ImgFromDib(&run.work, std::move(*run.reference)) != 1) return run.Finish(1);
   ImgGrayscale(&run.work, 8);
   ImgSetColorDepth(&run.work, &run.work, 24, 0);
   ShowWhole(destDC, run.work, Rect{0, 0, run.work.width, run.work.height}, display);
-  ShowPaintStatus(kFinishedText);
+  run.paint.ShowStatus(kFinishedText);
   return run.Finish(0);
 }
 
-int PaintStrokes(FrontWindow* destDC, PaintingRun& run, const Rect& display, int style) {
+int PaintStrokes(PaintingRun& run, const Rect& display, int style) {
+  FrontWindow* destDC = run.paint.display;
+  Random& random = run.paint.random;
   // The start picture, framed by a black margin, becomes the reference picture.
   if (ImgFromDib(&run.work, std::move(*run.reference)) != 1) return run.Finish(1);
   const int32_t width = run.work.width;
@@ -115,7 +121,7 @@ int PaintStrokes(FrontWindow* destDC, PaintingRun& run, const Rect& display, int
     *run.reference = ImgToDib(&run.work);
   }
 
-  ShowPaintStatus(kPaintingText);
+  run.paint.ShowStatus(kPaintingText);
 
   // The canvas is a copy of the reference; strokes never touch the reference itself.
   const BitmapInfoHeader* referenceHeader = run.reference->Header();
@@ -155,8 +161,8 @@ int PaintStrokes(FrontWindow* destDC, PaintingRun& run, const Rect& display, int
 
   do {
     // Each pass picks its sweep afresh: rows or columns, forwards or backwards, even odds.
-    const bool rowSweep = static_cast<int>(2.0 * RandomUnit(DrawRandom())) == 0;
-    const bool forward = DrawRandom() >= 16384;
+    const bool rowSweep = static_cast<int>(2.0 * RandomUnit(random.Draw())) == 0;
+    const bool forward = random.Draw() >= 16384;
     const int lineCount = rowSweep ? canvasHeight : canvasWidth;
     const int step = forward ? cell : -cell;
     int position = forward ? 0 : lineCount - 1;
@@ -166,23 +172,23 @@ int PaintStrokes(FrontWindow* destDC, PaintingRun& run, const Rect& display, int
       const float percent = (lineCounter / lineCount * bandFraction + progressBase) * 100.0f;
       std::snprintf(line, sizeof line, kPercentFormat, static_cast<double>(percent), '%');
       status.assign(line);
-      ShowPaintStatus(status);
+      run.paint.ShowStatus(status);
 
       if (rowSweep) {
         const int y = position;
         const int y1 = std::min(y + cell, canvasHeight);
         for (int x = 0; x < canvasWidth; x += cell) {
-          if (const int stop = PollStop()) return run.Finish(stop);
+          if (const int stop = run.paint.PollStop()) return run.Finish(stop);
           PlaceStroke(x, y, std::min(x + cell, canvasWidth), y1, x + cell / 2, y + cell / 2, style,
-                      parameters, bandTop, parameters.bandWidth, target);
+                      parameters, bandTop, parameters.bandWidth, target, random);
         }
       } else {
         const int x = position;
         const int x1 = std::min(x + cell, canvasWidth);
         for (int y = 0; y < canvasHeight; y += cell) {
-          if (const int stop = PollStop()) return run.Finish(stop);
+          if (const int stop = run.paint.PollStop()) return run.Finish(stop);
           PlaceStroke(x, y, x1, std::min(y + cell, canvasHeight), x + cell / 2, y + cell / 2, style,
-                      parameters, bandTop, parameters.bandWidth, target);
+                      parameters, bandTop, parameters.bandWidth, target, random);
         }
       }
       position += step;
@@ -204,19 +210,16 @@ int PaintStrokes(FrontWindow* destDC, PaintingRun& run, const Rect& display, int
   ImgTrim(&run.work, kCanvasMargin, kCanvasMargin, canvasWidth - 2 * kCanvasMargin,
           canvasHeight - 2 * kCanvasMargin);
   ShowWhole(destDC, run.work, Rect{0, 0, run.work.width, run.work.height}, display);
-  ShowPaintStatus(kFinishedText);
+  run.paint.ShowStatus(kFinishedText);
   return run.Finish(0);
 }
 
 }  // namespace
 
-int PaintPicture(FrontWindow* destDC, DibHandle* dibHandle, const BitmapInfoHeader*, const uint8_t*,
-                 int left, int top, int right, int bottom, int style) {
+int PaintPicture(PaintContext& paint, DibHandle* dibHandle, const Rect& display, int style) {
   if (dibHandle == nullptr) return 1;
-  PaintingRun run;
-  run.reference = dibHandle;
-  const Rect display{left, top, right, bottom};
-  if (style == kStyleBlackAndWhite) return PaintBlackAndWhite(destDC, run, display);
+  PaintingRun run{paint, dibHandle};
+  if (style == kStyleBlackAndWhite) return PaintBlackAndWhite(run, display);
   if (style < kStyleVanGogh || style > kStyleColoredPencil) return run.Finish(1);
-  return PaintStrokes(destDC, run, display, style);
+  return PaintStrokes(run, display, style);
 }

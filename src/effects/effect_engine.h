@@ -1,27 +1,28 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "base/rect.h"
 #include "imaging/dib.h"
 #include "imaging/imaging.h"
-#include "imaging/rect.h"
 
 class FrontWindow;
+struct PaintContext;
 
 // Repaints the start picture held in *dibHandle in one PaintStyle (0 Van Gogh, 1 Pointillism,
-// 2 Charcoal Pencil, 3 Colored Pencil, 4 Black & White Photo), showing its progress in destDC's
-// display rectangle. On return *dibHandle holds the result (after a stop: the canvas with its
-// 10-pixel margin). 0 finished, 1 stopped or failed.
-int PaintPicture(FrontWindow* destDC, DibHandle* dibHandle, const BitmapInfoHeader* header,
-                 const uint8_t* pixels, int left, int top, int right, int bottom, int style);
+// 2 Charcoal Pencil, 3 Colored Pencil, 4 Black & White Photo), showing its progress in the
+// display rectangle of the run's picture frame and drawing from the run's random generator. On
+// return *dibHandle holds the result (after a stop: the canvas with its 10-pixel margin).
+// 0 finished, 1 stopped or failed.
+int PaintPicture(PaintContext& run, DibHandle* dibHandle, const Rect& display, int style);
 
 // Source and destination rectangles that show `area` of a bitmap centred in `display` without
 // scaling, cropped equally on both sides where it is larger.
 void FitPictureRects(const Rect& area, const Rect& display, Rect* source, Rect* destination);
-
-// Writes a status line into the status field of the window in front (mainWindowHandle).
-void ShowPaintStatus(const std::string& text);
 
 // Display module for the window in front: a plain copy of the source rectangle into the
 // destination rectangle, and one stage (1 to 5) of the staged refresh.

@@ -1,8 +1,11 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "effects/stroke_placement.h"
 
+#include "base/random.h"
 #include "effects/pixel_primitives.h"
 #include "imaging/drawing_surface.h"
-#include "painting/random.h"
 
 namespace {
 
@@ -44,17 +47,17 @@ StyleParameters StyleParametersFor(int style) {
 
 void PlaceStroke(int x0, int y0, int x1, int y1, int xc, int yc, int style,
                  const StyleParameters& parameters, int bandTop, int bandWidth,
-                 const StrokeTarget& target) {
+                 const StrokeTarget& target, Random& random) {
   uint8_t red = 0;
   uint8_t green = 0;
   uint8_t blue = 0;
   AverageRegion(target.referenceHeader, target.referencePixels, x0, y0, x1, y1, &red, &green, &blue,
                 1);
 
-  if (SkipCell(DrawRandom())) return;
+  if (SkipCell(random.Draw())) return;
 
   const int halfLength =
-      static_cast<int>(10.0 * RandomUnit(DrawRandom()) - 5.0) + parameters.baseLength;
+      static_cast<int>(10.0 * RandomUnit(random.Draw()) - 5.0) + parameters.baseLength;
 
   int cr = red;
   int cg = green;
@@ -82,7 +85,7 @@ void PlaceStroke(int x0, int y0, int x1, int y1, int xc, int yc, int style,
 
   // Brightness 0 to 255 turns the stroke once round: horizontal at 0 and 128, vertical at about
   // 64 and 191, tilted at random by up to 5 degrees either way.
-  const double angle = bf * kInv255 * 360.0 + (10.0 * RandomUnit(DrawRandom()) - 5.0);
+  const double angle = bf * kInv255 * 360.0 + (10.0 * RandomUnit(random.Draw()) - 5.0);
   float dx = 0.0f;
   float dy = 0.0f;
   PolarOffset(&dx, &dy, static_cast<float>(angle), static_cast<float>(halfLength));
@@ -105,11 +108,11 @@ void PlaceStroke(int x0, int y0, int x1, int y1, int xc, int yc, int style,
   // precision before half the spread is taken off: for r = 32767 that rounding reaches the
   // full spread, which gives the widest pen and the largest colour offset.
   const float widthDraw =
-      static_cast<float>(RandomUnit(DrawRandom()) * static_cast<double>(parameters.widthSpread));
+      static_cast<float>(RandomUnit(random.Draw()) * static_cast<double>(parameters.widthSpread));
   const int penWidth =
       static_cast<int>(widthDraw - parameters.widthSpread * 0.5) + parameters.baseWidth;
   const float colorDraw =
-      static_cast<float>(RandomUnit(DrawRandom()) * static_cast<double>(parameters.colorSpread));
+      static_cast<float>(RandomUnit(random.Draw()) * static_cast<double>(parameters.colorSpread));
   const double offset = colorDraw - parameters.colorSpread * 0.5;
 
   // Half and half with what the canvas shows, except over pure black, which would only darken.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 // The decision made for every cell of a stroke painting: whether a stroke goes there, and with
@@ -8,6 +11,7 @@
 #include "imaging/dib.h"
 
 class DrawingContext;
+class Random;
 
 // The painterly engine's style numbers. The two pencils are numbered the other way round from
 // the main window's effects (Colored Pencil is 3, Charcoal Pencil 2).
@@ -51,7 +55,7 @@ struct StrokeTarget {
 // Always makes the cell's random draws (one, two or five of them), whatever it decides.
 void PlaceStroke(int x0, int y0, int x1, int y1, int xc, int yc, int style,
                  const StyleParameters& parameters, int bandTop, int bandWidth,
-                 const StrokeTarget& target);
+                 const StrokeTarget& target, Random& random);
 
 // u for a draw r of the random generator: r times the single-precision value of 1/32767,
 // multiplied out in double precision so that u stays just below 1 for r = 32767.

@@ -1,7 +1,10 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include <string>
 
+#include "base/front_window.h"
 #include "effects/effect_engine.h"
-#include "painting/front_window.h"
 
 void FitPictureRects(const Rect& area, const Rect& display, Rect* source, Rect* destination) {
   Rect src = area;
@@ -29,11 +32,6 @@ void FitPictureRects(const Rect& area, const Rect& display, Rect* source, Rect* 
   dst.bottom = display.bottom - insetY;
   *source = src;
   *destination = dst;
-}
-
-void ShowPaintStatus(const std::string& text) {
-  FrontWindow* window = mainWindowHandle;
-  if (window != nullptr) window->ShowStatus(text);
 }
 
 int ImgPaint(FrontWindow* context, const ImgBitmap& bitmap, const Rect& source, const Rect&,

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Bitmap records: creation, hand-over to and from packed bitmaps, copies, grey levels, cropping.
 
 #include <cstring>

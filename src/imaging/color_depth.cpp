@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Colour depth changes. Pictures are always stored at 24 bits; a lower depth only limits the
 // colours the pixels take.
 

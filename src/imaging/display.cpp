@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Drawing a bitmap into a drawing context, scaled from a source to a destination rectangle.
 
 #include <algorithm>

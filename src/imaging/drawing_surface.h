@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 // A small drawing surface over a 24-bit bitmap: what the effects and the mosaic draw with.
@@ -6,25 +9,10 @@
 
 #include <cstdint>
 
-#include "imaging/rect.h"
+#include "base/color.h"
+#include "base/rect.h"
 
 struct ImgBitmap;
-
-using ColorRef = uint32_t;
-constexpr ColorRef kInvalidColor = 0xFFFFFFFF;  // GetPixel outside the surface
-
-constexpr ColorRef MakeColor(uint32_t red, uint32_t green, uint32_t blue) {
-  return red | (green << 8) | (blue << 16);
-}
-constexpr uint32_t ColorRed(ColorRef c) {
-  return c & 0xFF;
-}
-constexpr uint32_t ColorGreen(ColorRef c) {
-  return (c >> 8) & 0xFF;
-}
-constexpr uint32_t ColorBlue(ColorRef c) {
-  return (c >> 16) & 0xFF;
-}
 
 // A solid pen; a width of 1 or less draws one-pixel lines.
 struct Pen {

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 // Passing pictures between the program's 24-bit bitmaps and ImageMagick images. Internal to the

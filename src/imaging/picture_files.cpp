@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Loading picture files. The decoder is chosen from the file's content where the format has a
 // signature, and from the extension only for the formats that have none; anything else is
 // refused, so that no file can reach one of ImageMagick's many other coders.

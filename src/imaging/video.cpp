@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // AVI video frames through FFmpeg. A video is decoded forward only: the program reads frames at
 // increasing numbers, so each read continues where the last one stopped.
 

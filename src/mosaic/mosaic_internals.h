@@ -1,14 +1,19 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
-// The pieces of one mosaic run that the tile-source walk and the tests reach. Only one run
-// exists at a time; these operate on it and do nothing outside RunPictureMosaic.
+// The pieces of a mosaic run that the tile-source walk and the tests reach. Each run keeps its
+// state in its own MosaicRun, handed to these explicitly; runs on different threads share nothing.
 
 #include <cstdint>
+#include <string>
 
+#include "base/color.h"
+#include "base/rect.h"
 #include "imaging/dib.h"
 #include "imaging/drawing_surface.h"
 #include "imaging/imaging.h"
-#include "imaging/rect.h"
 
 // Most patches a signature holds: 5 columns by 5 rows.
 constexpr int kMaxSignaturePatches = 25;
@@ -61,21 +66,29 @@ struct PreparedTile {
 void PrepareTilePicture(ImgBitmap* tileBitmap, float tileWidth, float tileHeight,
                         PreparedTile* out);
 
-// Width and height to hand ImgLoadFile as a size hint for tile sources of the running mosaic:
-// a picture decoded at least this large still covers a tile.
-void TileSourceSizeHint(int32_t* width, int32_t* height);
-// Tile size of the running mosaic.
-void CurrentTileSize(float* tileWidth, float* tileHeight);
+// The state of one mosaic run: its grid, the signatures and the working picture. Made and
+// ended by RunPictureMosaic.
+struct MosaicRun;
+
+// Width and height to hand ImgLoadFile as a size hint for the run's tile sources: a picture
+// decoded at least this large still covers a tile.
+void TileSourceSizeHint(const MosaicRun& run, int32_t* width, int32_t* height);
+// Tile size of the run.
+void CurrentTileSize(const MosaicRun& run, float* tileWidth, float* tileHeight);
 
 // Matches a loaded tile source against every tile and draws it where it wins. 0 when every
-// tile was visited, PollStop's value when Stop was pressed, 1 when the picture's block could
-// not be had.
-int MatchTileSource(ImgBitmap* tileBitmap);
+// tile was visited, the Stop poll's value when Stop was pressed, 1 when the picture's block
+// could not be had.
+int MatchTileSource(MosaicRun& run, ImgBitmap* tileBitmap);
 // The same for a tile source prepared by PrepareTilePicture; takes over its block.
-int MatchPreparedTile(PreparedTile* tile);
+// sourceNumber is the tile source's TileSourceNumber.
+int MatchPreparedTile(MosaicRun& run, PreparedTile* tile, int32_t sourceNumber);
+// The number of the tile source at `path` (with the video frame, or -1 for a picture) in the
+// run, the same for the same path and frame; -1 when the run keeps no tile holders.
+int32_t TileSourceNumber(MosaicRun& run, const std::string& path, int32_t frame);
 
-// Shows the working picture of the running mosaic in its display rectangle.
-void ShowWorkingPicture();
+// Shows the run's working picture in its display rectangle.
+void ShowWorkingPicture(const MosaicRun& run);
 
 // Draws the bitmap (header, pixels) scaled to w x h at (x0, y0) into dc, each colour shifted by
 // toColor - fromColor, setting only pixels inside the clip rectangle (right and bottom
@@ -83,8 +96,3 @@ void ShowWorkingPicture();
 void DrawShiftedTile(DrawingContext* dc, const BitmapInfoHeader* header, const uint8_t* pixels,
                      int x0, int y0, int w, int h, int clipLeft, int clipTop, int clipRight,
                      int clipBottom, ColorRef fromColor, ColorRef toColor, int coarse);
-
-// How many tile sources the loader may prepare ahead of the one being matched, on a thread of
-// its own; 0 loads each one on the matching thread when it is needed. The order in which tile
-// sources are matched, and so the mosaic, is the same either way.
-extern int tileSourceLookahead;

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The "Picture Mosaic" effect: the start picture is cut into tiles, each described by the mean
 // colours of up to 5 x 5 patches (its signature), and every tile source takes the tiles whose
 // signature it matches better than the picture already there, drawn tinted to the tile's mean.
@@ -9,21 +12,25 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <memory>
 #include <new>
+#include <string>
+#include <utility>
 #include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
-#include "app/settings.h"
+#include "base/paint_context.h"
 #include "effects/effect_engine.h"
 #include "effects/pixel_primitives.h"
 #include "mosaic/mosaic_internals.h"
+#include "mosaic/mosaic_options.h"
+#include "mosaic/tile_limits.h"
+#include "mosaic/tile_report.h"
 #include "mosaic/tile_sources.h"
-#include "painting/front_window.h"
-
-namespace {
 
 // Everything one run holds. The target signatures are stored patch number by patch number
 // across all tiles (entry j * planeStride + tile), so that one tile source is compared with all
@@ -34,7 +41,8 @@ namespace {
 // the distance it had just been measured at, so the next comparison sees the same number it
 // would get from the stored colours.
 struct MosaicRun {
-  FrontWindow* destDC = nullptr;
+  PaintContext* paint = nullptr;
+  FrontWindow* destDC = nullptr;  // the picture frame
   Rect display;
   float W = 0;
   float H = 0;
@@ -55,9 +63,23 @@ struct MosaicRun {
   ImgBitmap working;
   DrawingContext* workingDC = nullptr;
   DibHandle heldTile;  // the tile picture being matched
+
+  // The tile grid: the integer edges of its columns and rows, each list one longer than their
+  // number, the last edge cut to the picture.
+  std::vector<int32_t> columnEdges;
+  std::vector<int32_t> rowEdges;
+
+  // Who holds each tile, kept only when limits on repeats or the final assignment are asked
+  // for; the plain mosaic draws each win as the walk meets it.
+  std::unique_ptr<TileHolders> holders;
+  std::vector<TileWin> wins;  // the tile source's wins, in tile-walk order
+  // The tile sources by number, and the numbers by path and frame: a picture offered twice is
+  // one tile source.
+  std::vector<std::pair<std::string, int32_t>> sourceNames;
+  std::map<std::pair<std::string, int32_t>, int32_t> sourceNumbers;
 };
 
-MosaicRun* run = nullptr;
+namespace {
 
 // Truncation toward zero that saturates instead of overflowing.
 int32_t Trunc(double value) {
@@ -108,6 +130,16 @@ bool ScanStartPicture(MosaicRun& r, const BitmapInfoHeader* header, const uint8_
     ++tiles;
     maxPatches = std::max(maxPatches, WalkPatches(r, x, y, [](const Rect&) {}));
   });
+  try {
+    // The edges by the same additions as the walk, one step past the last tile.
+    float x = 0, y = 0;
+    for (; x + 1 < r.W; x += r.grid.tileWidth) r.columnEdges.push_back(Trunc(x));
+    r.columnEdges.push_back(std::min(Trunc(x), r.Wi));
+    for (; y + 1 < r.H; y += r.grid.tileHeight) r.rowEdges.push_back(Trunc(y));
+    r.rowEdges.push_back(std::min(Trunc(y), r.Hi));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
   r.tileCount = tiles;
   r.maxPatches = maxPatches;
   r.planeStride = (tiles + 3) / 4 * 4;
@@ -225,7 +257,64 @@ void DrawWinningTile(const MosaicRun& r, const BitmapInfoHeader* header, const u
                   at.clip.right, at.clip.bottom, sourceMean, targetMean, 1);
 }
 
+// The tile source takes tile t: its distance and black patches stay with the tile, and its
+// picture is drawn there, tinted to the tile's mean colour.
+void PlaceWin(MosaicRun& r, const BitmapInfoHeader* header, const uint8_t* pixels, int64_t t,
+              int32_t left, int32_t top) {
+  const int n = r.maxPatches > 0 ? r.patchCount[t] : 0;
+  int black = 0;
+  for (int j = 0; j < n; ++j) black += r.sourceColors[j] == 0 ? 1 : 0;
+  if (n > 0) {
+    r.placedDistance[t] = r.sourceDistance[t];
+    r.placedBlack[t] = static_cast<uint8_t>(black);
+  }
+  const ColorRef targetMean = MeanOf(n, [&](int j) {
+    const size_t at = static_cast<size_t>(j) * r.planeStride + t;
+    return MakeColor(r.targetRed[at], r.targetGreen[at], r.targetBlue[at]);
+  });
+  const ColorRef sourceMean = MeanOf(n, [&](int j) { return r.sourceColors[j]; });
+  DrawWinningTile(r, header, pixels, left, top, sourceMean, targetMean);
+}
+
+// The tiles as they stand, each with the path and frame of the tile source it shows.
+TileAssignment AssignmentOf(const MosaicRun& r) {
+  TileAssignment tiles;
+  const int64_t columns = static_cast<int64_t>(r.columnEdges.size()) - 1;
+  const int64_t rows = static_cast<int64_t>(r.rowEdges.size()) - 1;
+  if (columns <= 0 || rows <= 0) return tiles;
+  tiles.reserve(static_cast<size_t>(columns * rows));
+  for (int64_t row = 0; row < rows; ++row) {
+    for (int64_t column = 0; column < columns; ++column) {
+      MosaicTile tile;
+      tile.column = static_cast<int32_t>(column);
+      tile.row = static_cast<int32_t>(row);
+      tile.left = r.columnEdges[column];
+      tile.top = r.rowEdges[row];
+      tile.width = r.columnEdges[column + 1] - tile.left;
+      tile.height = r.rowEdges[row + 1] - tile.top;
+      const int32_t source = r.holders ? r.holders->Holder(row * columns + column) : -1;
+      if (source >= 0) {
+        tile.source = r.sourceNames[static_cast<size_t>(source)].first;
+        tile.frame = r.sourceNames[static_cast<size_t>(source)].second;
+      }
+      tiles.push_back(std::move(tile));
+    }
+  }
+  return tiles;
+}
+
 }  // namespace
+
+int32_t TileSourceNumber(MosaicRun& r, const std::string& path, int32_t frame) {
+  if (!r.holders) return -1;
+  const auto key = std::make_pair(path, frame);
+  const auto found = r.sourceNumbers.find(key);
+  if (found != r.sourceNumbers.end()) return found->second;
+  const int32_t number = static_cast<int32_t>(r.sourceNames.size());
+  r.sourceNames.push_back(key);
+  r.sourceNumbers.emplace(key, number);
+  return number;
+}
 
 MosaicGrid MakeMosaicGrid(float W, float H, float tilesAcross, float tilesDown,
                           int autoSizeTilesDown) {
@@ -330,36 +419,36 @@ void PrepareTilePicture(ImgBitmap* tileBitmap, float tileWidth, float tileHeight
   }
 }
 
-void CurrentTileSize(float* tileWidth, float* tileHeight) {
-  *tileWidth = run ? run->grid.tileWidth : 1.0f;
-  *tileHeight = run ? run->grid.tileHeight : 1.0f;
+void CurrentTileSize(const MosaicRun& run, float* tileWidth, float* tileHeight) {
+  *tileWidth = run.grid.tileWidth;
+  *tileHeight = run.grid.tileHeight;
 }
 
-void TileSourceSizeHint(int32_t* width, int32_t* height) {
+void TileSourceSizeHint(const MosaicRun& run, int32_t* width, int32_t* height) {
   float tileWidth, tileHeight;
-  CurrentTileSize(&tileWidth, &tileHeight);
+  CurrentTileSize(run, &tileWidth, &tileHeight);
   // The cover resize may make a picture a pixel taller than a tile.
   *width = Trunc(std::ceil(tileWidth)) + 1;
   *height = Trunc(std::ceil(tileHeight)) + 1;
 }
 
-void ShowWorkingPicture() {
-  if (run == nullptr || run->destDC == nullptr || run->working.hasImage == 0) return;
+void ShowWorkingPicture(const MosaicRun& run) {
+  if (run.destDC == nullptr || run.working.hasImage == 0) return;
   Rect source, destination;
-  FitPictureRects(Rect{0, 0, run->Wi, run->Hi}, run->display, &source, &destination);
-  ImgPaint(run->destDC, run->working, source, source, destination, destination, SRCCOPY);
+  FitPictureRects(Rect{0, 0, run.Wi, run.Hi}, run.display, &source, &destination);
+  ImgPaint(run.destDC, run.working, source, source, destination, destination, SRCCOPY);
 }
 
-int MatchTileSource(ImgBitmap* tileBitmap) {
-  if (run == nullptr) return 1;
+int MatchTileSource(MosaicRun& run, ImgBitmap* tileBitmap) {
   PreparedTile tile;
-  PrepareTilePicture(tileBitmap, run->grid.tileWidth, run->grid.tileHeight, &tile);
-  return MatchPreparedTile(&tile);
+  PrepareTilePicture(tileBitmap, run.grid.tileWidth, run.grid.tileHeight, &tile);
+  // A picture handed over alone is a tile source of its own.
+  const int32_t number =
+      TileSourceNumber(run, "", -2 - static_cast<int32_t>(run.sourceNames.size()));
+  return MatchPreparedTile(run, &tile, number);
 }
 
-int MatchPreparedTile(PreparedTile* tile) {
-  if (run == nullptr) return 1;
-  MosaicRun& r = *run;
+int MatchPreparedTile(MosaicRun& r, PreparedTile* tile, int32_t sourceNumber) {
   r.heldTile = std::move(tile->block);
   const uint8_t* base = r.heldTile.Lock();
   if (base == nullptr) return 1;
@@ -370,82 +459,94 @@ int MatchPreparedTile(PreparedTile* tile) {
   std::copy(tile->colors, tile->colors + tile->patchCount, r.sourceColors);
   if (r.maxPatches > 0) MeasureSourceDistances(r);
 
+  // Where tile holders are kept, the wins are gathered first and the holders decide which of
+  // them the source takes (all of them without limits); they are then drawn in walk order, as
+  // the plain mosaic draws them. Stop ends the walk with the wins found so far.
+  const bool gather = r.holders != nullptr;
+  r.wins.clear();
+  int stop = 0;
   int64_t t = 0;
-  for (float y = 0; y + 1 < r.H; y += r.grid.tileHeight) {
+  for (float y = 0; y + 1 < r.H && stop == 0; y += r.grid.tileHeight) {
     for (float x = 0; x + 1 < r.W; x += r.grid.tileWidth, ++t) {
-      if (const int stop = PollStop(); stop != 0) return stop;
+      if ((stop = r.paint->PollStop()) != 0) break;
       const int n = r.maxPatches > 0 ? r.patchCount[t] : 0;
       // Ties keep the picture in place; a tile whose colours are all black holds nothing yet.
-      if (n > 0 && !(r.sourceDistance[t] < r.placedDistance[t]) && r.placedBlack[t] != n) {
-        continue;
+      const bool empty = n == 0 || r.placedBlack[t] == n;
+      if (!empty && !(r.sourceDistance[t] < r.placedDistance[t])) continue;
+      if (gather) {
+        const float source = n > 0 ? r.sourceDistance[t] : 0.0f;
+        r.wins.push_back({t, empty, empty ? -source : r.placedDistance[t] - source});
+      } else {
+        PlaceWin(r, header, pixels, t, Trunc(x), Trunc(y));
       }
-      int black = 0;
-      for (int j = 0; j < n; ++j) black += r.sourceColors[j] == 0 ? 1 : 0;
-      if (n > 0) {
-        r.placedDistance[t] = r.sourceDistance[t];
-        r.placedBlack[t] = static_cast<uint8_t>(black);
-      }
-      const ColorRef targetMean = MeanOf(n, [&](int j) {
-        const size_t at = static_cast<size_t>(j) * r.planeStride + t;
-        return MakeColor(r.targetRed[at], r.targetGreen[at], r.targetBlue[at]);
-      });
-      const ColorRef sourceMean = MeanOf(n, [&](int j) { return r.sourceColors[j]; });
-      DrawWinningTile(r, header, pixels, Trunc(x), Trunc(y), sourceMean, targetMean);
     }
   }
+  if (gather) {
+    r.holders->Take(sourceNumber, &r.wins);
+    const int64_t columns = r.holders->Columns();
+    for (const TileWin& win : r.wins) {
+      PlaceWin(r, header, pixels, win.tile, r.columnEdges[win.tile % columns],
+               r.rowEdges[win.tile / columns]);
+    }
+  }
+  if (stop != 0) return stop;
   r.heldTile.Free();
   return 0;
 }
 
-int RunPictureMosaic(FrontWindow* destDC, DibHandle* dibRef, BitmapInfoHeader** headerRef,
-                     uint8_t** pixelsRef, int left, int top, int right, int bottom,
-                     float tilesAcross, float tilesDown, int constant, int autoSizeTilesDown) {
+int RunPictureMosaic(PaintContext& paint, DibHandle* dibRef, const Rect& display,
+                     const MosaicOptions& options) {
   MosaicRun state;
-  state.destDC = destDC;
-  state.display = Rect{left, top, right, bottom};
+  state.paint = &paint;
+  state.destDC = paint.display;
+  state.display = display;
   ImgInitHandle(&state.working, 0, 0, 0);
-  run = &state;
 
+  const float tilesAcross = static_cast<float>(options.tilesAcross);
+  const float tilesDown = static_cast<float>(options.tilesDown);
   int result = 0;
-  const bool useList = settings.useYourPictureList != 0;
-  const bool useLibrary = settings.usePictureLibrary != 0;
-  if (useList && PictureListCount() == 0 && !useLibrary) {
-    ShowWarning("No picture or avi files specified in 'Your Picture List'.");
+  if (options.useList && options.pictureList.empty() && !options.useLibrary) {
+    paint.Warn("No picture or avi files specified in 'Your Picture List'.");
     result = 2;
   } else if (tilesAcross == 0.0f || tilesDown == 0.0f) {
-    ShowWarning("Tile number must be greater then zero.");
+    paint.Warn("Tile number must be greater then zero.");
     result = 2;
-  } else if (!useList && !useLibrary) {
-    ShowWarning("You must select either the Picture Library, Picture List or both.");
+  } else if (!options.useList && !options.useLibrary) {
+    paint.Warn("You must select either the Picture Library, Picture List or both.");
     result = 2;
-  } else if (dibRef == nullptr || headerRef == nullptr || pixelsRef == nullptr ||
-             *headerRef == nullptr || *pixelsRef == nullptr) {
+  } else if (dibRef == nullptr || !*dibRef || dibRef->Header()->biBitCount != 24) {
     result = 1;
   }
 
   if (result == 0) {
-    ShowPaintStatus("Scanning Image...");
-    const BitmapInfoHeader* header = *headerRef;
-    const uint8_t* pixels = *pixelsRef;
+    paint.ShowStatus("Scanning Image...");
+    // The working picture takes over the start picture's block below; header and pixels stay
+    // valid until the end of the run.
+    const BitmapInfoHeader* header = dibRef->Header();
+    const uint8_t* pixels = dibRef->Pixels();
     state.Wi = header->biWidth;
     state.Hi = std::abs(header->biHeight);
     state.W = static_cast<float>(state.Wi);
     state.H = static_cast<float>(state.Hi);
-    state.grid = MakeMosaicGrid(state.W, state.H, tilesAcross, tilesDown, autoSizeTilesDown);
+    state.grid =
+        MakeMosaicGrid(state.W, state.H, tilesAcross, tilesDown, options.autoSizeTilesDown ? 1 : 0);
 
     if (!ScanStartPicture(state, header, pixels)) {
       result = 1;
     } else {
-      // The working picture takes over the start picture's block; header and pixels stay
-      // valid until the end of the run.
+      if (options.limits.Any() || options.receiveTiles) {
+        state.holders = std::make_unique<TileHolders>(
+            static_cast<int64_t>(state.columnEdges.size()) - 1,
+            static_cast<int64_t>(state.rowEdges.size()) - 1, options.limits);
+      }
       ImgFromDib(&state.working, std::move(*dibRef));
-      ShowWorkingPicture();
+      ShowWorkingPicture(state);
       state.workingDC = ImgCreateDC(&state.working);
       if (state.workingDC != nullptr)
         state.workingDC->SelectClipRect(Rect{0, 0, state.Wi, state.Hi});
 
-      result = WalkTileSources();
-      if (result == 0) ShowPaintStatus("Mosaic completed.");
+      result = WalkTileSources(state, paint, options);
+      if (result == 0) paint.ShowStatus("Mosaic completed.");
     }
   }
 
@@ -453,7 +554,8 @@ int RunPictureMosaic(FrontWindow* destDC, DibHandle* dibRef, BitmapInfoHeader** 
   state.workingDC = nullptr;
   state.heldTile.Free();
   if (state.working.hasImage != 0) *dibRef = ImgToDib(&state.working);
-  run = nullptr;
-  if (result != 0) ShowPaintStatus("Mosaic canceled.");
+  // Once the grid is laid out there are tiles to tell of, even when the run ends early.
+  if (options.receiveTiles && !state.columnEdges.empty()) options.receiveTiles(AssignmentOf(state));
+  if (result != 0) paint.ShowStatus("Mosaic canceled.");
   return result;
 }

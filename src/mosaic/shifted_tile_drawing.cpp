@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Drawing a tile picture into the mosaic, tinted towards the colour of the tile it fills.
 
 #include <algorithm>

@@ -1,11 +1,12 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "mosaic/tile_source_loader.h"
 
 #include <sys/stat.h>
 
 #include <system_error>
 #include <utility>
-
-#include "painting/front_window.h"
 
 namespace {
 
@@ -19,7 +20,8 @@ bool IsPlainFile(const std::string& path) {
 }  // namespace
 
 TileSourceLoader::TileSourceLoader(std::vector<TileSourcePath> paths, float tileWidth,
-                                   float tileHeight, int32_t hintWidth, int32_t hintHeight)
+                                   float tileHeight, int32_t hintWidth, int32_t hintHeight,
+                                   std::function<bool()> userStop)
     : paths_(std::move(paths)),
       tileWidth_(tileWidth),
       tileHeight_(tileHeight),
@@ -28,7 +30,9 @@ TileSourceLoader::TileSourceLoader(std::vector<TileSourcePath> paths, float tile
   VidInitHandle(&video_);
   // A video that makes a read wait (a file that turns out to be a pipe, a device) gives way
   // when the run ends early or the user presses Stop.
-  video_.stopCheck = [this] { return stopping_.load() || PollStop() != 0; };
+  video_.stopCheck = [this, userStop = std::move(userStop)] {
+    return stopping_.load() || (userStop && userStop());
+  };
 }
 
 TileSourceLoader::~TileSourceLoader() {

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 // Loading the tile sources of a mosaic run in walk order: each path is tried as a video and
@@ -9,6 +12,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -40,9 +44,10 @@ struct LoadedTileSource {
 class TileSourceLoader {
  public:
   // Tile sources are prepared for tiles of tileWidth x tileHeight; pictures are decoded with
-  // the size hint hintWidth x hintHeight.
+  // the size hint hintWidth x hintHeight. `userStop` (may be empty; asked from the loading
+  // thread) says when the user has pressed Stop: a video read that waits then gives way.
   TileSourceLoader(std::vector<TileSourcePath> paths, float tileWidth, float tileHeight,
-                   int32_t hintWidth, int32_t hintHeight);
+                   int32_t hintWidth, int32_t hintHeight, std::function<bool()> userStop = {});
   ~TileSourceLoader();
   TileSourceLoader(const TileSourceLoader&) = delete;
   TileSourceLoader& operator=(const TileSourceLoader&) = delete;

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The order in which the mosaic meets its tile sources: the picture list first, then the
 // picture library, each path as a video (every fifteenth frame) or as a picture, with a
 // progress line after each.
@@ -11,22 +14,19 @@
 #include <cstring>
 #include <vector>
 
-#include "app/paths.h"
-#include "app/settings.h"
-#include "effects/effect_engine.h"
+#include "base/paint_context.h"
+#include "base/paths.h"
 #include "mosaic/mosaic_internals.h"
+#include "mosaic/mosaic_options.h"
 #include "mosaic/tile_source_loader.h"
-
-std::string pictureLibraryFolder;
-int tileSourceLookahead = 8;
 
 namespace {
 
 // Library paths are built in buffers of this many bytes, their terminating NUL included.
 constexpr size_t kLibraryPathSize = 300;
 
-std::string LibraryFolder() {
-  std::string folder = pictureLibraryFolder;
+std::string LibraryFolder(const MosaicOptions& options) {
+  std::string folder = options.libraryFolder;
   if (folder.empty()) return ExecutableFolder() + "/Picture Library/";
   if (folder.back() != '/') folder += '/';
   return folder;
@@ -48,17 +48,15 @@ std::vector<std::string> ListFolder(const std::string& folder) {
   return names;
 }
 
-void AddPictureList(std::vector<TileSourcePath>* paths) {
-  const int32_t total = PictureListCount();
+void AddPictureList(const MosaicOptions& options, std::vector<TileSourcePath>* paths) {
+  const int32_t total = static_cast<int32_t>(options.pictureList.size());
   for (int32_t i = 0; i < total; ++i) {
-    const char* entry = settings.pictureList[i].path;
-    paths->push_back(
-        {std::string(entry, strnlen(entry, kPictureListEntrySize)), false, i + 1, total});
+    paths->push_back({options.pictureList[static_cast<size_t>(i)], false, i + 1, total});
   }
 }
 
-void AddLibrary(std::vector<TileSourcePath>* paths) {
-  const std::string folder = LibraryFolder();
+void AddLibrary(const MosaicOptions& options, std::vector<TileSourcePath>* paths) {
+  const std::string folder = LibraryFolder(options);
   const std::vector<std::string> names = ListFolder(folder);
   // The numbering discounts the folder's own two entries.
   const int32_t total = static_cast<int32_t>(names.size()) - 2;
@@ -83,31 +81,34 @@ std::string ProgressText(const TileSourcePath& path, const LoadedTileSource& sou
 
 }  // namespace
 
-int32_t WalkTileSources() {
+int32_t WalkTileSources(MosaicRun& run, PaintContext& paint, const MosaicOptions& options) {
   std::vector<TileSourcePath> paths;
-  if (settings.useYourPictureList != 0) {
-    AddPictureList(&paths);
-    if (settings.usePictureLibrary != 0) AddLibrary(&paths);
+  if (options.useList) {
+    AddPictureList(options, &paths);
+    if (options.useLibrary) AddLibrary(options, &paths);
   } else {
-    AddLibrary(&paths);
+    AddLibrary(options, &paths);
   }
 
   float tileWidth, tileHeight;
   int32_t hintWidth, hintHeight;
-  CurrentTileSize(&tileWidth, &tileHeight);
-  TileSourceSizeHint(&hintWidth, &hintHeight);
-  TileSourceLoader loader(std::move(paths), tileWidth, tileHeight, hintWidth, hintHeight);
-  loader.Start(tileSourceLookahead);
+  CurrentTileSize(run, &tileWidth, &tileHeight);
+  TileSourceSizeHint(run, &hintWidth, &hintHeight);
+  TileSourceLoader loader(std::move(paths), tileWidth, tileHeight, hintWidth, hintHeight,
+                          [&paint] { return paint.PollStop() != 0; });
+  loader.Start(options.lookahead);
 
   LoadedTileSource source;
   while (loader.Next(&source)) {
-    const int result = MatchPreparedTile(&source.tile);
+    const int result = MatchPreparedTile(run, &source.tile,
+                                         TileSourceNumber(run, loader.Path(source.pathIndex).path,
+                                                          source.videoFrame ? source.frame : -1));
     if (result != 0) {
       loader.Stop();
       return result;
     }
-    ShowWorkingPicture();
-    ShowPaintStatus(ProgressText(loader.Path(source.pathIndex), source));
+    ShowWorkingPicture(run);
+    paint.ShowStatus(ProgressText(loader.Path(source.pathIndex), source));
   }
   return 0;
 }

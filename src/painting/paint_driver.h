@@ -1,15 +1,19 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
+
+// The desktop program's entry points into the painting: they take what a painting depends on
+// from the Settings record, the window in front (messageOwner, mainWindowHandle) and the
+// program's random generator, and run the painting of render.h.
 
 #include <cstdint>
 
 #include "imaging/dib.h"
+#include "mosaic/mosaic_options.h"
+#include "painting/render.h"
 
 class FrontWindow;
-
-// Painting results shared by the driver and the effects.
-constexpr int kPaintFinished = 0;
-constexpr int kPaintStopped = 1;  // stopped by the user, or failed without a message
-constexpr int kPaintRefused = 2;  // refused, with a warning already shown
 
 // Runs one painting of the start picture in Settings with the effect that Settings selects.
 // `frame` gives the picture frame's client size; `dc` is where the effect shows its picture.
@@ -17,3 +21,19 @@ constexpr int kPaintRefused = 2;  // refused, with a warning already shown
 // pixels are that bitmap's locked header and rows.
 int PaintDriver(FrontWindow* frame, FrontWindow* dc, DibHandle* dibRef, BitmapInfoHeader* header,
                 uint8_t* pixels);
+
+// The painterly engine in destDC with the program's generator; header and pixels are not read
+// (the picture comes from *dibHandle).
+int PaintPicture(FrontWindow* destDC, DibHandle* dibHandle, const BitmapInfoHeader* header,
+                 const uint8_t* pixels, int left, int top, int right, int bottom, int style);
+
+// The picture mosaic in destDC, with the tile sources that Settings names. The tile numbers
+// are the Settings record's integers; `constant` is always 1 and not read. headerRef and
+// pixelsRef must describe *dibRef.
+int RunPictureMosaic(FrontWindow* destDC, DibHandle* dibRef, BitmapInfoHeader** headerRef,
+                     uint8_t** pixelsRef, int left, int top, int right, int bottom,
+                     float tilesAcross, float tilesDown, int constant, int autoSizeTilesDown);
+
+// The mosaic's tile sources as Settings holds them: the picture list, the two check boxes and
+// the stock library folder; the grid from Settings too.
+MosaicOptions MosaicOptionsFromSettings();

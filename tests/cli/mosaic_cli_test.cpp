@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // quillane-cli --effect mosaic: tile sources from the command line, progress lines, refusals.
 
 #include <gtest/gtest.h>

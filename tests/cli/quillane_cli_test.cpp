@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -160,6 +163,13 @@ TEST_F(QuillaneCli, UsageErrorsExitWith64AndWriteNothing) {
       {"--quiet=yes", kInput, out},
       {kInput, scratch_.File("out.gif")},
       {kInput, scratch_.File("out")},
+      {"--effect", "mosaic", "--max-uses", "0", kInput, out},
+      {"--effect", "mosaic", "--min-distance", "-1", kInput, out},
+      {"--effect", "mosaic", "--min-distance=x", kInput, out},
+      {"--effect", "mosaic", "--tile-report", scratch_.File("no/tiles.csv"), kInput, out},
+      {"--effect", "mosaic", "--tile-report", scratch_.Path(), kInput, out},
+      {"--effect", "mosaic", "--tile-report", out, kInput, out},
+      {"--tile-report", scratch_.File("tiles.csv"), kInput, out},
   };
   for (const auto& args : bad) {
     const CliRun run = RunCli(args);
@@ -169,6 +179,7 @@ TEST_F(QuillaneCli, UsageErrorsExitWith64AndWriteNothing) {
     EXPECT_FALSE(run.err.empty()) << joined;
   }
   EXPECT_FALSE(FileExists(out));
+  EXPECT_FALSE(FileExists(scratch_.File("tiles.csv")));
   EXPECT_EQ(RunCli({"--seed", "4294967295", "--quiet", "--effect", "black-and-white", kInput, out})
                 .exitStatus,
             0);
@@ -186,7 +197,9 @@ TEST_F(QuillaneCli, HelpAndVersion) {
   }
   const CliRun version = RunCli({"--version"});
   EXPECT_EQ(version.exitStatus, 0);
-  EXPECT_EQ(version.out, std::string("quillane-cli ") + QUILLANE_VERSION + "\n");
+  EXPECT_EQ(version.out.substr(0, version.out.find('\n') + 1),
+            std::string("quillane-cli ") + QUILLANE_VERSION + "\n");
+  EXPECT_NE(version.out.find("GNU GPL version 3 or later"), std::string::npos) << version.out;
 }
 
 }  // namespace

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "effects/effect_engine.h"
 
 #include <gtest/gtest.h>
@@ -5,8 +8,8 @@
 #include <cstdio>
 #include <string>
 
+#include "base/paint_context.h"
 #include "effects/stroke_placement.h"
-#include "painting/random.h"
 #include "support/fake_window.h"
 #include "support/painting_pictures.h"
 
@@ -18,9 +21,8 @@ const std::string kCancelled = "绘画已被取消。          ";
 
 // Paints `dib` in place with the generator seeded to `seed`; the display is (2, 2, 398, 298).
 int Paint(int style, uint32_t seed, DibHandle* dib, FakeWindow* window) {
-  FrontWindowScope scope(window);
-  SeedRandom(seed);
-  return PaintPicture(window, dib, dib->Header(), dib->Pixels(), 2, 2, 398, 298, style);
+  PaintContext paint = PaintContext::For(window, seed);
+  return PaintPicture(paint, dib, Rect{2, 2, 398, 298}, style);
 }
 
 int TrailingBlanks(const std::string& s) {

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The mosaic's tile grid, the cover resize of tile pictures and where a tile picture is drawn.
 
 #include <gtest/gtest.h>

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The mosaic's matching against a plain model of the rule: every tile keeps the colours of the
 // picture placed in it, both distances are summed patch by patch, and the stored colours of the
 // source signature carry over from one tile source to the next. The real run keeps distances
@@ -165,11 +168,11 @@ TEST(MosaicMatchingTest, RunsMatchThePlainModelOfTheRule) {
     paths.push_back(folder.File("source " + std::to_string(i) + ".bmp"));
     ASSERT_TRUE(WriteBmpFile(paths.back(), sources[i]));
   }
-  MosaicSettingsScope scope;
-  scope.UseList(paths);
+  MosaicSources tileSources;
+  tileSources.UseList(paths);
   for (const Case& c : cases) {
     const TestPicture start = Noise(c.width, c.height, 77, 256);
-    const MosaicOutcome out = RunMosaicOn(start, c.across, c.down, c.autoRows);
+    const MosaicOutcome out = RunMosaicOn(tileSources, start, c.across, c.down, c.autoRows);
     ASSERT_EQ(out.result, 0);
     EXPECT_EQ(out.picture, ModelMosaic(start, c.across, c.down, c.autoRows, sources))
         << c.width << " x " << c.height << ", " << c.across << " across";

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Whole mosaic runs on small pictures: checks, matching, tinting, stopping and the result.
 
 #include <gtest/gtest.h>
@@ -55,12 +58,12 @@ class MosaicRunTest : public ::testing::Test {
   }
 
   ScratchFolder folder_;
-  MosaicSettingsScope scope_;
+  MosaicSources sources_;
 };
 
 TEST_F(MosaicRunTest, OneTileSourceFillsEveryTileTintedToItsMean) {
-  scope_.UseList({Picture("split.bmp", kSplitTile)});
-  const MosaicOutcome out = RunMosaicOn(kStart, 4, 15, 1);
+  sources_.UseList({Picture("split.bmp", kSplitTile)});
+  const MosaicOutcome out = RunMosaicOn(sources_, kStart, 4, 15, 1);
   EXPECT_EQ(out.result, 0);
   EXPECT_EQ(out.statuses, (std::vector<std::string>{"Scanning Image...", "Matching image 1 of 1...",
                                                     "Mosaic completed."}));
@@ -86,14 +89,14 @@ TEST_F(MosaicRunTest, OneTileSourceFillsEveryTileTintedToItsMean) {
 }
 
 TEST_F(MosaicRunTest, WithoutTileSourcesThePictureStaysAsItWas) {
-  scope_.UseLibrary(folder_.Path());  // an empty folder
-  MosaicOutcome out = RunMosaicOn(kStart, 4, 15, 1);
+  sources_.UseLibrary(folder_.Path());  // an empty folder
+  MosaicOutcome out = RunMosaicOn(sources_, kStart, 4, 15, 1);
   EXPECT_EQ(out.result, 0);
   EXPECT_EQ(out.statuses, (std::vector<std::string>{"Scanning Image...", "Mosaic completed."}));
   EXPECT_EQ(out.picture, kStart);
 
-  scope_.UseLibrary(folder_.File("no such folder"));
-  out = RunMosaicOn(kStart, 4, 15, 1);
+  sources_.UseLibrary(folder_.File("no such folder"));
+  out = RunMosaicOn(sources_, kStart, 4, 15, 1);
   EXPECT_EQ(out.result, 0);
   EXPECT_EQ(out.picture, kStart);
 }
@@ -122,12 +125,12 @@ TEST_F(MosaicRunTest, ASecondSourceWithTheSameSignatureLeavesTheFirstInPlace) {
   const std::string a = Picture("a.bmp", first);
   const std::string b = Picture("b.bmp", second);
 
-  scope_.UseList({a});
-  const MosaicOutcome onlyFirst = RunMosaicOn(kStart, 4, 15, 1);
-  scope_.UseList({b});
-  const MosaicOutcome onlySecond = RunMosaicOn(kStart, 4, 15, 1);
-  scope_.UseList({a, b});
-  const MosaicOutcome both = RunMosaicOn(kStart, 4, 15, 1);
+  sources_.UseList({a});
+  const MosaicOutcome onlyFirst = RunMosaicOn(sources_, kStart, 4, 15, 1);
+  sources_.UseList({b});
+  const MosaicOutcome onlySecond = RunMosaicOn(sources_, kStart, 4, 15, 1);
+  sources_.UseList({a, b});
+  const MosaicOutcome both = RunMosaicOn(sources_, kStart, 4, 15, 1);
   EXPECT_EQ(both.result, 0);
   EXPECT_NE(onlyFirst.picture, onlySecond.picture);
   EXPECT_EQ(both.picture, onlyFirst.picture);
@@ -138,13 +141,13 @@ TEST_F(MosaicRunTest, ATilePictureOfBlackPatchesLeavesItsTilesOpenToTheNext) {
   const std::string split = Picture("split.bmp", kSplitTile);
 
   // Near black: placed, and closer to the dark picture than the split picture, which loses.
-  scope_.UseList({Picture("near.bmp", TestPicture(16, 12, MakeColor(1, 1, 1))), split});
-  const MosaicOutcome near = RunMosaicOn(dark, 4, 15, 1);
+  sources_.UseList({Picture("near.bmp", TestPicture(16, 12, MakeColor(1, 1, 1))), split});
+  const MosaicOutcome near = RunMosaicOn(sources_, dark, 4, 15, 1);
   EXPECT_EQ(near.picture, dark);
 
   // Black: placed as well, but its tiles count as empty, so the split picture wins them all.
-  scope_.UseList({Picture("black.bmp", TestPicture(16, 12, 0)), split});
-  const MosaicOutcome black = RunMosaicOn(dark, 4, 15, 1);
+  sources_.UseList({Picture("black.bmp", TestPicture(16, 12, 0)), split});
+  const MosaicOutcome black = RunMosaicOn(sources_, dark, 4, 15, 1);
   EXPECT_EQ(black.result, 0);
   EXPECT_EQ(black.picture.At(2, 5), MakeColor(0, 0, 0));
   EXPECT_EQ(black.picture.At(13, 5), MakeColor(53, 53, 53));
@@ -152,16 +155,16 @@ TEST_F(MosaicRunTest, ATilePictureOfBlackPatchesLeavesItsTilesOpenToTheNext) {
 
 TEST_F(MosaicRunTest, TilesOfOnePixelTakeEveryTileSourceUnshifted) {
   const TestPicture start = QuarteredPicture(8, 6, kQ1, kQ2, kQ3, kQ4);
-  scope_.UseList({Picture("red.bmp", TestPicture(4, 4, MakeColor(255, 0, 0))),
-                  Picture("blue.bmp", TestPicture(4, 4, MakeColor(0, 0, 255)))});
+  sources_.UseList({Picture("red.bmp", TestPicture(4, 4, MakeColor(255, 0, 0))),
+                    Picture("blue.bmp", TestPicture(4, 4, MakeColor(0, 0, 255)))});
   // Tiles of 1 x 2: the last tile source covers the picture.
-  MosaicOutcome out = RunMosaicOn(start, 8, 3, 0);
+  MosaicOutcome out = RunMosaicOn(sources_, start, 8, 3, 0);
   EXPECT_EQ(out.result, 0);
   EXPECT_EQ(out.picture, TestPicture(8, 6, MakeColor(0, 0, 255)));
 
   // Tiles of 1 x 1: each tile picture is 2 x 2, centred half a pixel above its tile, so the
   // last row of tiles leaves the picture's bottom row as it was.
-  out = RunMosaicOn(start, 8, 15, 1);
+  out = RunMosaicOn(sources_, start, 8, 15, 1);
   EXPECT_EQ(out.result, 0);
   TestPicture expected(8, 6, MakeColor(0, 0, 255));
   for (int x = 0; x < 8; ++x) expected.Set(x, 5, start.At(x, 5));
@@ -169,17 +172,17 @@ TEST_F(MosaicRunTest, TilesOfOnePixelTakeEveryTileSourceUnshifted) {
 }
 
 TEST_F(MosaicRunTest, NegativeTilesAcrossBehaveAsPositive) {
-  scope_.UseList({Picture("noisy.bmp", NoisyPicture(20, 15, 3))});
-  const MosaicOutcome positive = RunMosaicOn(kStart, 4, 15, 1);
-  const MosaicOutcome negative = RunMosaicOn(kStart, -4, 15, 1);
+  sources_.UseList({Picture("noisy.bmp", NoisyPicture(20, 15, 3))});
+  const MosaicOutcome positive = RunMosaicOn(sources_, kStart, 4, 15, 1);
+  const MosaicOutcome negative = RunMosaicOn(sources_, kStart, -4, 15, 1);
   EXPECT_EQ(negative.result, 0);
   EXPECT_EQ(negative.picture, positive.picture);
 }
 
 TEST_F(MosaicRunTest, AWidePictureWithOneTileAcrossGetsOneRow) {
   const TestPicture wide(40, 4, MakeColor(100, 100, 100));
-  scope_.UseList({Picture("split.bmp", SplitPicture(40, 4, 0, MakeColor(200, 200, 200)))});
-  const MosaicOutcome out = RunMosaicOn(wide, 1, 15, 1);
+  sources_.UseList({Picture("split.bmp", SplitPicture(40, 4, 0, MakeColor(200, 200, 200)))});
+  const MosaicOutcome out = RunMosaicOn(sources_, wide, 1, 15, 1);
   EXPECT_EQ(out.result, 0);
   EXPECT_EQ(out.statuses.back(), "Mosaic completed.");
   EXPECT_NE(out.picture, wide);
@@ -204,12 +207,12 @@ TEST_F(MosaicRunTest, RefusedSettingsWarnAndKeepTheStartPicture) {
   };
   for (const Case& c : cases) {
     if (c.list) {
-      scope_.UseList({});
+      sources_.UseList({});
     } else {
-      scope_.NoList();
+      sources_.NoList();
     }
-    scope_.UseLibrary(c.library ? library : "");
-    const MosaicOutcome out = RunMosaicOn(kStart, c.across, c.down, c.autoRows);
+    sources_.UseLibrary(c.library ? library : "");
+    const MosaicOutcome out = RunMosaicOn(sources_, kStart, c.across, c.down, c.autoRows);
     EXPECT_EQ(out.result, 2) << c.warning;
     EXPECT_EQ(out.warnings, std::vector<std::string>{c.warning});
     EXPECT_EQ(out.statuses, std::vector<std::string>{"Mosaic canceled."});
@@ -220,9 +223,9 @@ TEST_F(MosaicRunTest, RefusedSettingsWarnAndKeepTheStartPicture) {
 
 TEST_F(MosaicRunTest, AnEmptyListWithTheLibraryOnTakesTheLibraryAlone) {
   Picture("split.bmp", kSplitTile);
-  scope_.UseList({});
-  scope_.UseLibrary(folder_.Path());
-  const MosaicOutcome out = RunMosaicOn(kStart, 4, 15, 1);
+  sources_.UseList({});
+  sources_.UseLibrary(folder_.Path());
+  const MosaicOutcome out = RunMosaicOn(sources_, kStart, 4, 15, 1);
   EXPECT_EQ(out.result, 0);
   EXPECT_TRUE(out.warnings.empty());
   EXPECT_EQ(out.statuses,
@@ -231,8 +234,9 @@ TEST_F(MosaicRunTest, AnEmptyListWithTheLibraryOnTakesTheLibraryAlone) {
 }
 
 TEST_F(MosaicRunTest, StopBeforeTheFirstTileKeepsTheStartPicture) {
-  scope_.UseList({Picture("split.bmp", kSplitTile)});
-  const MosaicOutcome out = RunMosaicOn(kStart, 4, 15, 1, [](FakeWindow& w) { w.StopAtStatus(1); });
+  sources_.UseList({Picture("split.bmp", kSplitTile)});
+  const MosaicOutcome out =
+      RunMosaicOn(sources_, kStart, 4, 15, 1, [](FakeWindow& w) { w.StopAtStatus(1); });
   EXPECT_EQ(out.result, 1);
   EXPECT_EQ(out.statuses, (std::vector<std::string>{"Scanning Image...", "Mosaic canceled."}));
   EXPECT_EQ(out.picture, kStart);
@@ -240,12 +244,12 @@ TEST_F(MosaicRunTest, StopBeforeTheFirstTileKeepsTheStartPicture) {
 
 TEST_F(MosaicRunTest, StopDuringTheSecondSourceKeepsTheMosaicOfTheFirst) {
   const std::string split = Picture("split.bmp", kSplitTile);
-  scope_.UseList({split});
-  const MosaicOutcome first = RunMosaicOn(kStart, 4, 15, 1);
+  sources_.UseList({split});
+  const MosaicOutcome first = RunMosaicOn(sources_, kStart, 4, 15, 1);
 
-  scope_.UseList({split, Picture("noisy.bmp", NoisyPicture(16, 12, 11))});
+  sources_.UseList({split, Picture("noisy.bmp", NoisyPicture(16, 12, 11))});
   // Stop is pressed as "Matching image 1 of 2..." is written.
-  const MosaicOutcome out = RunMosaicOn(kStart, 4, 15, 1, [](FakeWindow& w) {
+  const MosaicOutcome out = RunMosaicOn(sources_, kStart, 4, 15, 1, [](FakeWindow& w) {
     w.StopAtStatus(2);
     w.KeepPixels(true);
   });
@@ -267,14 +271,12 @@ TEST_F(MosaicRunTest, LoadingAheadOnASecondThreadGivesTheSameMosaic) {
   for (int i = 0; i < 12; ++i) {
     paths.push_back(Picture("p" + std::to_string(i) + ".bmp", NoisyPicture(24, 18, 100 + i)));
   }
-  scope_.UseList(paths);
+  sources_.UseList(paths);
   const TestPicture start = NoisyPicture(96, 72, 5);
-  const int saved = tileSourceLookahead;
-  tileSourceLookahead = 0;
-  const MosaicOutcome inline_ = RunMosaicOn(start, 6, 15, 1);
-  tileSourceLookahead = 4;
-  const MosaicOutcome ahead = RunMosaicOn(start, 6, 15, 1);
-  tileSourceLookahead = saved;
+  sources_.options.lookahead = 0;
+  const MosaicOutcome inline_ = RunMosaicOn(sources_, start, 6, 15, 1);
+  sources_.options.lookahead = 4;
+  const MosaicOutcome ahead = RunMosaicOn(sources_, start, 6, 15, 1);
   EXPECT_EQ(ahead.result, 0);
   EXPECT_EQ(ahead.statuses, inline_.statuses);
   EXPECT_EQ(ahead.picture, inline_.picture);

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The tile sources of a mosaic: the picture list, the picture library, the frames taken from
 // AVI videos, and the progress lines that name them.
 
@@ -8,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/paths.h"
+#include "base/paths.h"
 #include "support/media_makers.h"
 #include "support/mosaic_makers.h"
 #include "support/test_support.h"
@@ -43,14 +46,14 @@ class MosaicSourcesTest : public ::testing::Test {
     if (out.statuses.size() < 2) return {};
     return Texts(out.statuses.begin() + 1, out.statuses.end() - 1);
   }
-  MosaicOutcome Run() { return RunMosaicOn(kStart, 2, 15, 1); }
+  MosaicOutcome Run() { return RunMosaicOn(sources_, kStart, 2, 15, 1); }
 
   ScratchFolder folder_;
-  MosaicSettingsScope scope_;
+  MosaicSources sources_;
 };
 
 TEST_F(MosaicSourcesTest, ListOfAPictureAVideoAndAnUnreadableFile) {
-  scope_.UseList({Picture("still.bmp"), Video("clip.avi", 40), Junk("notes.txt")});
+  sources_.UseList({Picture("still.bmp"), Video("clip.avi", 40), Junk("notes.txt")});
   const MosaicOutcome out = Run();
   EXPECT_EQ(out.result, 0);
   EXPECT_EQ(out.statuses, (Texts{"Scanning Image...", "Matching image 1 of 3...",
@@ -61,7 +64,7 @@ TEST_F(MosaicSourcesTest, ListOfAPictureAVideoAndAnUnreadableFile) {
 }
 
 TEST_F(MosaicSourcesTest, EveryFifteenthFrameBelowTheFrameCount) {
-  scope_.UseList({Video("fifteen.avi", 15), Video("sixteen.avi", 16)});
+  sources_.UseList({Video("fifteen.avi", 15), Video("sixteen.avi", 16)});
   const MosaicOutcome out = Run();
   EXPECT_EQ(Progress(out), (Texts{"Matching image 1 of 2, frame 0 of 15...",
                                   "Matching image 2 of 2, frame 0 of 16...",
@@ -72,7 +75,7 @@ TEST_F(MosaicSourcesTest, AFrameThatCannotBeReadEndsOnlyItsVideo) {
   const std::string broken = Video("broken.avi", 40, 30);
   const std::string still = Picture("still.bmp");
   const int filesBefore = OpenFileCount();
-  scope_.UseList({broken, still});
+  sources_.UseList({broken, still});
   MosaicOutcome out = Run();
   EXPECT_EQ(out.result, 0);
   EXPECT_EQ(Progress(out),
@@ -80,8 +83,8 @@ TEST_F(MosaicSourcesTest, AFrameThatCannotBeReadEndsOnlyItsVideo) {
                    "Matching image 1 of 2, frame 15 of 40...", "Matching image 2 of 2..."}));
 
   // The same in the library: "broken.avi" sorts before "still.bmp".
-  scope_.NoList();
-  scope_.UseLibrary(folder_.Path());
+  sources_.NoList();
+  sources_.UseLibrary(folder_.Path());
   out = Run();
   EXPECT_EQ(out.result, 0);
   EXPECT_EQ(Progress(out),
@@ -93,7 +96,7 @@ TEST_F(MosaicSourcesTest, AFrameThatCannotBeReadEndsOnlyItsVideo) {
 TEST_F(MosaicSourcesTest, VideosWithoutPicturesAreSkippedSilently) {
   const std::string sound = folder_.File("sound.avi");
   ASSERT_TRUE(MakeSoundOnlyAvi(sound));
-  scope_.UseList({sound, Picture("still.bmp")});
+  sources_.UseList({sound, Picture("still.bmp")});
   const MosaicOutcome out = Run();
   EXPECT_EQ(out.result, 0);
   EXPECT_EQ(Progress(out), (Texts{"Matching image 2 of 2..."}));
@@ -102,9 +105,10 @@ TEST_F(MosaicSourcesTest, VideosWithoutPicturesAreSkippedSilently) {
 TEST_F(MosaicSourcesTest, StopDuringAVideoClosesItAndEndsTheWalk) {
   const std::string clip = Video("clip.avi", 40);
   const int filesBefore = OpenFileCount();
-  scope_.UseList({clip, Picture("still.bmp")});
+  sources_.UseList({clip, Picture("still.bmp")});
   // Stop is pressed as frame 0's line is written, so it is noticed while frame 15 is matched.
-  const MosaicOutcome out = RunMosaicOn(kStart, 2, 15, 1, [](FakeWindow& w) { w.StopAtStatus(2); });
+  const MosaicOutcome out =
+      RunMosaicOn(sources_, kStart, 2, 15, 1, [](FakeWindow& w) { w.StopAtStatus(2); });
   EXPECT_EQ(out.result, 1);
   EXPECT_EQ(out.statuses, (Texts{"Scanning Image...", "Matching image 1 of 2, frame 0 of 40...",
                                  "Mosaic canceled."}));
@@ -117,7 +121,7 @@ TEST_F(MosaicSourcesTest, LibraryInByteOrderOfNamesNumberedWithoutTheFolderEntri
   Picture("a.bmp");
   Junk("notes.txt");
   std::filesystem::create_directory(folder_.File("sub"));
-  scope_.UseLibrary(folder_.Path());
+  sources_.UseLibrary(folder_.Path());
   const MosaicOutcome out = Run();
   EXPECT_EQ(out.result, 0);
   // ".", "..", "B.bmp", "a.bmp", "b.bmp", "notes.txt", "sub".
@@ -136,7 +140,7 @@ TEST_F(MosaicSourcesTest, LibraryPathsOf300CharactersOrMoreAreSkipped) {
   for (const std::string& name : {std::string("a.bmp"), atLimit, belowLimit}) {
     ASSERT_TRUE(WriteBmpFile(library + "/" + name, TestPicture(8, 6, MakeColor(9, 99, 199))));
   }
-  scope_.UseLibrary(library);
+  sources_.UseLibrary(library);
   const MosaicOutcome out = Run();
   EXPECT_EQ(Progress(out), (Texts{"Matching library 1 of 3...", "Matching library 3 of 3..."}));
 }
@@ -144,8 +148,8 @@ TEST_F(MosaicSourcesTest, LibraryPathsOf300CharactersOrMoreAreSkipped) {
 TEST_F(MosaicSourcesTest, ListEntriesComeBeforeTheLibrary) {
   ScratchFolder library;
   ASSERT_TRUE(WriteBmpFile(library.File("stock.bmp"), TestPicture(8, 6, MakeColor(1, 2, 250))));
-  scope_.UseList({Picture("mine.bmp"), Picture("also mine.bmp")});
-  scope_.UseLibrary(library.Path());
+  sources_.UseList({Picture("mine.bmp"), Picture("also mine.bmp")});
+  sources_.UseLibrary(library.Path());
   const MosaicOutcome out = Run();
   EXPECT_EQ(Progress(out), (Texts{"Matching image 1 of 2...", "Matching image 2 of 2...",
                                   "Matching library 1 of 1..."}));
@@ -156,7 +160,7 @@ TEST_F(MosaicSourcesTest, TheStockLibraryStandsBesideTheExecutable) {
   ASSERT_TRUE(WriteBmpFile(folder_.File("Picture Library/stock.bmp"),
                            TestPicture(8, 6, MakeColor(1, 2, 250))));
   SetExecutableFolder(folder_.Path());
-  scope_.UseStockLibrary();
+  sources_.UseStockLibrary();
   const MosaicOutcome out = Run();
   SetExecutableFolder("");
   EXPECT_EQ(Progress(out), (Texts{"Matching library 1 of 1..."}));

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "painting/paint_driver.h"
 
 #include <gtest/gtest.h>
@@ -7,7 +10,6 @@
 #include <ctime>
 
 #include "app/settings.h"
-#include "effects/effect_engine.h"
 #include "painting/random.h"
 #include "support/fake_window.h"
 #include "support/painting_pictures.h"

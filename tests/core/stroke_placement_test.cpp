@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "effects/stroke_placement.h"
 
 #include <gtest/gtest.h>
@@ -138,7 +141,8 @@ TEST(PlaceStroke, StrokeReachingIntoTheMarginIsDroppedWholeButTakesAllFiveDraws)
     SeedRandom(seed);
     const bool skipped = static_cast<int>(3.0 * RandomUnit(DrawRandom())) == 1;
     const int draws = DrawsTaken(seed, [&] {
-      PlaceStroke(10, 10, 12, 12, 10, 10, kStyleVanGogh, p, 255, 255, bench.Target());
+      PlaceStroke(10, 10, 12, 12, 10, 10, kStyleVanGogh, p, 255, 255, bench.Target(),
+                  ProgramRandom());
     });
     EXPECT_EQ(draws, skipped ? 1 : 5) << "seed " << seed;
     if (!skipped) ++fullDecisions;
@@ -153,7 +157,8 @@ TEST(PlaceStroke, CellsInsideThePicturePaintSomeStrokes) {
   const StyleParameters p = StyleParametersFor(kStyleVanGogh);
   for (uint32_t seed = 1; seed <= 50; ++seed) {
     SeedRandom(seed);
-    PlaceStroke(28, 24, 30, 26, 29, 25, kStyleVanGogh, p, 255, 255, bench.Target());
+    PlaceStroke(28, 24, 30, 26, 29, 25, kStyleVanGogh, p, 255, 255, bench.Target(),
+                ProgramRandom());
   }
   EXPECT_FALSE(bench.CanvasEqualsReference());
 }
@@ -166,11 +171,13 @@ TEST(PlaceStroke, CellOutsideTheBandTakesTwoDrawsAndDrawsNothing) {
     const bool skipped = static_cast<int>(3.0 * RandomUnit(DrawRandom())) == 1;
     // Band [127, 159): 100 is below it; band [100, 132) would hold it.
     const int draws = DrawsTaken(seed, [&] {
-      PlaceStroke(24, 20, 28, 24, 26, 22, kStylePointillism, p, 159, 32, bench.Target());
+      PlaceStroke(24, 20, 28, 24, 26, 22, kStylePointillism, p, 159, 32, bench.Target(),
+                  ProgramRandom());
     });
     EXPECT_EQ(draws, skipped ? 1 : 2) << "seed " << seed;
     const int inBand = DrawsTaken(seed, [&] {
-      PlaceStroke(24, 20, 28, 24, 26, 22, kStylePointillism, p, 101, 32, bench.Target());
+      PlaceStroke(24, 20, 28, 24, 26, 22, kStylePointillism, p, 101, 32, bench.Target(),
+                  ProgramRandom());
     });
     EXPECT_EQ(inBand, skipped ? 1 : 5) << "seed " << seed;
   }
@@ -184,7 +191,7 @@ TEST(PlaceStroke, BrightnessOf255IsNeverPainted) {
       SeedRandom(seed);
       // A band reaching above 255 would otherwise take it.
       PlaceStroke(24, 20, 24 + p.cellSize, 20 + p.cellSize, 24 + p.cellSize / 2,
-                  20 + p.cellSize / 2, style, p, 255, 255, bench.Target());
+                  20 + p.cellSize / 2, style, p, 255, 255, bench.Target(), ProgramRandom());
     }
     EXPECT_TRUE(bench.CanvasEqualsReference()) << "style " << style;
   }
@@ -198,7 +205,8 @@ TEST(PlaceStroke, DotsAreFiveByFiveAroundTheStrokeMiddle) {
   // the stroke's ends would reach up to 7 pixels further out.
   for (uint32_t seed = 1; seed <= 200; ++seed) {
     SeedRandom(seed);
-    PlaceStroke(24, 20, 28, 24, 26, 22, kStylePointillism, p, 255, 255, bench.Target());
+    PlaceStroke(24, 20, 28, 24, 26, 22, kStylePointillism, p, 255, 255, bench.Target(),
+                ProgramRandom());
   }
   StrokeBench untouched(40, 30, 100);
   const StrokeTarget painted = bench.Target();

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Pictures come from anywhere: the start picture, the picture list and the picture library.
 // The first input byte picks the file's extension (our own Microsoft Paint reader most often)
 // and whether a size hint is passed.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Writes the fuzzers' seed corpora: one folder per target under the folder given, filled with
 // small well-formed files (and a few classic damaged ones) from the bad-input suite's makers.
 // Usage: quillane_fuzz_seeds OUTPUT_FOLDER

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The settings file is read at every start, and the user (or a crash, or a full disk) may have
 // left anything in it.
 

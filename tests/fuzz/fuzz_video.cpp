@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Every entry of the picture list and the picture library is first tried as a video, so the
 // video reader sees every kind of file.
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 // A stand-in for the main window in the tests of its companions: a window built from a control
@@ -14,7 +17,7 @@
 #include <vector>
 
 #include "app/gui/dialog_layout.h"
-#include "painting/front_window.h"
+#include "painting/owner_windows.h"
 
 inline constexpr std::array<ControlEntry, 12> kCompanionTestControls = {{
     {-1, ControlKind::GroupBox, "选择开始图片(步骤2)", 6, 61, 167, 170},

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The open-file dialog behind '...' and 'Add': paths, filters and the caller's buffer.
 #include "app/gui/file_dialogs.h"
 

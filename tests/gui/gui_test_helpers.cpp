@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "gui/gui_test_helpers.h"
 
 #include <QApplication>
@@ -10,7 +13,7 @@
 #include <cstdlib>
 
 #include "app/gui/main_window.h"
-#include "app/paths.h"
+#include "base/paths.h"
 
 GuiTestEnvironment::GuiTestEnvironment() {
   QDir().mkpath(QString::fromStdString(ConfigFolder()));

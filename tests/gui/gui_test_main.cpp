@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The GUI suite runs the real windows on Qt's offscreen platform.
 #include <gtest/gtest.h>
 

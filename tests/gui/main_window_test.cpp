@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The main window driven as the user drives it: opening, enabling rules, the preview, painting
 // from it, and leaving it.
 #include <gtest/gtest.h>

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A start picture that is a named pipe: opening it for reading would wait for a writer, and the
 // main window checks the start picture as it opens, so the program would hang at every start.
 

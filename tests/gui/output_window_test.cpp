@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The output window: sizing, painting on its worker thread, Stop and "OK", Save and Print.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // 'Your Picture List': the list box, 'Add', 'Remove' and dropped files, with the 300-byte slots.
 #include "app/gui/picture_list.h"
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -87,4 +90,15 @@ TEST(PictureSaving, ReplacesAnExistingFileWhole) {
   ImgBitmap back = ReadBack(path, &format);
   EXPECT_EQ(back.width, 5);
   EXPECT_EQ(PixelAt(back, 4, 3), (TestColour{200, 100, 0}));
+}
+
+TEST(PictureSaving, FormatFollowsTheEndingOfTheName) {
+  const std::pair<const char*, SaveFormat> cases[] = {
+      {"a.png", SaveFormat::kPng},      {"dir.x/A.JPG", SaveFormat::kJpeg},
+      {"a.jpeg", SaveFormat::kJpeg},    {"a.Bmp", SaveFormat::kBmp},
+      {"a.tif", SaveFormat::kTiff},     {"a.TIFF", SaveFormat::kTiff},
+      {"a.gif", SaveFormat::kNone},     {"png", SaveFormat::kNone},
+      {"dir.png/a", SaveFormat::kNone}, {"a.png.txt", SaveFormat::kNone},
+  };
+  for (const auto& [name, format] : cases) EXPECT_EQ(SaveFormatForName(name), format) << name;
 }

@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Quillane developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Builds the Debian package from a build tree, unpacks it into a scratch root and runs the
 # installed quillane-cli from there, the way a user starts it: through its link in usr/bin.
 #
@@ -121,6 +124,29 @@ if [[ $GUI_BUILT == 1 ]]; then
     dims=$(od -An -tu1 -j16 -N8 "$icon" | awk '{print $1*16777216+$2*65536+$3*256+$4 "x" $5*16777216+$6*65536+$7*256+$8}')
     [[ $dims == "${size}x${size}" ]] || fail "the ${size}x${size} icon is $dims"
   done
+fi
+
+# ---- copyright and changelog, as Debian wants them -------------------------------------------
+DOC="$ROOT/usr/share/doc/quillane"
+[[ -f "$DOC/copyright" ]] || fail "no usr/share/doc/quillane/copyright"
+[[ $(head -n 1 "$DOC/copyright") == "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/" ]] ||
+  fail "the copyright file is not in Debian's machine-readable format"
+grep -Pzq '\nFiles: \*\nCopyright: The Quillane developers\nLicense: GPL-3.0-or-later\n' "$DOC/copyright" ||
+  fail "the copyright file does not license the program as GPL-3.0-or-later"
+gzip -t "$DOC/changelog.gz" || fail "usr/share/doc/quillane/changelog.gz is missing or damaged"
+if command -v dpkg-parsechangelog >/dev/null; then
+  changelog_version=$(zcat "$DOC/changelog.gz" | dpkg-parsechangelog -l - -S Version) ||
+    fail "dpkg-parsechangelog cannot read the changelog"
+  [[ $changelog_version == "$VERSION" ]] ||
+    fail "the changelog's latest entry is $changelog_version, the package $VERSION"
+fi
+if command -v lintian >/dev/null; then
+  # Every tag of lintian's that concerns the copyright file or the changelog.
+  tags=$(lintian --no-cfg --display-info "$DEB" 2>/dev/null | grep -E '^[EWI]: .*(copyright|changelog)' || true)
+  [[ -z "$tags" ]] || fail "lintian: $tags"
+  echo "lintian finds no fault with the copyright file and the changelog."
+else
+  echo "lintian is not installed; the copyright file and changelog were checked by hand only."
 fi
 
 # ---- run the installed renderer --------------------------------------------------------------

@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Quillane developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # The README and the manual page describe the same quillane-cli that the build makes: the README
 # quotes `quillane-cli --help` word for word, and the manual page documents every option that
 # --help lists and no other. Both manual pages (quillane-cli's and quillane's) carry the version
-# that --version tells and format without groff warnings.
+# that --version tells, name the licence as --version and the README do, and format without groff
+# warnings.
 #
 #   documentation_test.sh SOURCE_DIR QUILLANE_CLI
 #
@@ -48,12 +52,20 @@ missing_in_man=$(comm -23 <(echo "$help_options") <(echo "$man_options"))
 unknown_in_man=$(comm -13 <(echo "$help_options") <(echo "$man_options"))
 [[ -z "$unknown_in_man" ]] || fail "the manual page names options --help does not know: $(echo $unknown_in_man)"
 
-version=$("$CLI" --version) || fail "quillane-cli --version failed"
+version_text=$("$CLI" --version) || fail "quillane-cli --version failed"
+version=${version_text%%$'\n'*}
 number=${version##* }
+[[ $version_text == *"GNU GPL version 3 or later"* ]] || fail "--version does not name the licence"
+licence="GNU General Public License, version 3 or (at your option) any later version"
+grep -q '^## Licence$' "$README" || fail "README.md has no Licence section"
+# Sentences wrap at any blank, in the README and in the manual pages alike.
+flat() { tr '\n' ' ' | tr -s ' '; }
+[[ $(flat <"$README") == *"$licence"* ]] || fail "README.md does not name the licence"
 for page in "$MANPAGE" "$SOURCE_DIR/docs/quillane.1"; do
   [[ -f "$page" ]] || continue
   grep -q "^\.TH [A-Z-]* 1 .*\"Quillane ${number//./\\.}\"" "$page" ||
     fail "the heading of $(basename "$page") does not name version $number"
+  [[ $(flat <"$page") == *"$licence"* ]] || fail "$(basename "$page") does not name the licence"
   if command -v groff >/dev/null; then
     warnings=$(groff -man -Tutf8 -ww -z "$page" 2>&1) || fail "groff cannot format $(basename "$page")"
     [[ -z "$warnings" ]] || fail "groff warns about $(basename "$page"): $warnings"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Damaged, empty, absurd and tiny pictures and videos, through the imaging library and through
 // quillane-cli: each either loads as a sane bitmap or fails cleanly, and the renderer reports the
 // documented result, never a crash, hang or unbounded memory.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Every input on which a fuzz target once found a fault stays in tests/fuzz/regressions/<target>/
 // and is replayed here through the same checks, so the fault cannot come back unnoticed.
 

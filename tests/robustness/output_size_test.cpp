@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Output sizes from nothing to far beyond what memory holds: the renderer paints, refuses or
 // fails with a documented status, inside the memory limit, and what it writes is what it says.
 

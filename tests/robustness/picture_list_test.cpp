@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The picture list takes whatever the user drops on it: folders, device files, files that cannot
 // be read, names in any script, paths up to the slot size and beyond. The mosaic skips what it
 // cannot use and completes.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The settings file is read at every start whatever it holds, and written at every exit whatever
 // the disk allows. A damaged file must never crash the program or make it read beyond its list;
 // a save that cannot be completed must leave the file of the last good save as it was.
@@ -15,8 +18,8 @@
 #include <filesystem>
 #include <string>
 
-#include "app/paths.h"
 #include "app/settings.h"
+#include "base/paths.h"
 #include "guarded_cli.h"
 #include "sample_files.h"
 #include "support/test_support.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The start picture is checked by opening it before every painting. A named pipe opens only
 // when something writes into it; the check must not wait for that.
 

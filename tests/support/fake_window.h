@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 // A window in front for tests: remembers every status line, picture shown and warning, and can
@@ -6,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "base/rect.h"
 #include "imaging/drawing_surface.h"
-#include "imaging/rect.h"
-#include "painting/front_window.h"
+#include "painting/owner_windows.h"
 
 struct ShownPicture {
   int bitmapWidth;

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "support/mosaic_makers.h"
 
 #include <cstdio>
@@ -5,9 +8,8 @@
 #include <filesystem>
 #include <ostream>
 
-#include "app/settings.h"
+#include "base/paint_context.h"
 #include "mosaic/picture_mosaic.h"
-#include "mosaic/tile_sources.h"
 
 TestPicture::TestPicture(int w, int h, ColorRef fill) : width(w), height(h) {
   rgb.resize(static_cast<size_t>(w) * h * 3);
@@ -118,66 +120,45 @@ bool WriteBmpFile(const std::string& path, const TestPicture& picture) {
   return std::fclose(f) == 0 && ok;
 }
 
-MosaicSettingsScope::MosaicSettingsScope()
-    : savedLibraryFolder_(pictureLibraryFolder),
-      savedUseList_(settings.useYourPictureList),
-      savedUseLibrary_(settings.usePictureLibrary),
-      savedListLength_(settings.pictureListLength),
-      savedList_(settings.pictureList) {
-  settings.pictureList = nullptr;
-  settings.pictureListLength = 0;
-  settings.useYourPictureList = 0;
-  settings.usePictureLibrary = 0;
-  pictureLibraryFolder.clear();
+MosaicSources::MosaicSources() {
+  options.useList = false;
+  options.useLibrary = false;
 }
 
-MosaicSettingsScope::~MosaicSettingsScope() {
-  settings.pictureList = savedList_;
-  settings.pictureListLength = savedListLength_;
-  settings.useYourPictureList = savedUseList_;
-  settings.usePictureLibrary = savedUseLibrary_;
-  pictureLibraryFolder = savedLibraryFolder_;
+void MosaicSources::UseList(const std::vector<std::string>& paths) {
+  options.pictureList = paths;
+  options.useList = true;
 }
 
-void MosaicSettingsScope::UseList(const std::vector<std::string>& paths) {
-  listStorage_.assign(paths.size() * kPictureListEntrySize, 0);
-  for (size_t i = 0; i < paths.size(); ++i) {
-    std::strncpy(reinterpret_cast<char*>(&listStorage_[i * kPictureListEntrySize]),
-                 paths[i].c_str(), kPictureListEntrySize - 1);
-  }
-  settings.pictureList =
-      paths.empty() ? nullptr : reinterpret_cast<PictureListEntry*>(listStorage_.data());
-  settings.pictureListLength = static_cast<int32_t>(listStorage_.size());
-  settings.useYourPictureList = 1;
+void MosaicSources::NoList() {
+  options.useList = false;
 }
 
-void MosaicSettingsScope::NoList() {
-  settings.useYourPictureList = 0;
+void MosaicSources::UseLibrary(const std::string& folder) {
+  options.libraryFolder = folder.empty() ? std::string() : folder + "/";
+  options.useLibrary = !folder.empty();
 }
 
-void MosaicSettingsScope::UseLibrary(const std::string& folder) {
-  pictureLibraryFolder = folder.empty() ? std::string() : folder + "/";
-  settings.usePictureLibrary = folder.empty() ? 0 : 1;
+void MosaicSources::UseStockLibrary() {
+  options.libraryFolder.clear();
+  options.useLibrary = true;
 }
 
-void MosaicSettingsScope::UseStockLibrary() {
-  pictureLibraryFolder.clear();
-  settings.usePictureLibrary = 1;
-}
-
-MosaicOutcome RunMosaicOn(const TestPicture& start, float tilesAcross, float tilesDown,
-                          int autoSizeTilesDown, const std::function<void(FakeWindow&)>& prepare) {
+MosaicOutcome RunMosaicOn(const MosaicSources& sources, const TestPicture& start, float tilesAcross,
+                          float tilesDown, int autoSizeTilesDown,
+                          const std::function<void(FakeWindow&)>& prepare) {
   FakeWindow window;
   if (prepare) prepare(window);
-  FrontWindowScope front(&window);
+  PaintContext paint = PaintContext::For(&window, 1);
+  MosaicOptions options = sources.options;
+  options.tilesAcross = static_cast<int32_t>(tilesAcross);
+  options.tilesDown = static_cast<int32_t>(tilesDown);
+  options.autoSizeTilesDown = autoSizeTilesDown != 0;
 
   DibHandle dib = PictureToDib(start);
-  BitmapInfoHeader* header = dib.Header();
-  uint8_t* pixels = dib.Pixels();
   MosaicOutcome outcome;
   outcome.result =
-      RunPictureMosaic(&window, &dib, &header, &pixels, 2, 2, start.width + 100, start.height + 100,
-                       tilesAcross, tilesDown, 1, autoSizeTilesDown);
+      RunPictureMosaic(paint, &dib, Rect{2, 2, start.width + 100, start.height + 100}, options);
   outcome.picture = PictureFromDib(dib);
   outcome.statuses = window.statuses;
   outcome.warnings = window.warnings;

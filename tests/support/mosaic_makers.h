@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 // Helpers for the mosaic tests: small pictures in memory and on disk, a window that records
@@ -11,9 +14,8 @@
 
 #include "imaging/dib.h"
 #include "imaging/drawing_surface.h"
+#include "mosaic/mosaic_options.h"
 #include "support/fake_window.h"
-
-struct PictureListEntry;
 
 // A 24-bit picture, rows top to bottom, red-green-blue bytes.
 struct TestPicture {
@@ -44,14 +46,10 @@ bool WriteBmpFile(const std::string& path, const TestPicture& picture);
 DibHandle PictureToDib(const TestPicture& picture);
 TestPicture PictureFromDib(const DibHandle& dib);
 
-// The mosaic's settings for one test, restored when the scope ends. The picture list is held
-// here, not in an allocation of the settings code.
-class MosaicSettingsScope {
+// The tile sources of the mosaic for one test: at first neither list nor library.
+class MosaicSources {
  public:
-  MosaicSettingsScope();
-  ~MosaicSettingsScope();
-  MosaicSettingsScope(const MosaicSettingsScope&) = delete;
-  MosaicSettingsScope& operator=(const MosaicSettingsScope&) = delete;
+  MosaicSources();
 
   // Puts the paths into the picture list and switches the list on (an empty list too).
   void UseList(const std::vector<std::string>& paths);
@@ -62,11 +60,7 @@ class MosaicSettingsScope {
   // Switches the library on with no folder named: the stock one beside the executable.
   void UseStockLibrary();
 
- private:
-  std::vector<uint8_t> listStorage_;
-  std::string savedLibraryFolder_;
-  int32_t savedUseList_, savedUseLibrary_, savedListLength_;
-  PictureListEntry* savedList_;
+  MosaicOptions options;
 };
 
 struct MosaicOutcome {
@@ -78,10 +72,11 @@ struct MosaicOutcome {
   std::vector<ShownPicture> shown;
 };
 
-// Runs the mosaic on `start` in a FakeWindow in front, with a display rectangle larger than the
-// picture. `prepare` may set up the window (for instance to press Stop) before the run.
-MosaicOutcome RunMosaicOn(const TestPicture& start, float tilesAcross, float tilesDown,
-                          int autoSizeTilesDown,
+// Runs the mosaic on `start` with the tile sources of `sources` in a FakeWindow, with a display
+// rectangle larger than the picture. `prepare` may set up the window (for instance to press
+// Stop) before the run.
+MosaicOutcome RunMosaicOn(const MosaicSources& sources, const TestPicture& start, float tilesAcross,
+                          float tilesDown, int autoSizeTilesDown,
                           const std::function<void(FakeWindow&)>& prepare = {});
 
 // Number of open file descriptors of this process.

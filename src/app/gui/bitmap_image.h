@@ -1,12 +1,15 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 // The program's 24-bit packed bitmaps as Qt images, for showing and printing them.
 
 #include <QImage>
 
+#include "base/rect.h"
 #include "imaging/dib.h"
 #include "imaging/imaging.h"
-#include "imaging/rect.h"
 
 // Copies the `source` rectangle (clipped to the picture) of a 24-bit packed bitmap; a null image
 // for anything else or an empty rectangle.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "app/gui/context_help.h"
 
 #include <QEvent>
@@ -10,7 +13,7 @@
 #include <algorithm>
 
 #include "app/gui/dialog_layout.h"
-#include "painting/front_window.h"
+#include "painting/owner_windows.h"
 
 namespace {
 

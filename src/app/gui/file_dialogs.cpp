@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "app/gui/file_dialogs.h"
 
 #include <QDir>
@@ -9,7 +12,7 @@
 #include <QWidget>
 #include <cstring>
 
-#include "painting/front_window.h"
+#include "painting/owner_windows.h"
 
 FileRequest fileRequest;
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Quillane: turns a photograph into a picture in an artistic style.
 #include <signal.h>
 

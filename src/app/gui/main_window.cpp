@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "app/gui/main_window.h"
 
 #include <QAbstractButton>
@@ -16,7 +19,7 @@
 #include "app/gui/picture_list.h"
 #include "app/gui/size_boxes.h"
 #include "app/gui/warning_box.h"
-#include "app/paths.h"
+#include "base/paths.h"
 #include "info/about_window.h"
 #include "info/splash_window.h"
 #include "painting/gui/output_window.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 // The main window: the four steps (effect, start picture, output size, mosaic options), the
@@ -8,9 +11,9 @@
 
 #include "app/gui/dialog_layout.h"
 #include "app/settings.h"
+#include "base/rect.h"
 #include "imaging/imaging.h"
-#include "imaging/rect.h"
-#include "painting/front_window.h"
+#include "painting/owner_windows.h"
 
 class SizeBoxes;
 

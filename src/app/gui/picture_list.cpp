@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "app/gui/picture_list.h"
 
 #include <QDragEnterEvent>
@@ -16,7 +19,7 @@
 #include "app/gui/dialog_layout.h"
 #include "app/gui/file_dialogs.h"
 #include "app/settings.h"
-#include "painting/front_window.h"
+#include "painting/owner_windows.h"
 
 namespace {
 

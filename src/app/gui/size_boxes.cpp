@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "app/gui/size_boxes.h"
 
 #include <locale.h>
@@ -94,17 +97,6 @@ std::string EditText(const QString& text) {
   return text.left(kEditTextLimit).toStdString();
 }
 
-int32_t TruncateToInt(double v) {
-  if (std::isnan(v)) return 0;
-  if (v >= 2147483647.0) return std::numeric_limits<int32_t>::max();
-  if (v <= -2147483648.0) return std::numeric_limits<int32_t>::min();
-  return static_cast<int32_t>(v);
-}
-
-int32_t RoundPixels(double v) {
-  return std::max(TruncateToInt(v), TruncateToInt(v + 0.5));
-}
-
 std::string FormatPixels(int32_t value) {
   char buf[16];
   std::snprintf(buf, sizeof buf, "%d", value);
@@ -159,12 +151,10 @@ void SizeBoxes::LeavePixelBox(int id) {
   const int otherPercent = width ? kHeightPercentBox : kWidthPercentBox;
 
   const double v = ReadDecimal(EditText(box->text()));
-  const float p = ownSource == 0 ? 100.0f : static_cast<float>(v / ownSource * 100);
+  const float p = PercentOf(v, ownSource);
   SetBox(ownPercent, FormatPercent(p));
   if (Locked()) {
-    // p and 0.01 are single precision; their product with the other size is not.
-    const double other = static_cast<double>(p) * static_cast<double>(0.01f) * otherSource;
-    SetBox(otherPixels, FormatPixels(RoundPixels(other)));
+    SetBox(otherPixels, FormatPixels(LockedSide(p, otherSource)));
     SetBox(otherPercent, FormatPercent(p));
   }
 }

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 // Step 3 of the main window: the output size in pixels and in percent of the start picture,
@@ -6,6 +9,8 @@
 #include <QObject>
 #include <cstdint>
 #include <string>
+
+#include "base/output_size.h"
 
 class QLineEdit;
 class QString;
@@ -27,12 +32,6 @@ double ReadDecimal(const std::string& text);
 int32_t ReadInteger(const std::string& text);
 // The first kEditTextLimit characters of an edit box's text, as UTF-8.
 std::string EditText(const QString& text);
-
-// Rounding rule R(v): the larger of v and v + 0.5, each truncated toward zero; values beyond
-// int32 are clamped and NaN gives 0.
-int32_t RoundPixels(double v);
-// Truncation toward zero with the same clamping.
-int32_t TruncateToInt(double v);
 
 // "%d" and "%.1f %c" with '%', independent of the user's locale.
 std::string FormatPixels(int32_t value);

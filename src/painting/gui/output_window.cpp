@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "painting/gui/output_window.h"
 
 #include <QAbstractButton>
@@ -19,11 +22,12 @@
 
 #include "app/gui/bitmap_image.h"
 #include "app/gui/warning_box.h"
-#include "app/paths.h"
 #include "app/settings.h"
+#include "base/paths.h"
 #include "effects/effect_engine.h"
 #include "imaging/imaging.h"
 #include "painting/paint_driver.h"
+#include "painting/start_picture.h"
 
 using namespace output_ids;
 
@@ -59,10 +63,7 @@ int DissolveStage(int x, int y) {
 
 // The file's format from its extension, or the filter's when the extension names none.
 QString SaveSuffix(const QString& path, const QString& filter) {
-  const QString suffix = QFileInfo(path).suffix().toLower();
-  for (const char* known : {"png", "jpg", "jpeg", "bmp", "tif", "tiff"}) {
-    if (suffix == QLatin1String(known)) return QString();
-  }
+  if (SaveFormatForName(path.toStdString()) != SaveFormat::kNone) return QString();
   if (filter.contains(QLatin1String("*.jpg"))) return QStringLiteral(".jpg");
   if (filter.contains(QLatin1String("*.bmp"))) return QStringLiteral(".bmp");
   if (filter.contains(QLatin1String("*.tif"))) return QStringLiteral(".tif");
@@ -127,20 +128,12 @@ bool OutputWindow::Open() {
 }
 
 void OutputWindow::LoadPicture() {
-  ImgBitmap bitmap;
-  ImgInitHandle(&bitmap);
-  // A picture that does not decode here (the main window has already refused such files) is
-  // simply not shown, and the painting then stops at once. No size hint: a reduced decode would
-  // give other pixels than quillane-cli paints from the same file and size.
-  if (ImgLoadFile(settings.startPicture, &bitmap, 0, 1, 0) != 1) {
-    return;
-  }
-  if (ImgSetColorDepth(&bitmap, &bitmap, 24, 0) != 1 ||
-      ImgResize(&bitmap, settings.outputWidth, settings.outputHeight) != 1) {
-    ImgFree(&bitmap);
-    return;
-  }
-  pictureDib_ = ImgToDib(&bitmap);
+  // A picture that does not decode here (the main window has already refused such files), or
+  // an output size without pixels, leaves nothing to show, and the painting then stops at once.
+  if (settings.outputWidth <= 0 || settings.outputHeight <= 0) return;
+  pictureDib_ =
+      PrepareStartPicture(settings.startPicture, settings.outputWidth, settings.outputHeight)
+          .picture;
   LockPicture();
 }
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 // The output window: the start picture at the output size, painted by the effect while the user
@@ -10,9 +13,9 @@
 #include <thread>
 
 #include "app/gui/dialog_layout.h"
+#include "base/rect.h"
 #include "imaging/dib.h"
-#include "imaging/rect.h"
-#include "painting/front_window.h"
+#include "painting/owner_windows.h"
 
 class QPrinter;
 

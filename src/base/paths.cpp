@@ -1,4 +1,7 @@
-#include "app/paths.h"
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "base/paths.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 // The window in front, as the painting code sees it. The desktop program's windows and the
@@ -6,8 +9,9 @@
 #include <atomic>
 #include <string>
 
-#include "imaging/imaging.h"
-#include "imaging/rect.h"
+#include "base/rect.h"
+
+struct ImgBitmap;
 
 class FrontWindow {
  public:
@@ -19,16 +23,16 @@ class FrontWindow {
     *height = 0;
   }
   // Writes one line into the window's status field (UTF-8; trailing blanks belong to the text).
-  virtual void ShowStatus(const std::string& text) {}
+  virtual void ShowStatus(const std::string& /*text*/) {}
   // Shows the `source` rectangle of the bitmap in the `destination` rectangle of the picture
   // frame. Stage 0 is a plain copy; stages 1 to 5 are the steps of a staged refresh, of which
   // stage 5 leaves exactly the picture on show. The bitmap is only valid during the call.
-  virtual void ShowPicture(const ImgBitmap& bitmap, const Rect& source, const Rect& destination,
-                           int stage) {}
+  virtual void ShowPicture(const ImgBitmap& /*bitmap*/, const Rect& /*source*/,
+                           const Rect& /*destination*/, int /*stage*/) {}
   // Shows a modal warning box captioned "Limnora" and returns when the user has closed it.
   virtual void ShowWarningBox(const std::string& text) = 0;
 
-  // Stop button: set by the window (from any thread), read by PollStop.
+  // Stop button: set by the window (from any thread), read by the painting.
   void RequestStop() { stopPressed_.store(true, std::memory_order_relaxed); }
   void ClearStop() { stopPressed_.store(false, std::memory_order_relaxed); }
   bool StopPressed() const { return stopPressed_.load(std::memory_order_relaxed); }
@@ -36,19 +40,3 @@ class FrontWindow {
  private:
   std::atomic<bool> stopPressed_{false};
 };
-
-// The window that owns message boxes, and the window whose status field and Stop button the
-// painting code reaches. Both unset at start-up; set together by the windows as they open.
-extern FrontWindow* messageOwner;
-extern FrontWindow* mainWindowHandle;
-
-// Shows a warning owned by messageOwner; '|' in the text becomes a line break, in place.
-// Nothing is shown while no window is set.
-void ShowWarning(std::string& text);
-void ShowWarning(const char* text);
-
-// 1 when the user has pressed Stop in the window in front, 0 otherwise.
-inline int PollStop() {
-  FrontWindow* w = mainWindowHandle;
-  return (w != nullptr && w->StopPressed()) ? 1 : 0;
-}

@@ -1,4 +1,7 @@
-#include "painting/front_window.h"
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "painting/owner_windows.h"
 
 #include <algorithm>
 
@@ -15,4 +18,9 @@ void ShowWarning(std::string& text) {
 void ShowWarning(const char* text) {
   std::string copy(text ? text : "");
   ShowWarning(copy);
+}
+
+void ShowPaintStatus(const std::string& text) {
+  FrontWindow* window = mainWindowHandle;
+  if (window != nullptr) window->ShowStatus(text);
 }
