@@ -29,12 +29,18 @@ PreparedPicture Finish(ImgBitmap* bitmap, int32_t width, int32_t height) {
   }
   // No size hint and no reduced decode: the whole picture, resized by one filter, so that every
   // caller paints from the same pixels.
+  const int32_t fromWidth = bitmap->width, fromHeight = bitmap->height;
   if (ImgSetColorDepth(bitmap, bitmap, 24, 0) != 1 ||
       ImgResize(bitmap, size.width, size.height, 2) != 1) {
     if (bitmap->hasImage) ImgFree(bitmap);
-    char text[96];
-    std::snprintf(text, sizeof text, "cannot make a picture of %d x %d pixels", size.width,
-                  size.height);
+    // Within the limits, what fails is room in ImageMagick's pixel memory for the picture,
+    // the result and the step between them.
+    char text[192];
+    std::snprintf(text, sizeof text,
+                  "cannot make a picture of %d x %d pixels from one of %d x %d within the %llu MiB "
+                  "of pixel memory ImageMagick may use here",
+                  size.width, size.height, fromWidth, fromHeight,
+                  static_cast<unsigned long long>(GetPictureLimits().pixelMemoryBytes >> 20));
     return Failed(1, text);
   }
   PreparedPicture out;

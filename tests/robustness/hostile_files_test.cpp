@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <ostream>
@@ -104,6 +105,17 @@ const Hostile kCases[] = {
        return args;
      },
      0, "Mosaic completed.", true},
+    {"LargestPicturesStillShrink",
+     [](const ScratchFolder& d) {
+       // Near the pixel limit ImageMagick cannot hold a picture and its resized copies at once.
+       const PictureLimits& limits = GetPictureLimits();
+       const int width = std::min(6000, limits.maxWidth);
+       const int height = static_cast<int>(limits.maxPixels * 9 / 10 / width);
+       std::vector<std::string> args = Plain(Msp(d, "large.msp", width, height, 2), d);
+       args.insert(args.begin(), {"--width", "1000"});
+       return args;
+     },
+     0, "", true},
     {"PngDeclaringMorePixelsThanTheLimit",
      [](const ScratchFolder& d) {
        const PictureLimits& limits = GetPictureLimits();
