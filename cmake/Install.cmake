@@ -15,6 +15,8 @@ set(QUILLANE_INSTALLED_PROGRAMS "")
 foreach(program quillane quillane-cli)
   if(TARGET ${program})
     install(TARGETS ${program} RUNTIME DESTINATION "${QUILLANE_PROGRAM_DIR}")
+    # As Debian hardens its packages: relocations resolved at start and then made read-only.
+    target_link_options(${program} PRIVATE "LINKER:-z,relro" "LINKER:-z,now")
     list(APPEND QUILLANE_INSTALLED_PROGRAMS ${program})
   endif()
 endforeach()
@@ -43,15 +45,26 @@ if(IS_DIRECTORY "${QUILLANE_RESOURCES_DIR}/Picture Library")
                                 WORLD_READ WORLD_EXECUTE)
 endif()
 
-# Desktop menu entry and icons. The entry is only useful when the desktop program is installed.
+# Desktop menu entry, software-centre metadata and icons, only useful with the desktop program.
+# The entry and the metadata are named by the program's reverse-DNS id, which the program also
+# gives the desktop as its desktop file name.
 if(TARGET quillane)
-  install(FILES "${QUILLANE_RESOURCES_DIR}/quillane.desktop" DESTINATION share/applications)
+  install(FILES "${QUILLANE_RESOURCES_DIR}/${QUILLANE_APP_ID}.desktop"
+          DESTINATION share/applications)
+  install(FILES "${QUILLANE_RESOURCES_DIR}/${QUILLANE_APP_ID}.metainfo.xml"
+          DESTINATION share/metainfo)
   foreach(size 16 32 48 64 128 256)
     install(FILES "${QUILLANE_RESOURCES_DIR}/icons/quillane-${size}.png"
             DESTINATION "share/icons/hicolor/${size}x${size}/apps" RENAME quillane.png)
   endforeach()
   install(FILES "${QUILLANE_RESOURCES_DIR}/icons/quillane.svg"
           DESTINATION share/icons/hicolor/scalable/apps)
+endif()
+
+# Bash completion, loaded on demand by Debian's bash-completion when quillane-cli is typed.
+if(TARGET quillane-cli)
+  install(FILES "${QUILLANE_RESOURCES_DIR}/bash-completion/quillane-cli"
+          DESTINATION share/bash-completion/completions)
 endif()
 
 # Installs SOURCE into DESTINATION compressed as Debian wants it (gzip -9n: no name or time stamp,
@@ -129,11 +142,14 @@ set(CPACK_PACKAGE_VENDOR "The Quillane developers")
 set(CPACK_PACKAGE_CONTACT "The Quillane developers <dev@quillane.invalid>")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "turns a photograph into a picture in an artistic style")
+# Lines of the long description stay within 80 columns, as Debian's tools show them.
 set(CPACK_PACKAGE_DESCRIPTION
-    "Quillane repaints a photograph as a picture mosaic built from many small pictures (still
-pictures and frames of AVI videos), stroke by stroke in four styles (Van Gogh, Pointillism,
-Colored Pencil, Charcoal Pencil), or as a black and white photo. The desktop program shows the
-picture being painted; quillane-cli renders the same pictures from the command line.")
+    "Quillane repaints a photograph as a picture mosaic built from many small
+pictures (still pictures and frames of AVI videos), stroke by stroke in four
+styles (Van Gogh, Pointillism, Colored Pencil, Charcoal Pencil), or as a black
+and white photo. The desktop program shows the picture being painted;
+quillane-cli renders the same pictures from the command line, a whole folder
+of photographs at once on every core.")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY "quillane")
 set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")
 set(CPACK_STRIP_FILES ON)
@@ -156,7 +172,7 @@ set(quillane_library_depends
 libavutil57, libc6, libstdc++6, libgcc-s1")
 if(TARGET quillane)
   string(APPEND quillane_library_depends
-         ", libqt6widgets6, libqt6gui6, libqt6printsupport6, libqt6core6")
+         ", libqt6widgets6, libqt6gui6, libqt6printsupport6, libqt6concurrent6, libqt6core6")
   string(APPEND quillane_depends "qt6-qpa-plugins, ")
 endif()
 string(APPEND quillane_depends "libmagickcore-6.q16-6-extra, fonts-arphic-uming")

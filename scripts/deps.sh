@@ -19,8 +19,10 @@ PACKAGES=(
   metapixel  # the mosaic benchmark measures against it
   # the desktop program, its font, and a display for its tests and screenshots
   qt6-base-dev fonts-arphic-uming xvfb xauth
-  # packaging
-  dpkg-dev file desktop-file-utils lintian
+  # packaging, and the checks of the package and of the desktop integration
+  dpkg-dev file desktop-file-utils appstream lintian bash-completion
+  # the README's recipe for painting on several machines is tested with it
+  parallel
 )
 
 missing=()

@@ -17,6 +17,7 @@
 
 const char kCliUsage[] =
     "quillane-cli [options] INPUT OUTPUT\n"
+    "quillane-cli [options] --output-dir DIR INPUT...\n"
     "  --effect NAME     van-gogh (default), pointillism, colored-pencil,\n"
     "                    charcoal-pencil, black-and-white, mosaic\n"
     "  --width N         output width in pixels; --height N  output height;\n"
@@ -26,6 +27,12 @@ const char kCliUsage[] =
     "                    instead of the calendar time\n"
     "  --quiet           no progress output\n"
     "  --help, --version\n"
+    "\n"
+    "quillane-cli --output-dir DIR (many pictures at once):\n"
+    "  --output-dir DIR  write each painting to DIR as NAME-EFFECT.FORMAT\n"
+    "  --format FORMAT   png, jpg (default), bmp or tif\n"
+    "  --jobs N          paint N pictures at once (default: one per core)\n"
+    "  --overwrite       replace existing outputs instead of skipping them\n"
     "\n"
     "quillane-cli --effect mosaic:\n"
     "  --tiles-across N         tiles across (default 15)\n"
@@ -41,6 +48,9 @@ const char kCliUsage[] =
     "  --tile-report FILE       write which picture went into which tile, as CSV\n";
 
 namespace {
+
+// More threads than this only add memory for pictures waiting their turn.
+constexpr long long kMaxJobs = 256;
 
 // A whole decimal number within [low, high], nothing before or after it.
 bool ReadNumber(const std::string& text, long long low, long long high, long long* value) {
@@ -88,6 +98,7 @@ bool CheckTileReport(const CliOptions& options, std::string* problem) {
 CliCommand ParseCliOptions(int argc, const char* const* argv, CliOptions* options,
                            std::string* problem) {
   std::vector<std::string> operands;
+  std::string batchOnly;  // an option given that only the --output-dir form takes
   bool optionsEnded = false;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
@@ -193,6 +204,33 @@ CliCommand ParseCliOptions(int argc, const char* const* argv, CliOptions* option
     } else if (name == "--no-library") {
       if (!noValue()) return CliCommand::kUsageError;
       options->useLibrary = false;
+    } else if (name == "--output-dir") {
+      if (!takeValue()) return CliCommand::kUsageError;
+      if (value.empty()) {
+        *problem = "the output folder must not be empty";
+        return CliCommand::kUsageError;
+      }
+      options->outputDir = value;
+    } else if (name == "--format") {
+      if (!takeValue()) return CliCommand::kUsageError;
+      if (value != "png" && value != "jpg" && value != "bmp" && value != "tif") {
+        *problem = "unknown format '" + value + "' (png, jpg, bmp or tif)";
+        return CliCommand::kUsageError;
+      }
+      options->format = value;
+      batchOnly = name;
+    } else if (name == "--jobs") {
+      if (!takeValue()) return CliCommand::kUsageError;
+      if (!ReadNumber(value, 1, kMaxJobs, &number)) {
+        *problem = "--jobs must be from 1 to " + std::to_string(kMaxJobs);
+        return CliCommand::kUsageError;
+      }
+      options->jobs = static_cast<int>(number);
+      batchOnly = name;
+    } else if (name == "--overwrite") {
+      if (!noValue()) return CliCommand::kUsageError;
+      options->overwrite = true;
+      batchOnly = name;
     } else if (name == "--max-uses" || name == "--min-distance") {
       if (!takeValue()) return CliCommand::kUsageError;
       if (!ReadNumber(value, -2147483647LL - 1, 2147483647LL, &number)) return badNumber();
@@ -213,6 +251,23 @@ CliCommand ParseCliOptions(int argc, const char* const* argv, CliOptions* option
       *problem = "unknown option '" + name + "'";
       return CliCommand::kUsageError;
     }
+  }
+  if (!options->outputDir.empty()) {
+    if (operands.empty()) {
+      *problem = "no INPUT to paint";
+      return CliCommand::kUsageError;
+    }
+    // One report file cannot describe many mosaics.
+    if (!options->tileReport.empty()) {
+      *problem = "--tile-report goes with the form INPUT OUTPUT, not with --output-dir";
+      return CliCommand::kUsageError;
+    }
+    options->inputs = operands;
+    return CliCommand::kPaint;
+  }
+  if (!batchOnly.empty()) {
+    *problem = batchOnly + " goes with --output-dir";
+    return CliCommand::kUsageError;
   }
   if (operands.size() != 2) {
     *problem = operands.size() < 2 ? "INPUT and OUTPUT are needed" : "too many operands";

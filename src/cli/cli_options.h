@@ -12,6 +12,12 @@
 struct CliOptions {
   std::string input;
   std::string output;
+  // Many pictures at once: every operand is an input when an output folder is given.
+  std::vector<std::string> inputs;
+  std::string outputDir;  // empty: the single-file form INPUT OUTPUT
+  std::string format = "jpg";
+  int jobs = 0;  // 0: as many as there are cores
+  bool overwrite = false;
   int32_t effect = 1;  // EffectKind; Van Gogh unless --effect says otherwise
   int32_t width = 0;   // 0: not given
   int32_t height = 0;

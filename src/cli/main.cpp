@@ -8,16 +8,20 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "app/settings.h"
+#include "cli/batch.h"
 #include "cli/cli_options.h"
 #include "cli/terminal_window.h"
 #include "cli/write_signals.h"
 #include "imaging/file_replacing.h"
 #include "imaging/imaging.h"
+#include "painting/painted_picture.h"
 #include "painting/render.h"
 
 namespace {
@@ -104,14 +108,11 @@ int Paint(const CliOptions& options) {
     if (!painted.reason.empty()) std::fprintf(stderr, "quillane-cli: %s\n", painted.reason.c_str());
     return kExitStopped;
   }
-  ImgBitmap bitmap;
-  if (ImgFromDib(&bitmap, std::move(painted.picture)) != 1 ||
-      ImgSaveFile(options.output.c_str(), bitmap) != 1) {
+  if (SavePaintedPicture(options.output.c_str(), painted.picture, painted.width, painted.height) !=
+      1) {
     std::fprintf(stderr, "quillane-cli: cannot write %s\n", options.output.c_str());
-    if (bitmap.hasImage) ImgFree(&bitmap);
     return kExitStopped;
   }
-  ImgFree(&bitmap);
   RemoveWriteSignals();
   // The report goes with the picture it describes, a stopped one too.
   std::string problem;
@@ -120,6 +121,39 @@ int Paint(const CliOptions& options) {
     return kExitStopped;
   }
   return painted.code == kPaintFinished ? kExitFinished : kExitStopped;
+}
+
+// One picture of a batch, on a thread of its own. Only a finished painting is written, under
+// a hidden name beside its place and then renamed: a batch killed while writing leaves no
+// half-written output that the next run would skip as done, and --overwrite keeps the old
+// output until the new one is complete.
+FileOutcome PaintBatchFile(const CliOptions& options, const std::string& input,
+                           const std::string& output, FrontWindow& window) {
+  if (input.size() >= kStartPictureSize) {
+    return {kExitRefused, "the path is too long for a start picture"};
+  }
+  RenderRequest request = RequestFor(options);
+  request.startPath = input;
+  RenderResult painted = Render(request, window);
+  if (painted.code == kPaintRefused) return {kExitRefused, painted.reason};
+  // A painting that Ctrl-C caught just after its end is finished, and is written.
+  if (painted.code != kPaintFinished || !painted.picture) {
+    return {kExitStopped, window.StopPressed() ? "stopped, nothing written" : painted.reason};
+  }
+
+  const std::filesystem::path place(output);
+  const std::string partial = (place.parent_path() / ("." + place.stem().string() + ".partial" +
+                                                      place.extension().string()))
+                                  .string();
+  if (SavePaintedPicture(partial.c_str(), painted.picture, painted.width, painted.height) != 1) {
+    return {kExitStopped, "cannot write " + output};
+  }
+  if (std::rename(partial.c_str(), output.c_str()) != 0) {
+    const std::string reason = std::strerror(errno);
+    std::remove(partial.c_str());
+    return {kExitStopped, "cannot write " + output + ": " + reason};
+  }
+  return {kExitFinished, ""};
 }
 
 }  // namespace
@@ -153,6 +187,12 @@ int main(int argc, char** argv) {
       return kExitUsage;
     case CliCommand::kPaint:
       break;
+  }
+  if (!options.outputDir.empty()) {
+    return RunBatch(options, [&options](const std::string& input, const std::string& output,
+                                        FrontWindow& window) {
+      return PaintBatchFile(options, input, output, window);
+    });
   }
   return Paint(options);
 }

@@ -13,11 +13,11 @@ namespace {
 
 // The signal handler may only touch lock-free atomics.
 static_assert(std::atomic<bool>::is_always_lock_free);
-static_assert(std::atomic<TerminalWindow*>::is_always_lock_free);
-std::atomic<TerminalWindow*> interruptTarget{nullptr};
+static_assert(std::atomic<FrontWindow*>::is_always_lock_free);
+std::atomic<FrontWindow*> interruptTarget{nullptr};
 
 extern "C" void PressStopOnInterrupt(int) {
-  TerminalWindow* window = interruptTarget.load(std::memory_order_relaxed);
+  FrontWindow* window = interruptTarget.load(std::memory_order_relaxed);
   if (window != nullptr) window->RequestStop();
 }
 
@@ -52,7 +52,7 @@ void TerminalWindow::EndProgress() {
   lineOpen_ = false;
 }
 
-void InstallStopOnInterrupt(TerminalWindow* window) {
+void InstallStopOnInterrupt(FrontWindow* window) {
   interruptTarget.store(window, std::memory_order_relaxed);
   struct sigaction action = {};
   action.sa_handler = PressStopOnInterrupt;

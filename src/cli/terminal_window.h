@@ -31,5 +31,5 @@ class TerminalWindow : public FrontWindow {
 };
 
 // While installed, SIGINT presses Stop in `window`; a second Ctrl-C ends the program.
-void InstallStopOnInterrupt(TerminalWindow* window);
+void InstallStopOnInterrupt(FrontWindow* window);
 void RemoveStopOnInterrupt();

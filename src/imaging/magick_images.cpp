@@ -16,6 +16,11 @@ void EnsureMagickReady() {
   std::call_once(once, [] {
     Magick::InitializeMagick(nullptr);
     ApplyMagickResourceLimits();
+    // The list of delegate programs is built on first use without a lock on the reading side:
+    // built here, before any painting, pictures may be read on several threads at once.
+    MagickCore::ExceptionInfo* exception = MagickCore::AcquireExceptionInfo();
+    MagickCore::GetDelegateInfo("*", "*", exception);
+    MagickCore::DestroyExceptionInfo(exception);
   });
 }
 

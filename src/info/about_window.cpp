@@ -6,12 +6,14 @@
 #include <QApplication>
 #include <QCursor>
 #include <QDesktopServices>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QPushButton>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
 #include <array>
 
 #include "app/gui/dialog_layout.h"
@@ -50,12 +52,20 @@ constexpr std::array<ControlEntry, 15> kAboutControls = {{
 
 const DialogLayout kAboutLayout = {"关于", 289, 150, kAboutControls};
 
+// The window's fonts are given by their cell height, ascent and descent together, as the
+// heading's 15 is; Qt's pixel size leaves out the line spacing above the letters.
+constexpr int kHeadingCellHeight = 15;
+
 QFont HeadingFont() {
   QFont font(QStringLiteral("Arial"));
-  font.setPixelSize(15);
   font.setWeight(QFont::Bold);
   font.setItalic(false);
   font.setUnderline(false);
+  int pixels = kHeadingCellHeight;
+  font.setPixelSize(pixels);
+  while (pixels > 1 && QFontMetrics(font).height() > kHeadingCellHeight) {
+    font.setPixelSize(--pixels);
+  }
   return font;
 }
 
@@ -72,6 +82,11 @@ class AboutWindow : public TableDialog {
     Item(kMakerName)->setFont(heading);
     link_ = ItemAs<QLabel>(kLink);
     link_->setFont(linkFont);
+    // The link's cell must hold the underline below the letters.
+    const QFontMetrics linkMetrics(linkFont);
+    link_->resize(link_->width(),
+                  std::max(link_->height(), linkMetrics.ascent() + linkMetrics.underlinePos() +
+                                                linkMetrics.lineWidth() + 1));
     // The link's text colour on the button face, whatever the window's own background is.
     QPalette colours = link_->palette();
     colours.setColor(QPalette::WindowText, kLinkColour);

@@ -53,13 +53,16 @@ void ShowSplashWindow(QWidget* owner) {
   splash.setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
   splash.setModal(true);
 
-  // The picture keeps its own size, as a bitmap control does; the window's dialog units may come
-  // out a little smaller or larger with the fonts at hand, and the window clips it.
-  auto* picture = splash.ItemAs<QLabel>(103);
+  // The picture covers the window entirely. Its dialog units come out a little smaller or larger
+  // with the fonts at hand, so the window takes the picture's own size.
+  auto* picture = splash.Control<QLabel>(103);
   const QPixmap title(QStringLiteral(":/quillane/splash.png"));
   picture->setPixmap(title);
   picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  picture->resize(picture->size().expandedTo(title.size()));
+  if (!title.isNull()) {
+    splash.setFixedSize(title.size());
+    picture->setGeometry(QRect(QPoint(0, 0), title.size()));
+  }
 
   auto* closer = new CloseOnLeftClick(&splash);
   splash.installEventFilter(closer);

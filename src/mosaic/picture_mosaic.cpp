@@ -327,8 +327,10 @@ MosaicGrid MakeMosaicGrid(float W, float H, float tilesAcross, float tilesDown,
   } else {
     // As many rows as make the tiles about 4 : 3. A very wide picture with few tiles across
     // would round to no row at all; it gets one.
-    double rows =
-        static_cast<double>(H / W) * static_cast<double>(tilesAcross) * 1.3333333333333333;
+    // The whole product in double precision: a single-precision H / W would round 4.5 rows
+    // (320 x 72 at 15 across) down to 4.
+    double rows = static_cast<double>(H) / static_cast<double>(W) *
+                  static_cast<double>(tilesAcross) * 1.3333333333333333;
     rows = std::min(rows, 1e9);
     g.tileHeight = H / static_cast<float>(std::max(RoundHalfAway(rows), 1));
   }

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "painting/render.h"
 
+#include <cstdlib>
 #include <ctime>
 
 #include "base/front_window.h"
@@ -48,6 +49,8 @@ RenderResult Render(const RenderRequest& request, PaintContext& paint, FrontWind
   if (frame != nullptr) frame->FrameClientSize(&clientWidth, &clientHeight);
   const Rect display{2, 2, clientWidth - 2, clientHeight - 2};
 
+  result.width = start.picture.Header()->biWidth;
+  result.height = std::abs(start.picture.Header()->biHeight);
   result.picture = std::move(start.picture);
   result.code = PaintPrepared(paint, request.effect, &result.picture, display, request.mosaic);
   result.randomState = paint.random.State();

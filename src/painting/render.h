@@ -42,6 +42,10 @@ struct RenderResult {
   // The painted picture, also after a stop (what was painted so far); empty when the painting
   // was refused or failed before it began.
   DibHandle picture;
+  // The output size the start picture was prepared at. A stroke painting stopped half-way hands
+  // back its canvas with a margin around it (see SavePaintedPicture).
+  int32_t width = 0;
+  int32_t height = 0;
   int code = kPaintStopped;  // kPaintFinished, kPaintStopped or kPaintRefused
   std::string reason;        // why it was refused or failed; empty otherwise
   uint32_t randomState = 0;  // the random generator's state after the painting

@@ -127,9 +127,16 @@ TEST_F(QuillaneCli, InterruptStopsAndWritesThePictureSoFar) {
       RunCliInterrupted({"--seed", "3", "--width", "2400", kInput, out}, "正在绘画 0%");
   EXPECT_EQ(run.exitStatus, 1) << run.err;
   EXPECT_NE(run.err.find("绘画已被取消。          "), std::string::npos);
+  // The picture painted so far, at the output size, without the canvas's black margin.
   const DibHandle d = Decode(out);
-  EXPECT_EQ(Width(d), 2420);
-  EXPECT_EQ(Height(d), 1820);
+  ASSERT_EQ(Width(d), 2400);
+  ASSERT_EQ(Height(d), 1800);
+  int black = 0;
+  for (int x = 0; x < 2400; ++x) {
+    const uint8_t* p = d.Pixels() + 3 * x;  // the bottom row
+    if (p[0] == 0 && p[1] == 0 && p[2] == 0) ++black;
+  }
+  EXPECT_LT(black, 2400 / 2);
 }
 
 TEST_F(QuillaneCli, UnloadableInputIsRefusedWithoutOutput) {
@@ -163,6 +170,10 @@ TEST_F(QuillaneCli, UsageErrorsExitWith64AndWriteNothing) {
       {"--quiet=yes", kInput, out},
       {kInput, scratch_.File("out.gif")},
       {kInput, scratch_.File("out")},
+      {"--output-dir", scratch_.Path()},
+      {"--jobs", "0", "--output-dir", scratch_.Path(), kInput},
+      {"--format", "gif", "--output-dir", scratch_.Path(), kInput},
+      {"--overwrite", kInput, out},
       {"--effect", "mosaic", "--max-uses", "0", kInput, out},
       {"--effect", "mosaic", "--min-distance", "-1", kInput, out},
       {"--effect", "mosaic", "--min-distance=x", kInput, out},
@@ -170,6 +181,8 @@ TEST_F(QuillaneCli, UsageErrorsExitWith64AndWriteNothing) {
       {"--effect", "mosaic", "--tile-report", scratch_.Path(), kInput, out},
       {"--effect", "mosaic", "--tile-report", out, kInput, out},
       {"--tile-report", scratch_.File("tiles.csv"), kInput, out},
+      {"--effect", "mosaic", "--tile-report", scratch_.File("tiles.csv"), "--output-dir",
+       scratch_.Path(), kInput},
   };
   for (const auto& args : bad) {
     const CliRun run = RunCli(args);

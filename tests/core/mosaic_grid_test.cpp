@@ -41,6 +41,9 @@ TEST(MosaicGridTest, RowsFollowTheTilesDownOrThePictureProportions) {
   const MosaicGrid g = MakeMosaicGrid(1000, 300, 10, 1, 1);
   EXPECT_EQ(g.tileWidth, 100.0f);
   EXPECT_EQ(g.tileHeight, 75.0f);
+  // 72 / 320 x 15 x 4/3 is exactly 4.5 only when the whole product is formed in double
+  // precision: 5 rows.
+  EXPECT_EQ(MakeMosaicGrid(320, 72, 15, 1, 1).tileHeight, 72.0f / 5.0f);
 }
 
 TEST(MosaicGridTest, NegativeTileNumbersCountAsPositive) {

@@ -6,14 +6,17 @@
 
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QListView>
 #include <QTest>
 #include <cstring>
 #include <fstream>
 #include <vector>
 
 #include "companions_test_window.h"
+#include "gui/gui_test_helpers.h"
 #include "support/test_support.h"
 
 namespace {
@@ -62,11 +65,11 @@ TEST(FilterSpecTest, StartPictureFiltersInOrderWithAllFilesLast) {
   EXPECT_EQ(filters[0],
             "All Pictures (*.jpg *.bmp *.tga *.tif *.png *.mac *.msp *.pct *.pcx *.psd *.cmp "
             "*.ras *.wmf *.pcd)");
-  EXPECT_EQ(filters[1], "Adobe Photoshop 3.0 Image (*.psd)");
-  EXPECT_EQ(filters[2], "JPEG Image (*.jpg)");
-  EXPECT_EQ(filters[10], "TIFF Image (No LZW Decomp) (*.tif)");
-  EXPECT_EQ(filters[13], "ZSoft PCX Image (*.pcx)");
-  EXPECT_EQ(filters[14], "All Files (*.*)");
+  EXPECT_EQ(filters[1], "Adobe Photoshop 3.0 Image (*.psd) (*.psd)");
+  EXPECT_EQ(filters[2], "JPEG Image (*.jpg) (*.jpg)");
+  EXPECT_EQ(filters[10], "TIFF Image (No LZW Decomp) (*.tif) (*.tif)");
+  EXPECT_EQ(filters[13], "ZSoft PCX Image (*.pcx) (*.pcx)");
+  EXPECT_EQ(filters[14], "All Files (*.*) (*)");
 }
 
 TEST(FilterSpecTest, PictureListFiltersAddTheVideoFormat) {
@@ -74,15 +77,15 @@ TEST(FilterSpecTest, PictureListFiltersAddTheVideoFormat) {
   ASSERT_EQ(filters.size(), 16);
   EXPECT_TRUE(filters[0].startsWith("All Media (*.jpg *.bmp"));
   EXPECT_TRUE(filters[0].endsWith("*.pcd *.avi)"));
-  EXPECT_EQ(filters[1], "Adobe Photoshop 3.0 Image (*.psd)");
-  EXPECT_EQ(filters[14], "Windows Video File (*.avi)");
-  EXPECT_EQ(filters[15], "All Files (*.*)");
+  EXPECT_EQ(filters[1], "Adobe Photoshop 3.0 Image (*.psd) (*.psd)");
+  EXPECT_EQ(filters[14], "Windows Video File (*.avi) (*.avi)");
+  EXPECT_EQ(filters[15], "All Files (*.*) (*)");
 }
 
 TEST(FilterSpecTest, PatternsWithoutParenthesesInTheDescriptionGetThem) {
   EXPECT_EQ(FilterSpecToQtFilters("Pictures|*.a;*.b|Movies|*.avi|"),
-            QStringList({"Pictures (*.a *.b)", "Movies (*.avi)", "All Files (*.*)"}));
-  EXPECT_EQ(FilterSpecToQtFilters(nullptr), QStringList({"All Files (*.*)"}));
+            QStringList({"Pictures (*.a *.b)", "Movies (*.avi)", "All Files (*.*) (*)"}));
+  EXPECT_EQ(FilterSpecToQtFilters(nullptr), QStringList({"All Files (*.*) (*)"}));
 }
 
 class ChooseFileTest : public ::testing::Test {
@@ -98,6 +101,7 @@ class ChooseFileTest : public ::testing::Test {
 TEST_F(ChooseFileTest, OpensInTheBufferFolderWithTheNameProposedCentredAndCancelKeepsTheBuffer) {
   const std::string start = folder_.File("cat.jpg");
   Touch(start);
+  Touch(folder_.File("README"));
   char buffer[300];
   std::memset(buffer, 'z', sizeof buffer);
   std::strcpy(buffer, start.c_str());
@@ -125,6 +129,23 @@ TEST_F(ChooseFileTest, OpensInTheBufferFolderWithTheNameProposedCentredAndCancel
     EXPECT_EQ(dialog->fileMode(), QFileDialog::AnyFile);
     EXPECT_EQ(dialog->nameFilters(), FilterSpecToQtFilters(kStartPictureFilterSpec));
     EXPECT_TRUE(dialog->selectedNameFilter().startsWith("All Pictures"));
+    // The list shows the labels as they are; "All Files (*.*)" lists files without extension.
+    auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    ASSERT_NE(types, nullptr);
+    EXPECT_EQ(types->itemText(0), "All Pictures");
+    EXPECT_EQ(types->itemText(2), "JPEG Image (*.jpg)");
+    EXPECT_EQ(types->itemText(14), "All Files (*.*)");
+    dialog->selectNameFilter(dialog->nameFilters().back());
+    auto* view = dialog->findChild<QListView*>(QStringLiteral("listView"));
+    ASSERT_NE(view, nullptr);
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+          for (int row = 0; row < view->model()->rowCount(view->rootIndex()); ++row) {
+            if (view->model()->index(row, 0, view->rootIndex()).data() == "README") return true;
+          }
+          return false;
+        },
+        5000));
     EXPECT_EQ(dialog->directory().absolutePath(), QString::fromStdString(folder_.Path()));
     ASSERT_NE(NameField(dialog), nullptr);
     EXPECT_EQ(NameField(dialog)->text(), "cat.jpg");
@@ -217,6 +238,11 @@ TEST_F(ChooseFileTest, AResultLongerThanTheBufferCountsAsCancelled) {
   });
   EXPECT_EQ(ChooseFile(&fileRequest), 0);
   EXPECT_STREQ(buffer, "keep.jpg");
+  // The user learns why the choice was not taken.
+  ASSERT_EQ(window_.warnings.size(), 1u);
+  EXPECT_NE(window_.warnings[0].find("too long"), std::string::npos);
+  EXPECT_NE(window_.warnings[0].find("at most 11 characters"), std::string::npos);
+  EXPECT_NE(window_.warnings[0].find("long-enough-name.jpg"), std::string::npos);
 }
 
 }  // namespace

@@ -204,6 +204,68 @@ TEST_F(MainWindowTest, PictureThatDoesNotDecodeWarnsAndKeepsTheSizes) {
   EXPECT_EQ(std::string(settings.startPicture), bad);
 }
 
+TEST_F(MainWindowTest, NewStartPictureThatDoesNotDecodeShowsItsNameBesideTheEmptyPreview) {
+  const std::string bad = env.Folder().File("broken.jpg");
+  QFile file(QString::fromStdString(bad));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write("this is not a picture at all");
+  file.close();
+  Open();
+  ASSERT_TRUE(WaitForStartup());
+  ASSERT_TRUE(window->HasPreview());
+  ModalWatcher watcher;
+  window->UseStartPicture(bad);  // as a file dropped on the window
+  EXPECT_EQ(watcher.Messages(), QStringList{"File is format not recognized."});
+  EXPECT_FALSE(window->HasPreview());
+  EXPECT_EQ(Text(kStartPictureName), "broken.jpg");
+
+  // A path too long for the start picture is refused with the reason; nothing changes.
+  window->UseStartPicture("/" + std::string(299, 'p'));
+  ASSERT_EQ(watcher.Messages().size(), 2);
+  EXPECT_TRUE(watcher.Messages()[1].startsWith(
+      "This file name is too long to be used (at most 299 characters):\n/ppp"));
+  EXPECT_EQ(Text(kStartPictureName), "broken.jpg");
+}
+
+TEST_F(MainWindowTest, PaintRefusesSizesThatCannotBeMadeWithoutOpeningTheOutputWindow) {
+  const struct {
+    const char* width;
+    const char* height;
+    const char* shown;
+  } cases[] = {
+      {"0", "60", "0 x 60"},         {"-5", "60", "-5 x 60"},           {"abc", "60", "0 x 60"},
+      {"80", "65536", "80 x 65536"}, {"20000", "5001", "20000 x 5001"},  // each side allowed, too
+                                                                         // many pixels in all
+  };
+  Open();
+  ASSERT_TRUE(WaitForStartup());
+  Click(kBlackAndWhitePhoto);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.shown);
+    SetText(kWidthPixels, c.width);
+    SetText(kHeightPixels, c.height);
+    bool sawOutput = false;
+    ModalWatcher watcher([&](QWidget* modal) {
+      auto* output = qobject_cast<OutputWindow*>(modal);
+      if (output == nullptr) return false;
+      sawOutput = true;
+      output->done(0);
+      return true;
+    });
+    Click(kPaint);
+    EXPECT_FALSE(sawOutput);
+    ASSERT_EQ(watcher.Messages().size(), 1);
+    EXPECT_EQ(watcher.Messages()[0],
+              QString("The output size %1 cannot be painted.\nWidth and height must each be from "
+                      "1 to 65535 pixels, and the picture at most 100000000 pixels in all.")
+                  .arg(c.shown));
+    EXPECT_EQ(watcher.Captions(), QStringList{"Limnora"});
+    // The boxes keep what was typed.
+    EXPECT_EQ(Text(kWidthPixels), c.width);
+    EXPECT_EQ(messageOwner, window.get());
+  }
+}
+
 TEST_F(MainWindowTest, ExitSavesTheChoicesAndTheNextStartShowsThem) {
   Open();
   ASSERT_TRUE(WaitForStartup());

@@ -13,7 +13,9 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QScreen>
+#include <QTest>
 #include <atomic>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -58,10 +60,26 @@ class OutputWindowTest : public ::testing::Test {
     owner.reset();
   }
 
+  // Opens the window and waits until its start picture is ready.
   OutputWindow* OpenWindow() {
     window = std::make_unique<OutputWindow>(owner.get());
     if (!window->Open()) return nullptr;
+    if (!WaitUntil([this] { return !window->PicturePreparing(); })) return nullptr;
     return window.get();
+  }
+  // Saves and waits until the file is written; the path written, empty on failure.
+  QString SaveAndWait(const std::string& path, const QString& filter = QString()) {
+    QString written;
+    bool finished = false;
+    QObject::connect(window.get(), &OutputWindow::SaveFinished, window.get(),
+                     [&](const QString& target, bool saved) {
+                       written = saved ? target : QString();
+                       finished = true;
+                     });
+    if (window->SaveTo(QString::fromStdString(path), filter).isEmpty()) return QString();
+    WaitUntil([&] { return finished; });
+    QObject::disconnect(window.get(), &OutputWindow::SaveFinished, nullptr, nullptr);
+    return written;
   }
   // Opens, shows and waits for the painting to end.
   bool Paint(int effect) {
@@ -144,6 +162,56 @@ TEST_F(OutputWindowTest, PictureLargerThanTheWorkAreaFillsIt) {
   EXPECT_EQ(window->pos(), QGuiApplication::primaryScreen()->geometry().topLeft());
 }
 
+TEST_F(OutputWindowTest, DoubleClickFitsTheWholePictureAndZoomKeepsThePointUnderThePointer) {
+  const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+  settings.outputWidth = area.width() * 2;
+  settings.outputHeight = area.height() * 3;
+  ASSERT_TRUE(Paint(5));
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  const QRect display = window->DisplayRect();
+  const QImage canvas = window->CanvasImage();
+  ASSERT_EQ(canvas.size(), QSize(settings.outputWidth, settings.outputHeight));
+  auto shownAt = [&](const QPoint& p) { return window->FrameImage().pixel(p); };
+  auto canvasAt = [&](const QPointF& p) {
+    return canvas.pixel(((p - window->ViewOrigin()) / window->Zoom()).toPoint());
+  };
+  // The first view is 100 %, centred.
+  EXPECT_EQ(window->Zoom(), 1.0);
+  EXPECT_EQ(shownAt(display.center()), canvasAt(display.center()));
+
+  QTest::mouseDClick(window->Item(kFrame), Qt::LeftButton, Qt::NoModifier, display.center());
+  const double fit = std::min(double(display.width()) / canvas.width(),
+                              double(display.height()) / canvas.height());
+  EXPECT_DOUBLE_EQ(window->Zoom(), fit);
+  // The whole picture, as large as the frame allows and centred in it.
+  const QRectF shown(window->ViewOrigin(), QSizeF(canvas.size()) * fit);
+  EXPECT_NEAR(shown.top(), display.top(), 1);
+  EXPECT_NEAR(shown.bottom(), display.bottom() + 1, 1);
+  EXPECT_NEAR(shown.center().x(), display.center().x() + 0.5, 1);
+  const QImage frame = window->FrameImage();
+  for (const QPointF& corner :
+       {shown.topLeft() + QPointF(2, 2), shown.bottomRight() - QPointF(3, 3)}) {
+    const QRgb a = frame.pixel(corner.toPoint());
+    const QRgb b = canvasAt(corner);
+    EXPECT_NEAR(qRed(a), qRed(b), 40);
+    EXPECT_NEAR(qBlue(a), qBlue(b), 40);
+  }
+
+  // Zooming in about a point keeps the picture's point there.
+  const QPointF pointer = display.topLeft() + QPointF(display.width() / 3, display.height() / 4);
+  const QPointF before = (pointer - window->ViewOrigin()) / window->Zoom();
+  window->ZoomAbout(4, pointer);
+  EXPECT_DOUBLE_EQ(window->Zoom(), fit * std::pow(1.25, 4));
+  const QPointF after = (pointer - window->ViewOrigin()) / window->Zoom();
+  EXPECT_NEAR(after.x(), before.x(), 0.01);
+  EXPECT_NEAR(after.y(), before.y(), 0.01);
+
+  // Ctrl 0 goes back to 100 %.
+  QTest::keyClick(window.get(), Qt::Key_0, Qt::ControlModifier);
+  EXPECT_EQ(window->Zoom(), 1.0);
+}
+
 TEST_F(OutputWindowTest, EachEffectPaintsToTheEndAndLeavesOkSaveAndPrint) {
   settings.useYourPictureList = 0;
   settings.usePictureLibrary = 1;
@@ -197,10 +265,11 @@ TEST_F(OutputWindowTest, PicturesFromThePaintingThreadAreOnShowWhenTheCallReturn
       row[3 * x + 2] = static_cast<uint8_t>(y * 8);
     }
   }
-  const QImage before = window->FrameImage();
+  // The effects draw into the display rectangle, 2 pixels in from the frame they are told of.
+  const QImage before = window->CanvasImage();
   const Rect source{0, 0, 40, 30};
-  const Rect destination{10, 10, 50, 40};
-  const QRect target(10, 10, 40, 30);
+  const Rect destination{2, 2, 42, 32};
+  const QRect target(0, 0, 40, 30);
   std::atomic<int> stageShown{0};
   QImage atStage2, atStage5;
   std::thread painter([&] {
@@ -212,8 +281,8 @@ TEST_F(OutputWindowTest, PicturesFromThePaintingThreadAreOnShowWhenTheCallReturn
   });
   for (int stage = 1; stage <= 5; ++stage) {
     ASSERT_TRUE(WaitUntil([&] { return stageShown == stage; }));
-    if (stage == 2) atStage2 = window->FrameImage().copy(target);
-    if (stage == 5) atStage5 = window->FrameImage().copy(target);
+    if (stage == 2) atStage2 = window->CanvasImage().copy(target);
+    if (stage == 5) atStage5 = window->CanvasImage().copy(target);
     stageShown = 0;
   }
   painter.join();
@@ -251,12 +320,36 @@ TEST_F(OutputWindowTest, StopLeavesTheStoppedPictureAndOnePressOfOkCloses) {
   EXPECT_TRUE(Enabled(kSave));
   EXPECT_TRUE(Enabled(kPrint));
   EXPECT_TRUE(Label(kStatus).startsWith(QString::fromUtf8("绘画已被取消。")));
-  // The stopped canvas comes back with its margin.
+  // The stopped canvas comes back with its margin, and the window shows it so.
   ASSERT_TRUE(window->Picture());
   EXPECT_EQ(window->Picture().Header()->biWidth, 620);
   EXPECT_EQ(window->Picture().Header()->biHeight, 470);
+  // Saved, it is the painted picture at the output size, without the black margin: its edges
+  // are what the canvas holds inside the margin.
+  const std::string saved = env.Folder().File("stopped.png");
+  ASSERT_EQ(SaveAndWait(saved).toStdString(), saved);
+  ImgBitmap loaded;
+  ImgInitHandle(&loaded);
+  ASSERT_EQ(ImgLoadFile(saved.c_str(), &loaded), 1);
+  const QImage file = ImageFromBitmap(loaded);
+  ImgFree(&loaded);
+  EXPECT_EQ(file, ImageFromDib(window->Picture()).copy(10, 10, 600, 450));
+  EXPECT_EQ(window->CanvasImage().size(), QSize(620, 470));
   window->PressStopOrOk();
   EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(OutputWindowTest, AStartPictureThatDoesNotDecodeLeavesSaveAndPrintOff) {
+  QFile file(QString::fromStdString(start));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  file.write("not a picture");
+  file.close();
+  ModalWatcher watcher;
+  ASSERT_TRUE(Paint(1));
+  EXPECT_FALSE(window->Picture());
+  EXPECT_EQ(Label(kStop), "OK");
+  EXPECT_FALSE(Enabled(kSave));
+  EXPECT_FALSE(Enabled(kPrint));
 }
 
 TEST_F(OutputWindowTest, PressBeforePaintingOnlyArmsTheClose) {
@@ -308,8 +401,9 @@ TEST_F(OutputWindowTest, CloseBoxDuringPaintingStopsAndCloses) {
   ASSERT_NE(OpenWindow(), nullptr);
   window->show();
   ASSERT_TRUE(WaitUntil([this] { return window->PaintingRunning(); }));
+  // The window asks the painting to stop and goes when it has stopped.
   window->close();
-  EXPECT_FALSE(window->isVisible());
+  ASSERT_TRUE(WaitUntil([this] { return !window->isVisible(); }));
   EXPECT_TRUE(window->PaintingDone());
   EXPECT_EQ(window->PaintResult(), kPaintStopped);
 }
@@ -320,7 +414,7 @@ TEST_F(OutputWindowTest, SaveWritesFilesThatLoadBackWithTheSamePixels) {
   for (const char* name : {"out.png", "out.bmp", "out.tif"}) {
     SCOPED_TRACE(name);
     const std::string path = env.Folder().File(name);
-    EXPECT_EQ(window->SaveTo(QString::fromStdString(path)).toStdString(), path);
+    EXPECT_EQ(SaveAndWait(path).toStdString(), path);
     ImgBitmap loaded;
     ImgInitHandle(&loaded);
     ASSERT_EQ(ImgLoadFile(path.c_str(), &loaded), 1);
@@ -328,8 +422,7 @@ TEST_F(OutputWindowTest, SaveWritesFilesThatLoadBackWithTheSamePixels) {
     ImgFree(&loaded);
   }
   // Without an extension, the chosen filter gives the format.
-  const QString jpeg = window->SaveTo(QString::fromStdString(env.Folder().File("photo")),
-                                      "JPEG Image (*.jpg *.jpeg)");
+  const QString jpeg = SaveAndWait(env.Folder().File("photo"), "JPEG Image (*.jpg *.jpeg)");
   EXPECT_TRUE(jpeg.endsWith(".jpg"));
   ImgBitmap loaded;
   ImgInitHandle(&loaded);
@@ -343,7 +436,7 @@ TEST_F(OutputWindowTest, SaveToAPlaceThatCannotBeWrittenWarns) {
   ASSERT_TRUE(Paint(5));
   ModalWatcher watcher;
   const std::string path = env.Folder().File("no/such/folder/out.png");
-  EXPECT_TRUE(window->SaveTo(QString::fromStdString(path)).isEmpty());
+  EXPECT_TRUE(SaveAndWait(path).isEmpty());
   ASSERT_EQ(watcher.Messages().size(), 1);
   EXPECT_TRUE(watcher.Messages()[0].contains(QString::fromStdString(path)));
   EXPECT_EQ(watcher.Captions(), QStringList{"Limnora"});

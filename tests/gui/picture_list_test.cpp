@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
+#include <QTest>
 #include <QUrl>
 #include <cstdlib>
 #include <cstring>
@@ -193,6 +194,40 @@ TEST_F(PictureListTest, RemovingEverythingEmptiesTheList) {
   EXPECT_EQ(settings.pictureList, nullptr);
   EXPECT_EQ(settings.pictureListLength, 0);
   EXPECT_EQ(Lines(), QStringList({""}));
+}
+
+TEST_F(PictureListTest, DeleteRemovesAndCtrlZPutsBackOneRemovalAfterAnother) {
+  SetList({"/p/0.jpg", "/p/1.jpg", "/p/2.jpg", "/p/3.jpg", "/p/4.jpg"});
+  InstallPictureListKeys(&window_);
+  RebuildPictureListBox(&window_, kNoAnchor);
+  EXPECT_EQ(List()->item(3)->toolTip(), "/p/3.jpg");
+  const auto all = ListPaths();
+
+  // Every line is selected after a start: one Delete empties the list, Ctrl Z brings it back.
+  QTest::keyClick(List(), Qt::Key_Delete);
+  EXPECT_EQ(PictureListCount(), 0);
+  QTest::keyClick(List(), Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(ListPaths(), all);
+  EXPECT_EQ(SelectedLines(), std::vector<int>({0, 1, 2, 3, 4}));
+
+  Select({1, 3});
+  QTest::keyClick(List(), Qt::Key_Delete);
+  Select({0});
+  RemovePicturesFromList(&window_);
+  EXPECT_EQ(ListPaths(), std::vector<std::string>({"/p/2.jpg", "/p/4.jpg"}));
+  // A file added meanwhile stays where it is.
+  DropFilesOnList(&window_, {"/p/new.jpg"});
+  QTest::keyClick(List(), Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(ListPaths(),
+            std::vector<std::string>({"/p/0.jpg", "/p/2.jpg", "/p/4.jpg", "/p/new.jpg"}));
+  EXPECT_EQ(SelectedLines(), std::vector<int>({0}));
+  QTest::keyClick(List(), Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(ListPaths(), std::vector<std::string>({"/p/0.jpg", "/p/1.jpg", "/p/2.jpg", "/p/3.jpg",
+                                                   "/p/4.jpg", "/p/new.jpg"}));
+  EXPECT_EQ(SelectedLines(), std::vector<int>({1, 3}));
+  // Nothing more to take back.
+  QTest::keyClick(List(), Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(PictureListCount(), 6);
 }
 
 TEST_F(PictureListTest, RemovingWithNothingSelectedDoesNothing) {

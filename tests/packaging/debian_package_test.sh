@@ -2,8 +2,10 @@
 # SPDX-FileCopyrightText: The Quillane developers
 # SPDX-License-Identifier: GPL-3.0-or-later
 
-# Builds the Debian package from a build tree, unpacks it into a scratch root and runs the
-# installed quillane-cli from there, the way a user starts it: through its link in usr/bin.
+# Builds the Debian package from a build tree, checks it with lintian and the AppStream
+# validator, unpacks it into a scratch root and runs the installed quillane-cli from there, the
+# way a user starts it: through its link in usr/bin. The installed bash completion is loaded the
+# way bash-completion finds it and asked for completions.
 #
 #   debian_package_test.sh BUILD_DIR VERSION GUI_BUILT
 #
@@ -28,7 +30,7 @@ if [[ $GUI_BUILT == 1 && ! -x "$BUILD_DIR/bin/quillane" ]]; then
   echo "quillane is not built yet; the package would lack it."
   exit $SKIP
 fi
-for tool in cpack dpkg-deb; do
+for tool in cpack dpkg-deb lintian appstreamcli; do
   if ! command -v "$tool" >/dev/null; then
     echo "$tool is missing; cannot build the package."
     exit $SKIP
@@ -73,6 +75,19 @@ for package in "${needed[@]}"; do
     fail "Depends lacks $package"
 done
 
+# ---- lintian ---------------------------------------------------------------------------------
+# Errors and warnings fail; infos are left to the reader of the log, but for those about the
+# copyright file and the changelog (below). (lintian exits 1 for tags it was told to fail on, 2
+# when it could not check the package.)
+status=0
+lintian --no-cfg --display-info --no-tag-display-limit "$DEB" >"$SCRATCH/lintian.log" 2>&1 ||
+  status=$?
+((status <= 1)) || fail "lintian could not check the package: $(<"$SCRATCH/lintian.log")"
+if grep -E '^[EW]: ' "$SCRATCH/lintian.log" >&2; then
+  fail "lintian reports the errors or warnings above"
+fi
+echo "lintian: no errors or warnings."
+
 # ---- unpack it and look at what a user gets ----------------------------------------------------
 ROOT="$SCRATCH/root"
 dpkg -x "$DEB" "$ROOT"
@@ -107,8 +122,26 @@ check_manpage quillane-cli
 if [[ $GUI_BUILT == 1 ]]; then
   check_program quillane
   check_manpage quillane
-  DESKTOP="$ROOT/usr/share/applications/quillane.desktop"
-  [[ -f "$DESKTOP" ]] || fail "no desktop entry"
+  METAINFO=("$ROOT"/usr/share/metainfo/*.metainfo.xml)
+  ((${#METAINFO[@]} == 1)) && [[ -f ${METAINFO[0]} ]] || fail "expected one AppStream metainfo file"
+  app_id=$(basename "${METAINFO[0]}" .metainfo.xml)
+  [[ $(sed -n 's:.*<id>\(.*\)</id>.*:\1:p' "${METAINFO[0]}") == "$app_id" ]] ||
+    fail "the metainfo file is not named by its id $app_id"
+  appstreamcli validate --no-net "${METAINFO[0]}" || fail "appstreamcli rejects the metainfo"
+  appstreamcli validate-tree --no-net "$ROOT" >/dev/null ||
+    fail "appstreamcli rejects the installed tree (desktop entry and metainfo together)"
+  grep -q "<release version=\"$VERSION\"" "${METAINFO[0]}" ||
+    fail "the metainfo has no release $VERSION"
+  # The screenshots are the README's pictures, published at the same paths.
+  shots=$(grep -o '<image[^>]*>[^<]*' "${METAINFO[0]}" | sed 's:.*/::')
+  [[ -n $shots ]] || fail "the metainfo shows no screenshots"
+  for shot in $shots; do
+    [[ -f "$ROOT/usr/share/doc/quillane/docs/images/$shot" ]] || fail "screenshot $shot is not in docs/images"
+  done
+  echo "AppStream metainfo $app_id is valid."
+
+  DESKTOP="$ROOT/usr/share/applications/$app_id.desktop"
+  [[ -f "$DESKTOP" ]] || fail "no desktop entry named $app_id.desktop"
   grep -qx 'Exec=quillane' "$DESKTOP" || fail "the desktop entry does not start quillane"
   grep -qx 'Icon=quillane' "$DESKTOP" || fail "the desktop entry does not name the icon"
   grep -q '^Categories=Graphics;' "$DESKTOP" || fail "the desktop entry is not in Graphics"
@@ -140,14 +173,10 @@ if command -v dpkg-parsechangelog >/dev/null; then
   [[ $changelog_version == "$VERSION" ]] ||
     fail "the changelog's latest entry is $changelog_version, the package $VERSION"
 fi
-if command -v lintian >/dev/null; then
-  # Every tag of lintian's that concerns the copyright file or the changelog.
-  tags=$(lintian --no-cfg --display-info "$DEB" 2>/dev/null | grep -E '^[EWI]: .*(copyright|changelog)' || true)
-  [[ -z "$tags" ]] || fail "lintian: $tags"
-  echo "lintian finds no fault with the copyright file and the changelog."
-else
-  echo "lintian is not installed; the copyright file and changelog were checked by hand only."
-fi
+# Every tag of lintian's that concerns the copyright file or the changelog.
+tags=$(grep -E '^[EWI]: .*(copyright|changelog)' "$SCRATCH/lintian.log" || true)
+[[ -z "$tags" ]] || fail "lintian: $tags"
+echo "lintian finds no fault with the copyright file and the changelog."
 
 # ---- run the installed renderer --------------------------------------------------------------
 # The installed copy, not the build tree's, must answer: keep the build folder off the path.
@@ -186,4 +215,48 @@ if cmp -s "$SCRATCH/default-library.bmp" "$SCRATCH/empty-library.bmp"; then
   fail "the mosaic does not use the installed Picture Library at all"
 fi
 echo "Installed quillane-cli found its Picture Library through usr/bin."
+
+# ---- bash completion -------------------------------------------------------------------------
+# bash-completion looks for a command's completion in each of $XDG_DATA_DIRS on first use.
+COMPLETIONS=/usr/share/bash-completion/bash_completion
+if [[ -f $COMPLETIONS ]]; then
+  mkdir "$SCRATCH/pictures" "$SCRATCH/pictures/trip"
+  touch "$SCRATCH"/pictures/{beach.jpg,PORT.PNG,notes.txt,clip.avi}
+  export XDG_DATA_DIRS="$ROOT/usr/share" COMPLETIONS CLI
+  completions=$(cd "$SCRATCH/pictures" && bash --norc --noprofile -c '
+    source "$COMPLETIONS"
+    __load_completion quillane-cli || exit 1
+    complete -p quillane-cli
+    ask() { # the words typed so far; the last one is being completed
+      COMP_WORDS=(quillane-cli "$@") COMP_CWORD=$# COMP_LINE="quillane-cli $*"
+      COMP_POINT=${#COMP_LINE} COMPREPLY=()
+      _quillane_cli quillane-cli
+      printf "%s\n" "${COMPREPLY[@]}" | sort | tr "\n" " "
+      echo
+    }
+    ask --
+    ask --effect ""
+    ask ""
+    ask --picture ""
+    ask --library ""
+    ask beach.jpg ""
+  ') || fail "bash-completion does not find the installed completion for quillane-cli"
+  mapfile -t reply <<<"$completions"
+  [[ ${reply[0]} == *" quillane-cli" ]] || fail "no completion registered: ${reply[0]}"
+  help_options=$("$CLI" --help | grep -oE '(^|[[:space:],])--[a-z][a-z-]*' | tr -d ' ,' | sort -u | tr '\n' ' ')
+  [[ ${reply[1]} == "$help_options" ]] ||
+    fail "completed options '${reply[1]}' differ from those of --help '$help_options'"
+  read -ra effects <<<"${reply[2]}"
+  ((${#effects[@]} == 6)) || fail "completed effects: ${reply[2]}"
+  for effect in "${effects[@]}"; do
+    "$CLI" --effect "$effect" --version >/dev/null || fail "completed effect $effect is refused"
+  done
+  [[ ${reply[3]} == "PORT.PNG beach.jpg trip " ]] || fail "INPUT completes to '${reply[3]}'"
+  [[ ${reply[4]} == "PORT.PNG beach.jpg clip.avi trip " ]] || fail "--picture completes to '${reply[4]}'"
+  [[ ${reply[5]} == "trip " ]] || fail "--library completes to '${reply[5]}'"
+  [[ ${reply[6]} == "PORT.PNG beach.jpg trip " ]] || fail "OUTPUT completes to '${reply[6]}'"
+  echo "bash-completion finds and completes quillane-cli."
+else
+  echo "bash-completion is not installed; the completion was not tried."
+fi
 echo "PASS"

@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,6 +20,19 @@ struct Child {
   int errFd = -1;
 };
 
+std::vector<std::string> CommandLine(const std::vector<std::string>& arguments) {
+  std::vector<std::string> args{QUILLANE_CLI_PATH};
+  args.insert(args.end(), arguments.begin(), arguments.end());
+  return args;
+}
+
+std::vector<char*> Argv(std::vector<std::string>& args) {
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  return argv;
+}
+
 Child Start(const std::vector<std::string>& arguments) {
   int out[2];
   int err[2];
@@ -29,11 +43,8 @@ Child Start(const std::vector<std::string>& arguments) {
     close(out[1]);
     return child;
   }
-  std::vector<std::string> args{QUILLANE_CLI_PATH};
-  args.insert(args.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
+  std::vector<std::string> args = CommandLine(arguments);
+  std::vector<char*> argv = Argv(args);
   const pid_t pid = fork();
   if (pid == 0) {
     dup2(out[1], STDOUT_FILENO);
@@ -97,6 +108,30 @@ CliRun RunCli(const std::vector<std::string>& arguments) {
   Child child = Start(arguments);
   if (child.pid <= 0) return run;
   Drain(child, &run, [](const std::string&) {});
+  Wait(child, &run);
+  return run;
+}
+
+CliRun RunCliOnTerminal(const std::vector<std::string>& arguments) {
+  CliRun run;
+  std::vector<std::string> args = CommandLine(arguments);
+  std::vector<char*> argv = Argv(args);
+  int terminal = -1;
+  Child child;
+  child.pid = forkpty(&terminal, nullptr, nullptr, nullptr);
+  if (child.pid == 0) {
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  if (child.pid < 0) return run;
+  char buf[4096];
+  for (;;) {
+    const ssize_t n = read(terminal, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;  // EIO once the program has closed its side
+    run.out.append(buf, static_cast<size_t>(n));
+  }
+  close(terminal);
   Wait(child, &run);
   return run;
 }

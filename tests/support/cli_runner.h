@@ -19,6 +19,10 @@ struct CliRun {
 // Runs quillane-cli with the arguments and waits for it.
 CliRun RunCli(const std::vector<std::string>& arguments);
 
+// Runs quillane-cli on a pseudo-terminal, as from a terminal window; `out` receives all it
+// writes there (standard output and error, with the terminal's "\r\n" line ends).
+CliRun RunCliOnTerminal(const std::vector<std::string>& arguments);
+
 // Runs quillane-cli, sends it SIGINT as soon as its standard error shows `trigger`, and waits.
 CliRun RunCliInterrupted(const std::vector<std::string>& arguments, const std::string& trigger);
 

@@ -58,6 +58,16 @@ class TableDialog : public QDialog {
   T* ItemAs(int id) const {
     return qobject_cast<T*>(Item(id));
   }
+  // The control with the identifier as its kind, for windows that fetch their controls once: a
+  // wrong identifier or kind is a programming error and ends the program at once, instead of
+  // leaving a button that silently does nothing.
+  template <typename T>
+  T* Control(int id) const {
+    T* control = ItemAs<T>(id);
+    if (control == nullptr)
+      qFatal("%s has no control %d of the expected kind", metaObject()->className(), id);
+    return control;
+  }
   // The identifier of a control of this dialog, or -1.
   int IdOf(const QWidget* control) const;
   // Dialog units to pixels with this dialog's font.

@@ -127,15 +127,19 @@ QStringList FilterSpecToQtFilters(const char* filterSpec) {
     if (description.isEmpty()) break;
     QString patterns = parts[i + 1];
     patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-    // Qt reads the patterns from the last parentheses; most descriptions already end with them.
-    const QString tail = QStringLiteral("(") + patterns + QStringLiteral(")");
-    if (description.endsWith(tail)) {
-      filters << description;
-    } else {
-      filters << description + QStringLiteral(" ") + tail;
-    }
+    // "*.*" means every file, also those without an extension, which Qt's "*.*" leaves out.
+    if (patterns == QLatin1String("*.*")) patterns = QStringLiteral("*");
+    // Qt reads the patterns from the last parentheses and, with the details hidden, shows what
+    // comes before them: the description as it stands.
+    filters << description + QStringLiteral(" (") + patterns + QStringLiteral(")");
   }
   return filters;
+}
+
+void WarnNameTooLong(const std::string& path, int32_t bufferSize) {
+  std::string text = "This file name is too long to be used (at most " +
+                     std::to_string(bufferSize - 1) + " characters):|" + path;
+  ShowWarning(text);
 }
 
 int ChooseFile(FileRequest* request) {
@@ -159,6 +163,7 @@ int ChooseFile(FileRequest* request) {
   // Names that do not exist are handed back for the caller to judge; with several files Qt only
   // offers existing ones.
   dialog.setFileMode(multiple ? QFileDialog::ExistingFiles : QFileDialog::AnyFile);
+  dialog.setOption(QFileDialog::HideNameFilterDetails, true);
   dialog.setNameFilters(filters);
   if (!filters.isEmpty()) dialog.selectNameFilter(filters.front());
   if (!folder.empty()) dialog.setDirectory(QFile::decodeName(QByteArray::fromStdString(folder)));
@@ -168,7 +173,14 @@ int ChooseFile(FileRequest* request) {
 
   int chosen = 0;
   if (dialog.exec() == QDialog::Accepted) {
-    chosen = WriteResult(dialog.selectedFiles(), request) ? 1 : 0;
+    const QStringList files = dialog.selectedFiles();
+    chosen = WriteResult(files, request) ? 1 : 0;
+    // The only reason a choice does not fit is its length: say so rather than ignore it.
+    if (chosen == 0 && files.size() == 1) {
+      WarnNameTooLong(QFile::encodeName(files.front()).toStdString(), request->fileBufferSize);
+    } else if (chosen == 0 && !files.isEmpty()) {
+      ShowWarning("Too many files were chosen at once; choose fewer.");
+    }
   }
   request->extraFlags = 0;
   request->filterSpec = nullptr;

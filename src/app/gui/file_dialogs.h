@@ -36,8 +36,12 @@ extern const char kPictureListFilterSpec[];
 // with fileBuffer exactly as it was.
 int ChooseFile(FileRequest* request);
 
+// Tells the user that a chosen path does not fit a buffer of `bufferSize` characters.
+void WarnNameTooLong(const std::string& path, int32_t bufferSize);
+
 // Folder part (before the last '/' or ':', separator excluded) and name part of a path.
 void SplitPath(const std::string& path, std::string* folder, std::string* name);
 
-// "description|pattern|..." pairs followed by "All Files (*.*)|*.*|" as Qt name filters.
+// "description|pattern|..." pairs followed by "All Files (*.*)|*.*|" as Qt name filters, each
+// "description (patterns)", shown with the details hidden; "*.*" becomes "*".
 QStringList FilterSpecToQtFilters(const char* filterSpec);

@@ -15,6 +15,8 @@ int main(int argc, char** argv) {
   signal(SIGXFSZ, SIG_IGN);
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quillane"));
+  // Lets the desktop match the windows to the menu entry and its icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral(QUILLANE_APP_ID));
   SetDefaultSettings();
   {
     MainWindow window;

@@ -4,11 +4,16 @@
 #include "app/gui/main_window.h"
 
 #include <QAbstractButton>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QEvent>
+#include <QFile>
 #include <QFrame>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPainter>
 #include <QTimerEvent>
+#include <QUrl>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -20,6 +25,7 @@
 #include "app/gui/size_boxes.h"
 #include "app/gui/warning_box.h"
 #include "base/paths.h"
+#include "imaging/dib.h"
 #include "info/about_window.h"
 #include "info/splash_window.h"
 #include "painting/gui/output_window.h"
@@ -31,6 +37,9 @@ char pendingStartPicture[kStartPictureSize];
 namespace {
 
 bool splashAtOpening = true;
+
+// The longest start picture path the '...' dialog hands back, terminator included.
+constexpr int32_t kChosenStartPictureSize = 300;
 
 constexpr int kNone = -1;
 
@@ -93,6 +102,7 @@ std::string FileNamePart(const std::string& path) {
 MainWindow::MainWindow(QWidget* parent) : TableDialog(kMainWindowLayout, parent) {
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowCloseButtonHint | Qt::WindowContextHelpButtonHint);
+  setAcceptDrops(true);
   ImgInitHandle(&previewBitmap_);
   if (QWidget* preview = Item(kPreview)) preview->installEventFilter(this);
   sizeBoxes_ = new SizeBoxes(this);
@@ -114,12 +124,11 @@ MainWindow::~MainWindow() {
 
 void MainWindow::ConnectControls() {
   for (int id : kEffectButtons) {
-    if (auto* b = ItemAs<QAbstractButton>(id)) {
-      connect(b, &QAbstractButton::clicked, this, [this] { ApplyMosaicEnabling(); });
-    }
+    connect(Control<QAbstractButton>(id), &QAbstractButton::clicked, this,
+            [this] { ApplyMosaicEnabling(); });
   }
   auto onClick = [this](int id, auto slot) {
-    if (auto* b = ItemAs<QAbstractButton>(id)) connect(b, &QAbstractButton::clicked, this, slot);
+    connect(Control<QAbstractButton>(id), &QAbstractButton::clicked, this, slot);
   };
   onClick(kUseYourPictureList, [this] { EnableListGroup(IsChecked(kUseYourPictureList)); });
   onClick(kAutoSizeTilesDown, [this] { EnableTilesDown(!IsChecked(kAutoSizeTilesDown)); });
@@ -166,12 +175,12 @@ void MainWindow::Opening() {
   previewImage_ = QImage();
   RebuildPictureListBox(this, kNoAnchor);
   InstallPictureListDropTarget(this);
+  InstallPictureListKeys(this);
   InstallContextHelp(this);
 }
 
 void MainWindow::SetChecked(int id, bool checked) {
-  auto* b = ItemAs<QAbstractButton>(id);
-  if (b == nullptr) return;
+  auto* b = Control<QAbstractButton>(id);
   if (!checked && b->autoExclusive()) {
     // An exclusive radio button cannot be unchecked on its own.
     b->setAutoExclusive(false);
@@ -183,24 +192,21 @@ void MainWindow::SetChecked(int id, bool checked) {
 }
 
 bool MainWindow::IsChecked(int id) const {
-  auto* b = ItemAs<QAbstractButton>(id);
-  return b != nullptr && b->isChecked();
+  return Control<QAbstractButton>(id)->isChecked();
 }
 
 void MainWindow::SetText(int id, const std::string& text) {
-  if (auto* e = ItemAs<QLineEdit>(id)) {
-    e->setText(QString::fromStdString(text));
-    e->setCursorPosition(0);
-  }
+  auto* e = Control<QLineEdit>(id);
+  e->setText(QString::fromStdString(text));
+  e->setCursorPosition(0);
 }
 
 std::string MainWindow::Text(int id) const {
-  auto* e = ItemAs<QLineEdit>(id);
-  return e ? EditText(e->text()) : std::string();
+  return EditText(Control<QLineEdit>(id)->text());
 }
 
 void MainWindow::Enable(int id, bool enabled) {
-  if (QWidget* w = Item(id)) w->setEnabled(enabled);
+  Control<QWidget>(id)->setEnabled(enabled);
 }
 
 void MainWindow::EnableListGroup(bool enabled) {
@@ -234,8 +240,10 @@ void MainWindow::LoadPreview() {
   if (previewBitmap_.hasImage) ImgFree(&previewBitmap_);
   ImgInitHandle(&previewBitmap_);
   previewImage_ = QImage();
-  // A picture that fails to load leaves the preview empty, not showing the previous one.
+  // A picture that fails to load leaves the preview empty, not showing the previous one, and its
+  // name in the box: it is the start picture from now on.
   if (QWidget* preview = Item(kPreview)) preview->update();
+  SetText(kStartPictureName, FileNamePart(pendingStartPicture));
   if (ImgLoadFile(pendingStartPicture, &previewBitmap_) != 1) {
     ShowWarning("File is format not recognized.");
     return;
@@ -333,17 +341,61 @@ void MainWindow::CollectControls() {
   settings.tilesDown = ReadInteger(Text(kTilesDown));
 }
 
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+  // Drops on the picture list go to the list; anywhere else a picture file becomes the start
+  // picture.
+  const QMimeData* data = event->mimeData();
+  if (data->hasUrls() && !data->urls().isEmpty() && data->urls().front().isLocalFile()) {
+    event->acceptProposedAction();
+  }
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (urls.isEmpty() || !urls.front().isLocalFile()) return;
+  event->acceptProposedAction();
+  UseStartPicture(QFile::encodeName(urls.front().toLocalFile()).toStdString());
+}
+
+void MainWindow::UseStartPicture(const std::string& path) {
+  // The same limit as the file dialog's.
+  if (path.size() >= kChosenStartPictureSize) {
+    WarnNameTooLong(path, kChosenStartPictureSize);
+    return;
+  }
+  std::memcpy(pendingStartPicture, path.c_str(), path.size() + 1);
+  LoadPreview();
+}
+
 void MainWindow::ChooseStartPicture() {
   fileRequest.title = "Select Picture File";
   fileRequest.fileBuffer = pendingStartPicture;
-  fileRequest.fileBufferSize = 300;
+  fileRequest.fileBufferSize = kChosenStartPictureSize;
   fileRequest.owner = this;
   fileRequest.filterSpec = kStartPictureFilterSpec;
   if (ChooseFile(&fileRequest) != 0) LoadPreview();
 }
 
+std::string OutputSizeProblem(int32_t width, int32_t height) {
+  if (width >= 1 && height >= 1 && width <= kMaxPictureSide && height <= kMaxPictureSide &&
+      int64_t{width} * height <= kMaxPicturePixels) {
+    return std::string();
+  }
+  return "The output size " + std::to_string(width) + " x " + std::to_string(height) +
+         " cannot be painted.|Width and height must each be from 1 to " +
+         std::to_string(kMaxPictureSide) + " pixels, and the picture at most " +
+         std::to_string(kMaxPicturePixels) + " pixels in all.";
+}
+
 void MainWindow::Paint() {
   CollectControls();
+  // A size that cannot be made is refused here, before an output window opens with nothing to
+  // show; the boxes keep what the user typed.
+  if (std::string problem = OutputSizeProblem(settings.outputWidth, settings.outputHeight);
+      !problem.empty()) {
+    ShowWarning(problem);
+    return;
+  }
   RunOutputWindow(this);
   messageOwner = this;
   mainWindowHandle = this;

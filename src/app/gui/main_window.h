@@ -68,6 +68,10 @@ void SetSplashAtOpening(bool show);
 // The file name part of a path (after the last separator), as the start picture box shows it.
 std::string FileNamePart(const std::string& path);
 
+// Why the output size cannot be painted ('|' between lines), empty when it can: the limits of
+// the imaging library, which quillane-cli's --width and --height share.
+std::string OutputSizeProblem(int32_t width, int32_t height);
+
 class MainWindow : public TableDialog, public FrontWindow {
   Q_OBJECT
  public:
@@ -78,9 +82,11 @@ class MainWindow : public TableDialog, public FrontWindow {
 
   // The buttons.
   void ChooseStartPicture();  // '...'
-  void Paint();               // 'Paint!'
-  void About();               // 'About'
-  void Exit();                // 'Exit', Esc and the close box
+  // A file dropped on the window (outside the picture list) as the new start picture.
+  void UseStartPicture(const std::string& path);
+  void Paint();  // 'Paint!'
+  void About();  // 'About'
+  void Exit();   // 'Exit', Esc and the close box
 
   // Copies every control into the Settings record.
   void CollectControls();
@@ -102,6 +108,8 @@ class MainWindow : public TableDialog, public FrontWindow {
   void timerEvent(QTimerEvent* event) override;
   void reject() override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void Opening();

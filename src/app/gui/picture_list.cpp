@@ -7,6 +7,8 @@
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QFile>
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QListWidget>
 #include <QMimeData>
 #include <QUrl>
@@ -115,6 +117,87 @@ void AppendPaths(TableDialog* mainWindow, const std::vector<std::string>& paths)
   WarnAboutFullList(paths.size() - taken);
 }
 
+// The 'Remove' presses that Ctrl Z can take back, latest last: each the removed entries with the
+// places they had.
+class RemovalHistory : public QObject {
+ public:
+  static constexpr size_t kLevels = 20;
+  struct Removal {
+    std::vector<std::pair<int32_t, PictureListEntry>> entries;  // ascending places
+  };
+
+  RemovalHistory(TableDialog* mainWindow, QListWidget* list) : QObject(list), window_(mainWindow) {
+    list->installEventFilter(this);
+  }
+  void Push(Removal removal) {
+    if (removals_.size() == kLevels) removals_.erase(removals_.begin());
+    removals_.push_back(std::move(removal));
+  }
+  // Puts the latest removal back: each entry at its old place, or at the end when the list has
+  // become shorter since. The entries put back are selected.
+  void Undo() {
+    if (removals_.empty()) return;
+    const Removal removal = std::move(removals_.back());
+    removals_.pop_back();
+    std::vector<PictureListEntry> entries(settings.pictureList,
+                                          settings.pictureList + PictureListCount());
+    std::vector<int> rows;
+    for (const auto& [place, entry] : removal.entries) {
+      const int32_t at = std::min<int32_t>(place, static_cast<int32_t>(entries.size()));
+      entries.insert(entries.begin() + at, entry);
+      rows.push_back(at);
+    }
+    auto* block =
+        static_cast<PictureListEntry*>(std::calloc(entries.size(), kPictureListEntrySize));
+    if (block == nullptr) return;
+    std::copy(entries.begin(), entries.end(), block);
+    StoreList(block, static_cast<int32_t>(entries.size()));
+    RebuildPictureListBox(window_, rows.front());
+    QListWidget* list = ListBox(window_);
+    for (int row : rows) list->item(row)->setSelected(true);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::KeyPress) return false;
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->matches(QKeySequence::Undo)) {
+      Undo();
+      return true;
+    }
+    if (key->key() == Qt::Key_Delete && key->modifiers() == Qt::NoModifier) {
+      RemovePicturesFromList(window_);
+      return true;
+    }
+    return false;
+  }
+
+ private:
+  TableDialog* window_;
+  std::vector<Removal> removals_;
+};
+
+RemovalHistory* History(TableDialog* mainWindow) {
+  QListWidget* list = ListBox(mainWindow);
+  if (list == nullptr) return nullptr;
+  // Not a Q_OBJECT class, so qobject_cast (and findChild) would take any child for it.
+  for (QObject* child : list->children()) {
+    if (auto* history = dynamic_cast<RemovalHistory*>(child)) return history;
+  }
+  return nullptr;
+}
+
+// Remembers the entries about to be removed, for Ctrl Z.
+void RememberRemoval(TableDialog* mainWindow, const std::vector<bool>& removed) {
+  RemovalHistory* history = History(mainWindow);
+  if (history == nullptr) return;
+  RemovalHistory::Removal removal;
+  for (int32_t i = 0; i < static_cast<int32_t>(removed.size()); ++i) {
+    if (removed[i]) removal.entries.emplace_back(i, settings.pictureList[i]);
+  }
+  if (!removal.entries.empty()) history->Push(std::move(removal));
+}
+
 // Accepts drags that carry local files and hands their paths to the list when dropped.
 class FileDropFilter : public QObject {
  public:
@@ -165,7 +248,12 @@ void RebuildPictureListBox(TableDialog* mainWindow, int anchor) {
   if (list == nullptr) return;
   list->clear();
   const int32_t count = PictureListCount();
-  for (int32_t i = 0; i < count; ++i) list->addItem(DisplayName(settings.pictureList[i]));
+  for (int32_t i = 0; i < count; ++i) {
+    const PictureListEntry& entry = settings.pictureList[i];
+    auto* item = new QListWidgetItem(DisplayName(entry), list);
+    item->setToolTip(
+        QFile::decodeName(QByteArray(entry.path, strnlen(entry.path, kPictureListEntrySize))));
+  }
   list->addItem(QString());
   if (count == 0) return;
   if (anchor == kNoAnchor) {
@@ -230,6 +318,7 @@ void RemovePicturesFromList(TableDialog* mainWindow) {
   const int32_t count = PictureListCount();
   if (count == 0) return;
   if (count == 1) {
+    RememberRemoval(mainWindow, {true});
     StoreList(nullptr, 0);
     RebuildPictureListBox(mainWindow, kNoAnchor);
     return;
@@ -252,6 +341,7 @@ void RemovePicturesFromList(TableDialog* mainWindow) {
   }
   // After a removal at the end, the new last line takes the selection.
   if (anchor != kNoAnchor && anchor == kept) --anchor;
+  RememberRemoval(mainWindow, removed);
   StoreList(block, kept);
   RebuildPictureListBox(mainWindow, anchor);
 }
@@ -262,6 +352,16 @@ void DropFilesOnList(TableDialog* mainWindow, const QStringList& paths) {
   encoded.reserve(paths.size());
   for (const QString& path : paths) encoded.push_back(QFile::encodeName(path).toStdString());
   AppendPaths(mainWindow, encoded);
+}
+
+void UndoPictureListRemoval(TableDialog* mainWindow) {
+  if (RemovalHistory* history = History(mainWindow)) history->Undo();
+}
+
+void InstallPictureListKeys(TableDialog* mainWindow) {
+  QListWidget* list = ListBox(mainWindow);
+  if (list == nullptr || History(mainWindow) != nullptr) return;
+  new RemovalHistory(mainWindow, list);
 }
 
 void InstallPictureListDropTarget(TableDialog* mainWindow) {

@@ -19,5 +19,10 @@ void AddPicturesToList(TableDialog* mainWindow);
 void RemovePicturesFromList(TableDialog* mainWindow);
 // Files dropped on the list box.
 void DropFilesOnList(TableDialog* mainWindow, const QStringList& paths);
+// Ctrl Z in list box 1002 puts back what the last 'Remove' took away (several levels); Delete
+// removes like 'Remove'.
+void InstallPictureListKeys(TableDialog* mainWindow);
+// Ctrl Z.
+void UndoPictureListRemoval(TableDialog* mainWindow);
 // Lets list box 1002 accept files dropped from a file manager.
 void InstallPictureListDropTarget(TableDialog* mainWindow);

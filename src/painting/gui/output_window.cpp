@@ -3,22 +3,27 @@
 
 #include "painting/gui/output_window.h"
 
-#include <QAbstractButton>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFrame>
 #include <QGuiApplication>
+#include <QKeySequence>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QThread>
 #include <QTimerEvent>
+#include <QWheelEvent>
+#include <QtConcurrent/QtConcurrentRun>
+#include <algorithm>
 #include <array>
-#include <cstdio>
+#include <cmath>
 
 #include "app/gui/bitmap_image.h"
 #include "app/gui/warning_box.h"
@@ -26,7 +31,9 @@
 #include "base/paths.h"
 #include "effects/effect_engine.h"
 #include "imaging/imaging.h"
+#include "painting/effect_table.h"
 #include "painting/paint_driver.h"
+#include "painting/painted_picture.h"
 #include "painting/start_picture.h"
 
 using namespace output_ids;
@@ -46,6 +53,18 @@ constexpr DialogLayout kOutputWindowLayout{"Quillane", 325, 250, kOutputControls
 constexpr char kSaveFilters[] =
     "PNG Image (*.png);;JPEG Image (*.jpg *.jpeg);;Windows BMP Image (*.bmp);;"
     "TIFF Image (*.tif *.tiff)";
+
+constexpr char kFrameHelp[] =
+    "Ctrl + mouse wheel, Ctrl + and Ctrl - zoom the picture.\n"
+    "Drag with the left mouse button, or turn the mouse wheel, to move it.\n"
+    "Double-click or Ctrl 0 switches between the whole picture and 100 %.";
+
+constexpr double kZoomStep = 1.25;
+constexpr double kLargestZoom = 16.0;
+constexpr int kZoomLevelMilliseconds = 1200;
+
+// The folder of the last Save, for the next one in this session.
+QString lastSaveFolder;
 
 QRect ToQRect(const Rect& r) {
   return QRect(r.left, r.top, r.Width(), r.Height());
@@ -70,6 +89,17 @@ QString SaveSuffix(const QString& path, const QString& filter) {
   return QStringLiteral(".png");
 }
 
+// Save's suggestion: the start picture's name and the effect, in the last Save's folder or else
+// the start picture's.
+QString SuggestedSaveName() {
+  const QFileInfo start(QString::fromUtf8(settings.startPicture));
+  const EffectEntry* effect = FindEffect(settings.effect);
+  QString name = start.completeBaseName();
+  if (effect != nullptr) name += QStringLiteral(" - ") + QString::fromUtf8(effect->title);
+  const QString folder = lastSaveFolder.isEmpty() ? start.absolutePath() : lastSaveFolder;
+  return folder + QLatin1Char('/') + name + QStringLiteral(".png");
+}
+
 }  // namespace
 
 void RunOutputWindow(QWidget* owner) {
@@ -78,25 +108,67 @@ void RunOutputWindow(QWidget* owner) {
   window.exec();
 }
 
-OutputWindow::OutputWindow(QWidget* parent) : TableDialog(kOutputWindowLayout, parent) {
+OutputWindow::OutputWindow(QWidget* parent)
+    : TableDialog(kOutputWindowLayout, parent),
+      saveButton_(Control<QPushButton>(kSave)),
+      printButton_(Control<QPushButton>(kPrint)),
+      stopButton_(Control<QPushButton>(kStop)),
+      status_(Control<QLabel>(kStatus)),
+      frame_(Control<QFrame>(kFrame)),
+      zoomLevel_(new QLabel(frame_)) {
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowCloseButtonHint);
   setModal(true);
-  if (QWidget* frame = Item(kFrame)) frame->installEventFilter(this);
-  if (auto* b = ItemAs<QAbstractButton>(kStop)) {
-    connect(b, &QAbstractButton::clicked, this, [this] { PressStopOrOk(); });
+  worker_.setMaxThreadCount(1);
+  worker_.setExpiryTimeout(-1);
+
+  frame_->installEventFilter(this);
+  frame_->setToolTip(QString::fromLatin1(kFrameHelp));
+  frame_->setFocusPolicy(Qt::NoFocus);
+  zoomLevel_->setObjectName(QStringLiteral("zoomLevel"));
+  zoomLevel_->setStyleSheet(
+      QStringLiteral("QLabel { background: rgba(0, 0, 0, 160); color: white; padding: 2px 6px; }"));
+  zoomLevel_->hide();
+  zoomLevelTimer_.setSingleShot(true);
+  connect(&zoomLevelTimer_, &QTimer::timeout, zoomLevel_, &QWidget::hide);
+
+  connect(stopButton_, &QPushButton::clicked, this, [this] { PressStopOrOk(); });
+  connect(saveButton_, &QPushButton::clicked, this, [this] { Save(); });
+  connect(printButton_, &QPushButton::clicked, this, [this] { Print(); });
+  auto shortcut = [this](const QKeySequence& keys, auto slot) {
+    connect(new QShortcut(keys, this), &QShortcut::activated, this, slot);
+  };
+  shortcut(QKeySequence::Save, [this] {
+    if (saveButton_->isEnabled()) Save();
+  });
+  shortcut(QKeySequence::Print, [this] {
+    if (printButton_->isEnabled()) Print();
+  });
+  // Ctrl + is Ctrl Shift = on many keyboards; Ctrl = does as well.
+  for (const QKeySequence& keys :
+       {QKeySequence(QKeySequence::ZoomIn), QKeySequence(Qt::CTRL | Qt::Key_Equal)}) {
+    shortcut(keys, [this] { ZoomAbout(1, QRectF(DisplayRect()).center()); });
   }
-  if (auto* b = ItemAs<QAbstractButton>(kSave)) {
-    connect(b, &QAbstractButton::clicked, this, [this] { Save(); });
-  }
-  if (auto* b = ItemAs<QAbstractButton>(kPrint)) {
-    connect(b, &QAbstractButton::clicked, this, [this] { Print(); });
-  }
+  shortcut(QKeySequence::ZoomOut, [this] { ZoomAbout(-1, QRectF(DisplayRect()).center()); });
+  shortcut(QKeySequence(Qt::CTRL | Qt::Key_0), [this] { ToggleFitAnd100(); });
+
+  connect(&prepareWatcher_, &QFutureWatcher<std::shared_ptr<DibHandle>>::finished, this,
+          [this] { PictureReady(prepareWatcher_.result()); });
+  connect(&paintWatcher_, &QFutureWatcher<int>::finished, this,
+          [this] { FinishPainting(paintWatcher_.result()); });
 }
 
 OutputWindow::~OutputWindow() {
-  StopAndWait();
-  if (QWidget* frame = Item(kFrame)) frame->removeEventFilter(this);
+  // Whatever still runs ends before the window goes: the painting is asked to stop and no longer
+  // waits for this thread; saves are written to the end.
+  RequestStop();
+  {
+    std::lock_guard<std::mutex> lock(callMutex_);
+    abandoned_ = true;
+  }
+  callDone_.notify_all();
+  worker_.waitForDone();
+  frame_->removeEventFilter(this);
   if (paintTimer_ != 0) killTimer(paintTimer_);
   pictureDib_.Free();
   if (messageOwner == this) messageOwner = nullptr;
@@ -119,22 +191,44 @@ bool OutputWindow::Open() {
   messageOwner = this;
   mainWindowHandle = this;
   paintTimer_ = startTimer(1);
-  LoadPicture();
+  outputWidth_ = settings.outputWidth;
+  outputHeight_ = settings.outputHeight;
   SizeToPicture();
-  if (QWidget* w = Item(kSave)) w->setEnabled(false);
-  if (QWidget* w = Item(kPrint)) w->setEnabled(false);
-  ShowHeldPicture();
+  saveButton_->setEnabled(false);
+  printButton_->setEnabled(false);
+
+  // Until the picture is ready the frame shows the picture's place empty.
+  canvas_ = QImage(std::max(outputWidth_, 1), std::max(outputHeight_, 1), QImage::Format_RGB32);
+  canvas_.fill(palette().color(QPalette::Window));
+  FirstView();
+
+  // Decoding and resizing a large picture takes seconds: the window shows at once, with a busy
+  // cursor, and the painting starts when the picture is ready.
+  preparing_ = true;
+  UpdateBusyCursor();
+  // A picture that does not decode here (the main window has already refused such files)
+  // leaves nothing to show, and the painting then stops at once.
+  prepareWatcher_.setFuture(QtConcurrent::run(
+      &worker_,
+      [path = std::string(settings.startPicture), width = outputWidth_, height = outputHeight_] {
+        auto picture = std::make_shared<DibHandle>();
+        if (width > 0 && height > 0) *picture = PrepareStartPicture(path, width, height).picture;
+        return picture;
+      }));
   return true;
 }
 
-void OutputWindow::LoadPicture() {
-  // A picture that does not decode here (the main window has already refused such files), or
-  // an output size without pixels, leaves nothing to show, and the painting then stops at once.
-  if (settings.outputWidth <= 0 || settings.outputHeight <= 0) return;
-  pictureDib_ =
-      PrepareStartPicture(settings.startPicture, settings.outputWidth, settings.outputHeight)
-          .picture;
+void OutputWindow::PictureReady(std::shared_ptr<DibHandle> picture) {
+  preparing_ = false;
+  if (picture) pictureDib_ = std::move(*picture);
   LockPicture();
+  ShowHeldPicture();
+  UpdateBusyCursor();
+  if (closeWhenIdle_) {
+    CloseWhenIdle();
+    return;
+  }
+  TryStartPainting();
 }
 
 void OutputWindow::LockPicture() {
@@ -143,10 +237,6 @@ void OutputWindow::LockPicture() {
 }
 
 void OutputWindow::SizeToPicture() {
-  QWidget* frame = Item(kFrame);
-  QWidget* status = Item(kStatus);
-  if (frame == nullptr || status == nullptr) return;
-
   QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
   if (screen == nullptr) screen = QGuiApplication::primaryScreen();
   const QRect workArea = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
@@ -161,8 +251,8 @@ void OutputWindow::SizeToPicture() {
     decoration = owner->frameGeometry().size() - owner->size();
   }
 
-  const float FW = static_cast<float>(frame->width() - 4);
-  const float FH = static_cast<float>(frame->height() - 4);
+  const float FW = static_cast<float>(frame_->width() - 4);
+  const float FH = static_cast<float>(frame_->height() - 4);
   const float DW = static_cast<float>(width() + decoration.width());
   const float DH = static_cast<float>(height() + decoration.height());
   float TW = static_cast<float>(settings.outputWidth);
@@ -182,25 +272,29 @@ void OutputWindow::SizeToPicture() {
                static_cast<int>(NH) - decoration.height());
   move(screenOrigin + QPoint(x, y));
 
-  const int OW = frame->width();
-  frame->resize(static_cast<int>(GW), static_cast<int>(GH));
-  status->resize(static_cast<int>(GW) - OW + status->width(), status->height());
+  const int OW = frame_->width();
+  frame_->resize(static_cast<int>(GW), static_cast<int>(GH));
+  status_->resize(static_cast<int>(GW) - OW + status_->width(), status_->height());
+}
+
+QRect OutputWindow::DisplayRect() const {
+  return frame_->rect().adjusted(2, 2, -2, -2);
 }
 
 void OutputWindow::ShowHeldPicture() {
-  QWidget* frame = Item(kFrame);
-  if (frame == nullptr) return;
-  screen_ = QImage(frame->size(), QImage::Format_RGB32);
-  screen_.fill(palette().color(QPalette::Window));
-  if (picturePixels_ != nullptr) {
-    const QImage picture = ImageFromDib(pictureDib_);
-    const Rect display{2, 2, frame->width() - 2, frame->height() - 2};
-    Rect source, destination;
-    FitPictureRects(Rect{0, 0, picture.width(), picture.height()}, display, &source, &destination);
-    QPainter painter(&screen_);
-    painter.drawImage(ToQRect(destination), picture, ToQRect(source));
+  if (picturePixels_ == nullptr) return;
+  const QImage picture = ImageFromDib(pictureDib_);
+  if (picture.isNull()) return;
+  // A stopped stroke painting hands back its canvas with the margin: the picture keeps its place
+  // in the view, the margin around it.
+  const QPointF grown((picture.width() - canvas_.width()) / 2,
+                      (picture.height() - canvas_.height()) / 2);
+  canvas_ = picture;
+  if (viewMoved_) {
+    SetView(zoom_, origin_ - grown * zoom_);
+  } else {
+    FirstView();
   }
-  frame->update();
 }
 
 void OutputWindow::paintEvent(QPaintEvent* event) {
@@ -209,12 +303,165 @@ void OutputWindow::paintEvent(QPaintEvent* event) {
 }
 
 bool OutputWindow::eventFilter(QObject* watched, QEvent* event) {
-  // The picture lies under the black frame's own border.
-  if (event->type() == QEvent::Paint && watched == Item(kFrame) && !screen_.isNull()) {
-    QPainter painter(static_cast<QWidget*>(watched));
-    painter.drawImage(0, 0, screen_);
-  }
+  if (watched == frame_ && FrameEvent(event)) return true;
   return TableDialog::eventFilter(watched, event);
+}
+
+bool OutputWindow::FrameEvent(QEvent* event) {
+  switch (event->type()) {
+    case QEvent::Paint: {
+      // The picture lies under the black frame's own border, which the frame draws next.
+      QPainter painter(frame_);
+      DrawView(&painter);
+      return false;
+    }
+    case QEvent::Wheel: {
+      auto* wheel = static_cast<QWheelEvent*>(event);
+      const QPoint delta = wheel->angleDelta();
+      if (wheel->modifiers() & Qt::ControlModifier) {
+        ZoomAbout(delta.y() / 120.0, wheel->position());
+      } else if (wheel->modifiers() & Qt::ShiftModifier) {
+        MoveView(QPointF(delta.y() / 2.0, delta.x() / 2.0));
+      } else {
+        MoveView(QPointF(delta.x() / 2.0, delta.y() / 2.0));
+      }
+      return true;
+    }
+    case QEvent::MouseButtonPress: {
+      auto* mouse = static_cast<QMouseEvent*>(event);
+      if (mouse->button() != Qt::LeftButton) return false;
+      dragging_ = true;
+      dragFrom_ = mouse->position();
+      frame_->setCursor(Qt::ClosedHandCursor);
+      return true;
+    }
+    case QEvent::MouseMove: {
+      auto* mouse = static_cast<QMouseEvent*>(event);
+      if (!dragging_) return false;
+      MoveView(mouse->position() - dragFrom_);
+      dragFrom_ = mouse->position();
+      return true;
+    }
+    case QEvent::MouseButtonRelease:
+      if (!dragging_) return false;
+      dragging_ = false;
+      frame_->unsetCursor();
+      return true;
+    case QEvent::MouseButtonDblClick:
+      if (static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton) return false;
+      ToggleFitAnd100();
+      return true;
+    case QEvent::Resize:
+      zoomLevel_->move(DisplayRect().topLeft() + QPoint(4, 4));
+      return false;
+    default:
+      return false;
+  }
+}
+
+void OutputWindow::DrawView(QPainter* painter) const {
+  const QRect display = DisplayRect();
+  painter->fillRect(frame_->rect(), palette().color(QPalette::Window));
+  if (canvas_.isNull()) return;
+  painter->setClipRect(display);
+  if (!viewMoved_) {
+    // The first view: the picture centred at its own size, cut equally on both sides where it is
+    // larger than the frame; an odd difference stretches it by one pixel.
+    Rect source, destination;
+    FitPictureRects(Rect{0, 0, canvas_.width(), canvas_.height()},
+                    Rect{display.left(), display.top(), display.right() + 1, display.bottom() + 1},
+                    &source, &destination);
+    painter->drawImage(ToQRect(destination), canvas_, ToQRect(source));
+    return;
+  }
+  const QRectF target(origin_, QSizeF(canvas_.size()) * zoom_);
+  if (zoom_ == 1.0 && origin_ == origin_.toPoint()) {
+    painter->drawImage(origin_.toPoint(), canvas_);
+    return;
+  }
+  // Smaller than 100 % is smoothed; larger shows the pixels as they are.
+  painter->setRenderHint(QPainter::SmoothPixmapTransform, zoom_ < 1.0);
+  // Only the part in view is scaled.
+  const QRectF visible = target.intersected(QRectF(display));
+  if (visible.isEmpty()) return;
+  const QRectF source((visible.topLeft() - origin_) / zoom_, visible.size() / zoom_);
+  painter->drawImage(visible, canvas_, source);
+}
+
+QImage OutputWindow::FrameImage() const {
+  QImage image(frame_->size(), QImage::Format_RGB32);
+  QPainter painter(&image);
+  DrawView(&painter);
+  return image;
+}
+
+void OutputWindow::FirstView() {
+  // 100 % with the picture centred, as the first view shows it (DrawView) but for the odd pixel.
+  const QRect display = DisplayRect();
+  Rect source, destination;
+  FitPictureRects(Rect{0, 0, canvas_.width(), canvas_.height()},
+                  Rect{display.left(), display.top(), display.right() + 1, display.bottom() + 1},
+                  &source, &destination);
+  zoom_ = 1.0;
+  origin_ = QPointF(destination.left - source.left, destination.top - source.top);
+  viewMoved_ = false;
+  frame_->update();
+}
+
+double OutputWindow::FitZoom() const {
+  const QRect display = DisplayRect();
+  if (canvas_.isNull() || display.isEmpty()) return 1.0;
+  return std::min(static_cast<double>(display.width()) / canvas_.width(),
+                  static_cast<double>(display.height()) / canvas_.height());
+}
+
+void OutputWindow::SetView(double zoom, const QPointF& origin) {
+  const QRectF display(DisplayRect());
+  zoom = std::clamp(zoom, std::min(FitZoom(), 1.0), kLargestZoom);
+  const QSizeF shown = QSizeF(canvas_.size()) * zoom;
+  // A picture smaller than the frame stays centred; a larger one always fills the frame.
+  auto place = [](double wanted, double low, double length, double shownLength) {
+    if (shownLength <= length) return low + std::trunc((length - shownLength) / 2);
+    return std::clamp(wanted, low + length - shownLength, low);
+  };
+  zoom_ = zoom;
+  origin_ = QPointF(place(origin.x(), display.left(), display.width(), shown.width()),
+                    place(origin.y(), display.top(), display.height(), shown.height()));
+  viewMoved_ = true;
+  frame_->update();
+}
+
+void OutputWindow::ZoomAbout(double steps, const QPointF& framePoint) {
+  if (steps == 0) return;
+  const double zoom = zoom_ * std::pow(kZoomStep, steps);
+  const double clamped = std::clamp(zoom, std::min(FitZoom(), 1.0), kLargestZoom);
+  // The picture point under framePoint stays there.
+  SetView(clamped, framePoint - (framePoint - origin_) * (clamped / zoom_));
+  ShowZoomLevel();
+}
+
+void OutputWindow::ToggleFitAnd100() {
+  if (zoom_ == 1.0) {
+    SetView(FitZoom(), origin_);
+  } else {
+    // 100 % about the frame's centre.
+    const QPointF centre = QRectF(DisplayRect()).center();
+    SetView(1.0, QPointF((centre - (centre - origin_) / zoom_).toPoint()));
+  }
+  ShowZoomLevel();
+}
+
+void OutputWindow::MoveView(const QPointF& by) {
+  SetView(zoom_, origin_ + by);
+}
+
+void OutputWindow::ShowZoomLevel() {
+  zoomLevel_->setText(QStringLiteral("%1 %").arg(std::lround(zoom_ * 100)));
+  zoomLevel_->adjustSize();
+  zoomLevel_->move(DisplayRect().topLeft() + QPoint(4, 4));
+  zoomLevel_->show();
+  zoomLevel_->raise();
+  zoomLevelTimer_.start(kZoomLevelMilliseconds);
 }
 
 void OutputWindow::timerEvent(QTimerEvent* event) {
@@ -225,48 +472,55 @@ void OutputWindow::timerEvent(QTimerEvent* event) {
   if (!windowPainted_) return;
   killTimer(paintTimer_);
   paintTimer_ = 0;
-  StartPainting();
+  TryStartPainting();
 }
 
-void OutputWindow::StartPainting() {
-  QWidget* frame = Item(kFrame);
-  frameWidth_ = frame ? frame->width() : 0;
-  frameHeight_ = frame ? frame->height() : 0;
+void OutputWindow::TryStartPainting() {
+  // Once, when the window has been drawn and the picture is ready.
+  if (paintTimer_ != 0 || preparing_ || painting_ || done_) return;
   painting_ = true;
   // The painting runs beside the window's thread, so that the window keeps repainting and Stop
-  // is heard at once; everything it shows arrives here as queued calls.
-  worker_ = std::thread([this] {
-    const int result = PaintDriver(this, this, &pictureDib_, pictureHeader_, picturePixels_);
-    QMetaObject::invokeMethod(
-        this, [this, result] { FinishPainting(result); }, Qt::QueuedConnection);
-  });
+  // is heard at once; everything it shows arrives here.
+  paintWatcher_.setFuture(QtConcurrent::run(&worker_, [this] {
+    return PaintDriver(this, this, &pictureDib_, pictureHeader_, picturePixels_);
+  }));
 }
 
 void OutputWindow::FinishPainting(int result) {
-  if (worker_.joinable()) worker_.join();
   painting_ = false;
   done_ = true;
   result_ = result;
   LockPicture();
   ShowHeldPicture();
-  if (QWidget* w = Item(kSave)) w->setEnabled(true);
-  if (QWidget* w = Item(kPrint)) w->setEnabled(true);
-  if (auto* b = ItemAs<QAbstractButton>(kStop)) b->setText(QStringLiteral("OK"));
+  // Whatever the result, as long as there is a picture: buttons that would do nothing stay off.
+  saveButton_->setEnabled(static_cast<bool>(pictureDib_));
+  printButton_->setEnabled(static_cast<bool>(pictureDib_));
+  stopButton_->setText(QStringLiteral("OK"));
   if (result != kPaintStopped) closeOnPress_ = true;
   emit PaintingFinished(result);
+  if (closeWhenIdle_) {
+    CloseWhenIdle();
+    return;
+  }
   // A press of Stop during the painting counts as a press that comes after it.
-  if (pressWhilePainting_ && !closing_) {
+  if (pressWhilePainting_) {
     pressWhilePainting_ = false;
     PressStopOrOk();
   }
 }
 
-void OutputWindow::StopAndWait() {
-  if (!painting_) return;
-  closing_ = true;
-  RequestStop();
-  // Warnings and pictures the painting still hands over need this thread to answer them.
-  while (painting_) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+void OutputWindow::CloseWhenIdle() {
+  closeWhenIdle_ = true;
+  if (painting_) RequestStop();
+  if (!Busy()) done(0);
+}
+
+void OutputWindow::UpdateBusyCursor() {
+  if (preparing_ || pendingSaves_ > 0) {
+    setCursor(Qt::BusyCursor);
+  } else {
+    unsetCursor();
+  }
 }
 
 void OutputWindow::PressStopOrOk() {
@@ -276,7 +530,7 @@ void OutputWindow::PressStopOrOk() {
     return;
   }
   if (closeOnPress_) {
-    done(0);
+    CloseWhenIdle();
     return;
   }
   closeOnPress_ = true;
@@ -287,107 +541,153 @@ void OutputWindow::reject() {
 }
 
 void OutputWindow::closeEvent(QCloseEvent* event) {
-  StopAndWait();
-  done(0);
-  event->accept();
+  // The window goes when the painting has stopped and the files being saved are written.
+  event->ignore();
+  CloseWhenIdle();
 }
 
 void OutputWindow::FrameClientSize(int* width, int* height) {
-  *width = frameWidth_;
-  *height = frameHeight_;
+  // The effects show the whole picture at its own size; the window scales and moves it into
+  // the frame.
+  *width = outputWidth_ + 4;
+  *height = outputHeight_ + 4;
 }
 
 void OutputWindow::ShowStatus(const std::string& text) {
   const QString line = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
   QMetaObject::invokeMethod(
+      this, [this, line] { status_->setText(line); }, Qt::AutoConnection);
+}
+
+void OutputWindow::CallOnWindowThread(const std::function<void()>& call) {
+  if (QThread::currentThread() == thread()) {
+    call();
+    return;
+  }
+  auto finished = std::make_shared<bool>(false);
+  QMetaObject::invokeMethod(
       this,
-      [this, line] {
-        if (auto* label = ItemAs<QLabel>(kStatus)) label->setText(line);
+      [this, &call, finished] {
+        std::unique_lock<std::mutex> lock(callMutex_);
+        if (abandoned_) return;
+        lock.unlock();
+        call();
+        lock.lock();
+        *finished = true;
+        callDone_.notify_all();
       },
-      Qt::AutoConnection);
+      Qt::QueuedConnection);
+  std::unique_lock<std::mutex> lock(callMutex_);
+  callDone_.wait(lock, [this, &finished] { return *finished || abandoned_; });
 }
 
 void OutputWindow::ShowPicture(const ImgBitmap& bitmap, const Rect& source, const Rect& destination,
                                int stage) {
-  auto show = [this, &bitmap, &source, &destination, stage] {
-    // The stages of one refresh come one after the other for the same unchanged canvas, so
-    // stages 2 to 4 reuse the copy of stage 1; stage 5 copies afresh to end on the exact picture.
-    const bool sameRefresh = stage >= 2 && stage <= 4 && stage == lastStage_ + 1 &&
-                             lastBitmap_ == bitmap.dib.Lock() && lastSource_ == source &&
-                             lastDestination_ == destination;
-    if (!sameRefresh) lastPart_ = ImageFromBitmap(bitmap, source);
-    lastStage_ = stage;
-    lastBitmap_ = bitmap.dib.Lock();
-    lastSource_ = source;
-    lastDestination_ = destination;
-    if (!lastPart_.isNull()) ApplyPicture(lastPart_, ToQRect(destination), stage);
-    if (stage == 0 || stage >= 5) {
-      lastPart_ = QImage();
-      lastBitmap_ = nullptr;
-    }
-  };
-  if (QThread::currentThread() == thread()) {
-    show();
-    return;
-  }
   // The painting waits until its picture is on show: it never runs ahead of what the user sees,
   // so Stop acts on the picture in view, and the bitmap stays valid while it is copied.
-  QMetaObject::invokeMethod(this, show, Qt::BlockingQueuedConnection);
-}
-
-void OutputWindow::ApplyPicture(const QImage& image, const QRect& destination, int stage) {
-  if (screen_.isNull() || destination.isEmpty()) return;
-  if (stage <= 0 || stage >= 5) {
-    QPainter painter(&screen_);
-    painter.drawImage(destination, image);
-  } else {
-    const QImage scaled =
-        image.size() == destination.size()
-            ? image
-            : image.scaled(destination.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    const QRect visible = destination.intersected(screen_.rect());
+  CallOnWindowThread([this, &bitmap, &source, &destination, stage] {
+    // The effects draw into a display rectangle inset by 2 from the frame they were told of, a
+    // frame as large as the picture: the canvas takes their pixels one to one.
+    const QRect target = ToQRect(destination).translated(-2, -2);
+    const QRect from = ToQRect(source);
+    if (canvas_.isNull() || target.isEmpty() || from.isEmpty() || !bitmap.dib) return;
+    if (target.size() != from.size()) {
+      QPainter(&canvas_).drawImage(target, ImageFromBitmap(bitmap, source));
+      ShowCanvasPart(target);
+      return;
+    }
+    if (stage <= 0 || stage >= 5) {
+      CopyDibBitsInto(bitmap.dib.Header(), bitmap.dib.Pixels(), source, &canvas_, target.topLeft());
+      lastPart_ = QImage();
+      lastBitmap_ = nullptr;
+      lastStage_ = stage;
+      ShowCanvasPart(target);
+      return;
+    }
+    // Stages 1 to 4 dissolve the part in view only; stage 5 brings the whole picture.
+    const QRect visible = target.intersected(canvas_.rect()).intersected(CanvasInView());
+    const QRect part = visible.translated(from.topLeft() - target.topLeft());
+    // The stages of one refresh come one after the other for the same unchanged canvas, so
+    // stages 2 to 4 reuse the copy of stage 1.
+    const bool sameRefresh = stage == lastStage_ + 1 && lastBitmap_ == bitmap.dib.Lock() &&
+                             lastPartRect_ == part && !lastPart_.isNull();
+    if (!sameRefresh && !part.isEmpty()) {
+      lastPart_ = ImageFromBitmap(
+          bitmap, Rect{part.left(), part.top(), part.right() + 1, part.bottom() + 1});
+    }
+    lastStage_ = stage;
+    lastBitmap_ = bitmap.dib.Lock();
+    lastPartRect_ = part;
+    if (part.isEmpty() || lastPart_.size() != visible.size()) return;
     for (int y = visible.top(); y <= visible.bottom(); ++y) {
-      auto* out = reinterpret_cast<QRgb*>(screen_.scanLine(y));
-      const auto* in = reinterpret_cast<const QRgb*>(scaled.constScanLine(y - destination.top()));
+      auto* out = reinterpret_cast<QRgb*>(canvas_.scanLine(y));
+      const auto* in = reinterpret_cast<const QRgb*>(lastPart_.constScanLine(y - visible.top()));
       for (int x = visible.left(); x <= visible.right(); ++x) {
-        if (DissolveStage(x, y) <= stage) out[x] = in[x - destination.left()];
+        if (DissolveStage(x, y) <= stage) out[x] = in[x - visible.left()];
       }
     }
-  }
-  if (QWidget* frame = Item(kFrame)) frame->update(destination);
+    ShowCanvasPart(visible);
+  });
+}
+
+QRect OutputWindow::CanvasInView() const {
+  const QRectF display(DisplayRect());
+  return QRectF((display.topLeft() - origin_) / zoom_, display.size() / zoom_)
+      .toAlignedRect()
+      .adjusted(-1, -1, 1, 1);
+}
+
+void OutputWindow::ShowCanvasPart(const QRect& part) {
+  const QRectF shown(origin_ + QPointF(part.topLeft()) * zoom_, QSizeF(part.size()) * zoom_);
+  frame_->update(shown.toAlignedRect().adjusted(-2, -2, 2, 2));
 }
 
 void OutputWindow::ShowWarningBox(const std::string& text) {
-  ShowWarningMessageBox(this, text);
+  CallOnWindowThread([this, &text] { ShowWarningMessageBox(this, text); });
 }
 
 void OutputWindow::Save() {
   if (!pictureDib_ || painting_) return;
   QString filter;
-  // The dialog starts in the start picture's folder.
-  const QString folder = QFileInfo(QString::fromUtf8(settings.startPicture)).absolutePath();
   const QString path =
-      QFileDialog::getSaveFileName(this, QStringLiteral("Save Picture File"), folder,
+      QFileDialog::getSaveFileName(this, QStringLiteral("Save Picture File"), SuggestedSaveName(),
                                    QString::fromLatin1(kSaveFilters), &filter);
+  // Back from the dialog, the window takes the keyboard again for Ctrl S and the zoom keys.
+  activateWindow();
   if (path.isEmpty()) return;
+  lastSaveFolder = QFileInfo(path).absolutePath();
   SaveTo(path, filter);
 }
 
 QString OutputWindow::SaveTo(const QString& path, const QString& filter) {
   if (!pictureDib_ || painting_) return QString();
   const QString target = path + SaveSuffix(path, filter);
-  ImgBitmap bitmap;
-  ImgInitHandle(&bitmap);
-  int saved = 0;
-  if (ImgFromDibBits(&bitmap, pictureHeader_, picturePixels_) == 1) {
-    saved = ImgSaveFile(target.toUtf8().constData(), bitmap);
-  }
-  if (bitmap.hasImage) ImgFree(&bitmap);
-  if (saved != 1) {
-    ShowWarningMessageBox(this, "The picture could not be saved to\n" + target.toStdString());
-    return QString();
-  }
+  if (pendingSaves_++ == 0) statusBeforeSaving_ = status_->text();
+  status_->setText(QStringLiteral("Saving %1...").arg(QFileInfo(target).fileName()));
+  UpdateBusyCursor();
+  // The picture held does not change once painted, so the worker reads it in place.
+  auto* watcher = new QFutureWatcher<bool>(this);
+  connect(watcher, &QFutureWatcher<bool>::finished, this, [this, watcher, target] {
+    watcher->deleteLater();
+    SaveEnded(target, watcher->result());
+  });
+  watcher->setFuture(QtConcurrent::run(&worker_, [this, target] {
+    return SavePaintedPicture(target.toUtf8().constData(), pictureDib_, outputWidth_,
+                              outputHeight_) == 1;
+  }));
   return target;
+}
+
+void OutputWindow::SaveEnded(const QString& path, bool saved) {
+  if (--pendingSaves_ == 0) {
+    status_->setText(statusBeforeSaving_);
+    UpdateBusyCursor();
+  }
+  if (!saved) {
+    ShowWarningMessageBox(this, "The picture could not be saved to\n" + path.toStdString());
+  }
+  emit SaveFinished(path, saved);
+  if (closeWhenIdle_) CloseWhenIdle();
 }
 
 void OutputWindow::Print() {
@@ -401,7 +701,10 @@ void OutputWindow::Print() {
 }
 
 bool OutputWindow::PrintTo(QPrinter* printer) {
-  const QImage picture = ImageFromDib(pictureDib_);
+  ImgBitmap painted;
+  if (TakePaintedPicture(pictureDib_, outputWidth_, outputHeight_, &painted) != 1) return false;
+  const QImage picture = ImageFromBitmap(painted);
+  ImgFree(&painted);
   if (picture.isNull()) return false;
   QPainter painter;
   if (!painter.begin(printer)) return false;

@@ -1,0 +1,24 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "painting/painted_picture.h"
+
+int TakePaintedPicture(const DibHandle& held, int32_t width, int32_t height, ImgBitmap* bitmap) {
+  ImgInitHandle(bitmap);
+  if (!held || ImgFromDibBits(bitmap, held.Header(), held.Pixels()) != 1) return 0;
+  if (width > 0 && height > 0 && bitmap->width >= width && bitmap->height >= height &&
+      (bitmap->width > width || bitmap->height > height) &&
+      ImgTrim(bitmap, (bitmap->width - width) / 2, (bitmap->height - height) / 2, width, height) !=
+          1) {
+    ImgFree(bitmap);
+    return 0;
+  }
+  return 1;
+}
+
+int SavePaintedPicture(const char* path, const DibHandle& held, int32_t width, int32_t height) {
+  ImgBitmap bitmap;
+  if (TakePaintedPicture(held, width, height, &bitmap) != 1) return 0;
+  const int saved = ImgSaveFile(path, bitmap);
+  ImgFree(&bitmap);
+  return saved;
+}
