@@ -9,6 +9,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -19,10 +20,17 @@ namespace {
 // Links followed before giving up, as the kernel does.
 constexpr int kMaxLinks = 40;
 
-// The temporary file being written, for RemovePartialFileNow. Its name is short (".qln" and
-// six characters) so that it fits wherever the name it replaces fits.
-char partialPath[PATH_MAX + 16];
-volatile sig_atomic_t partialExists = 0;
+// The temporary files being written, for RemovePartialFileNow; paintings side by side write
+// at the same time. A slot is free (0), being named (1) or names a file that exists (2). Their
+// names are short (".qln" and six characters) so that they fit wherever the name they replace
+// fits.
+constexpr int kSlots = 64;
+struct PartialSlot {
+  std::atomic<int> state{0};
+  char path[PATH_MAX + 16];
+};
+PartialSlot partials[kSlots];
+static_assert(std::atomic<int>::is_always_lock_free);
 
 std::string FolderOf(const std::string& path) {
   const size_t slash = path.find_last_of('/');
@@ -52,13 +60,23 @@ class SignalsHeld {
 };
 
 // Creates a new temporary file in `folder` with `mode` (the umask applies as to any new
-// file); -1 on failure. The name goes to partialPath.
-int CreatePartialFile(const std::string& folder, mode_t mode) {
+// file); -1 on failure. Its name goes to the slot claimed in *slot (null when every slot was
+// taken: the file is then written without being removed on a signal).
+int CreatePartialFile(const std::string& folder, mode_t mode, PartialSlot** slot, char* path) {
   static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  *slot = nullptr;
   if (folder.size() + 12 > PATH_MAX) return -1;
+  for (PartialSlot& candidate : partials) {
+    int free = 0;
+    if (candidate.state.compare_exchange_strong(free, 1)) {
+      *slot = &candidate;
+      break;
+    }
+  }
   timespec now{};
   clock_gettime(CLOCK_REALTIME, &now);
-  uint64_t seed = static_cast<uint64_t>(now.tv_nsec) ^ (static_cast<uint64_t>(getpid()) << 20);
+  uint64_t seed = static_cast<uint64_t>(now.tv_nsec) ^ (static_cast<uint64_t>(getpid()) << 20) ^
+                  reinterpret_cast<uintptr_t>(path);
   for (int attempt = 0; attempt < 100; ++attempt) {
     char name[12] = ".qln";
     for (int i = 4; i < 10; ++i) {
@@ -66,22 +84,25 @@ int CreatePartialFile(const std::string& folder, mode_t mode) {
       name[i] = kLetters[(seed >> 33) % (sizeof kLetters - 1)];
     }
     name[10] = '\0';
+    std::snprintf(path, PATH_MAX + 16, "%s/%s", folder.c_str(), name);
     const SignalsHeld held;
-    std::snprintf(partialPath, sizeof partialPath, "%s/%s", folder.c_str(), name);
-    const int fd = open(partialPath, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (*slot != nullptr) std::memcpy((*slot)->path, path, PATH_MAX + 16);
+    const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd >= 0) {
-      partialExists = 1;
+      if (*slot != nullptr) (*slot)->state.store(2);
       return fd;
     }
-    if (errno != EEXIST) return -1;
+    if (errno != EEXIST) break;
   }
+  if (*slot != nullptr) (*slot)->state.store(0);
+  *slot = nullptr;
   return -1;
 }
 
-void ForgetPartialFile(bool remove) {
+void ForgetPartialFile(PartialSlot* slot, const char* path, bool remove) {
   const SignalsHeld held;
-  if (remove && partialExists) unlink(partialPath);
-  partialExists = 0;
+  if (remove) unlink(path);
+  if (slot != nullptr) slot->state.store(0);
 }
 
 bool WriteAll(int fd, const uint8_t* data, size_t size) {
@@ -146,7 +167,10 @@ bool ReplaceFileWith(const std::string& path, const uint8_t* data, size_t size) 
   struct stat old {};
   const bool exists = stat(target.c_str(), &old) == 0;
   if (exists && !S_ISREG(old.st_mode)) return false;
-  const int fd = CreatePartialFile(FolderOf(target), exists ? (old.st_mode & 07777) : 0666);
+  PartialSlot* slot = nullptr;
+  char partialPath[PATH_MAX + 16];
+  const int fd = CreatePartialFile(FolderOf(target), exists ? (old.st_mode & 07777) : 0666, &slot,
+                                   partialPath);
   if (fd < 0) return false;
   bool ok = true;
   if (exists) {
@@ -160,10 +184,12 @@ bool ReplaceFileWith(const std::string& path, const uint8_t* data, size_t size) 
   ok = ok && WriteAll(fd, data, size) && fsync(fd) == 0;
   ok = close(fd) == 0 && ok;
   ok = ok && rename(partialPath, target.c_str()) == 0;
-  ForgetPartialFile(!ok);
+  ForgetPartialFile(slot, partialPath, !ok);
   return ok;
 }
 
 void RemovePartialFileNow() {
-  if (partialExists) unlink(partialPath);
+  for (PartialSlot& slot : partials) {
+    if (slot.state.load() == 2) unlink(slot.path);
+  }
 }

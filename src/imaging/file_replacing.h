@@ -21,9 +21,9 @@ std::string FinalTargetOf(const std::string& path);
 bool CanWriteFileAt(const std::string& path, std::string* problem);
 
 // Replaces the file at `path` (through links) with the bytes. True on success; on failure the
-// old file is untouched and no temporary file is left. One write at a time per process.
+// old file is untouched and no temporary file is left. Safe on several threads at once.
 bool ReplaceFileWith(const std::string& path, const uint8_t* data, size_t size);
 
-// Removes the temporary file of a ReplaceFileWith in progress, if there is one. Safe to call
-// from a signal handler, which then ends the program.
+// Removes the temporary files of the ReplaceFileWith calls in progress. Safe to call from a
+// signal handler, which then ends the program.
 void RemovePartialFileNow();
