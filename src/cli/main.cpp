@@ -108,8 +108,8 @@ int Paint(const CliOptions& options) {
     if (!painted.reason.empty()) std::fprintf(stderr, "quillane-cli: %s\n", painted.reason.c_str());
     return kExitStopped;
   }
-  if (SavePaintedPicture(options.output.c_str(), painted.picture, painted.width, painted.height) !=
-      1) {
+  if (SavePaintedPicture(options.output.c_str(), std::move(painted.picture), painted.width,
+                         painted.height) != 1) {
     std::fprintf(stderr, "quillane-cli: cannot write %s\n", options.output.c_str());
     return kExitStopped;
   }
@@ -145,7 +145,8 @@ FileOutcome PaintBatchFile(const CliOptions& options, const std::string& input,
   const std::string partial = (place.parent_path() / ("." + place.stem().string() + ".partial" +
                                                       place.extension().string()))
                                   .string();
-  if (SavePaintedPicture(partial.c_str(), painted.picture, painted.width, painted.height) != 1) {
+  if (SavePaintedPicture(partial.c_str(), std::move(painted.picture), painted.width,
+                         painted.height) != 1) {
     return {kExitStopped, "cannot write " + output};
   }
   if (std::rename(partial.c_str(), output.c_str()) != 0) {
@@ -159,10 +160,13 @@ FileOutcome PaintBatchFile(const CliOptions& options, const std::string& input,
 }  // namespace
 
 int main(int argc, char** argv) {
-  // A painting allocates and frees several picture-sized blocks in turn. Kept in the heap
-  // instead of being handed back to the system each time, they are reused without the cost of
-  // fresh pages.
-  mallopt(M_MMAP_THRESHOLD, 1 << 30);
+  // A painting allocates and frees many small and middle-sized blocks in turn (tile pictures,
+  // rows, strips). Kept in the heap instead of being handed back to the system each time, they
+  // are reused without the cost of fresh pages. Picture-sized blocks are mapped on their own and
+  // go back to the system as soon as they are freed: in the heap, a freed poster-size picture
+  // would stay resident and the gaps between such blocks would add up to more than the
+  // pictures alive at any one time.
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);
   mallopt(M_TRIM_THRESHOLD, 1 << 30);
   // Past a file size limit a write then fails like on a full disk, and the half-written output
   // is removed, instead of the signal ending the program with the part left behind.

@@ -207,6 +207,10 @@ int PaintStrokes(PaintingRun& run, const Rect& display, int style) {
   // The drawing context points into the canvas's pixels: let it go before the crop moves them.
   ImgDeleteDC(run.canvasDC);
   run.canvasDC = nullptr;
+  // Nothing reads the reference or the colour copy any more; at poster sizes their memory is
+  // better given back before the picture is cropped and written.
+  run.colorCopy.Free();
+  run.reference->Free();
   ImgTrim(&run.work, kCanvasMargin, kCanvasMargin, canvasWidth - 2 * kCanvasMargin,
           canvasHeight - 2 * kCanvasMargin);
   ShowWhole(destDC, run.work, Rect{0, 0, run.work.width, run.work.height}, display);

@@ -161,14 +161,24 @@ int ImgTrim(ImgBitmap* bitmap, int32_t left, int32_t top, int32_t width, int32_t
     return 0;
   }
   if (left == 0 && top == 0 && width == bitmap->width && height == bitmap->height) return 1;
-  ImgBitmap cropped;
-  DibHandle dib = DibHandle::Create24(width, height);
-  if (!dib) return 0;
-  Adopt(&cropped, std::move(dib));
-  for (int32_t y = 0; y < height; ++y) {
-    std::memcpy(cropped.Row(y), bitmap->Row(top + y) + static_cast<int64_t>(left) * 3,
-                static_cast<size_t>(width) * 3);
+  // The crop stays in the same block: a picture-sized copy would be needless at poster sizes.
+  // Rows are stored bottom-up and every kept row moves to a lower or the same address, so
+  // moving them from the bottom row up never overwrites a row still to be moved.
+  const int64_t oldStride = bitmap->Stride();
+  const int64_t newStride = DibRowBytes(width, 24);
+  const int64_t bottomMargin = bitmap->height - top - height;
+  uint8_t* pixels = bitmap->dib.Pixels();
+  for (int64_t row = 0; row < height; ++row) {
+    std::memmove(pixels + row * newStride, pixels + (row + bottomMargin) * oldStride + left * 3,
+                 static_cast<size_t>(width) * 3);
+    std::memset(pixels + row * newStride + static_cast<int64_t>(width) * 3, 0,
+                static_cast<size_t>(newStride - static_cast<int64_t>(width) * 3));
   }
-  *bitmap = std::move(cropped);
+  BitmapInfoHeader* header = bitmap->dib.Header();
+  header->biWidth = width;
+  header->biHeight = height;
+  header->biSizeImage = static_cast<uint32_t>(newStride * height);
+  bitmap->width = width;
+  bitmap->height = height;
   return 1;
 }

@@ -3,15 +3,15 @@
 
 #include "imaging/dib.h"
 
-#include <cstring>
-#include <new>
+#include <cstdlib>
 
 DibHandle DibHandle::Allocate(size_t bytes) {
   DibHandle h;
   if (bytes == 0) return h;
-  uint8_t* p = new (std::nothrow) uint8_t[bytes];
+  // calloc: a large block comes zeroed from the system and its pages become resident only as
+  // they are written.
+  uint8_t* p = static_cast<uint8_t*>(std::calloc(bytes, 1));
   if (p == nullptr) return h;
-  std::memset(p, 0, bytes);
   h.data_.reset(p);
   h.size_ = bytes;
   return h;

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 
 struct BitmapInfoHeader {
@@ -76,6 +77,9 @@ class DibHandle {
   }
 
  private:
-  std::unique_ptr<uint8_t[]> data_;
+  struct FreeBlock {
+    void operator()(uint8_t* block) const { std::free(block); }
+  };
+  std::unique_ptr<uint8_t[], FreeBlock> data_;
   size_t size_ = 0;
 };

@@ -14,6 +14,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 
 namespace {
 
@@ -162,7 +163,8 @@ bool CanWriteFileAt(const std::string& path, std::string* problem) {
   return true;
 }
 
-bool ReplaceFileWith(const std::string& path, const uint8_t* data, size_t size) {
+bool ReplaceFileByWriting(const std::string& path,
+                          const std::function<bool(const char* partial)>& write) {
   const std::string target = FinalTargetOf(path);
   struct stat old {};
   const bool exists = stat(target.c_str(), &old) == 0;
@@ -181,11 +183,21 @@ bool ReplaceFileWith(const std::string& path, const uint8_t* data, size_t size) 
     }
     ok = fchmod(fd, old.st_mode & 07777) == 0;
   }
-  ok = ok && WriteAll(fd, data, size) && fsync(fd) == 0;
+  // The writer opens the file by its name and writes it over; it keeps the mode set here.
+  ok = ok && write(partialPath) && fsync(fd) == 0;
   ok = close(fd) == 0 && ok;
   ok = ok && rename(partialPath, target.c_str()) == 0;
   ForgetPartialFile(slot, partialPath, !ok);
   return ok;
+}
+
+bool ReplaceFileWith(const std::string& path, const uint8_t* data, size_t size) {
+  return ReplaceFileByWriting(path, [&](const char* partial) {
+    const int fd = open(partial, O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool written = WriteAll(fd, data, size);
+    return close(fd) == 0 && written;
+  });
 }
 
 void RemovePartialFileNow() {

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // The file that writing to `path` replaces: `path` itself, or the final target of the symbolic
@@ -23,6 +24,11 @@ bool CanWriteFileAt(const std::string& path, std::string* problem);
 // Replaces the file at `path` (through links) with the bytes. True on success; on failure the
 // old file is untouched and no temporary file is left. Safe on several threads at once.
 bool ReplaceFileWith(const std::string& path, const uint8_t* data, size_t size);
+
+// The same with a writer that writes the file whose name it is given (by opening it for
+// writing); true when it wrote the whole file.
+bool ReplaceFileByWriting(const std::string& path,
+                          const std::function<bool(const char* partial)>& write);
 
 // Removes the temporary files of the ReplaceFileWith calls in progress. Safe to call from a
 // signal handler, which then ends the program.

@@ -120,3 +120,7 @@ int VidOpen(const char* path, VidHandle* video, int one = 1);
 // 1 on success.
 int VidReadFrame(VidHandle* video, ImgBitmap* bitmap, int32_t index);
 void VidClose(VidHandle* video);
+
+// How many more bytes of memory this process can have: the least of the machine's available
+// memory, the process's limits and its control groups' limits.
+int64_t ImgMemoryAllowance();

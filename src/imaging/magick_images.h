@@ -24,4 +24,9 @@ Magick::Image ImageFromBitmap(const ImgBitmap& bitmap);
 // leaves the bitmap alone) when the image is empty or too large.
 bool BitmapFromImage(Magick::Image& image, ImgBitmap* bitmap);
 
+// ImgResize for large pictures: resizes strip by strip, each strip's images holding about
+// stripPixels pixels, to the same pixels as one resize of the whole picture. Throws like
+// Magick++. 1 on success.
+int ResizeInStrips(ImgBitmap* bitmap, int32_t width, int32_t height, int64_t stripPixels);
+
 }  // namespace imaging_internal

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "imaging/imaging.h"
+#include "imaging/jpeg_codec.h"
 #include "imaging/magick_images.h"
 #include "imaging/msp_reader.h"
 #include "imaging/resource_limits.h"
@@ -140,6 +141,16 @@ bool DecodeWithMagick(const std::vector<uint8_t>& data, const std::string& forma
   const auto decodedSide = [&](size_t side) {
     return static_cast<int64_t>((side + denominator - 1) / denominator);
   };
+  // Most JPEG files are decoded straight into the 24-bit bitmap, to the same pixels; only the
+  // program's own limits on a bitmap apply to them.
+  if (format == "JPEG" && decodedSide(probe.columns()) <= kMaxPictureSide &&
+      decodedSide(probe.rows()) <= kMaxPictureSide &&
+      decodedSide(probe.columns()) * decodedSide(probe.rows()) <= kMaxPicturePixels &&
+      imaging_internal::DecodeJpeg(data.data(), data.size(), denominator, bitmap) ==
+          imaging_internal::JpegDecode::kDecoded) {
+    return true;
+  }
+  // ImageMagick has to hold the others.
   if (probe.columns() > 0 && probe.rows() > 0 &&
       !WithinPictureLimits(decodedSide(probe.columns()), decodedSide(probe.rows()))) {
     *problem = PictureProblem::kTooLarge;

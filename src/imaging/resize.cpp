@@ -2,9 +2,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 // Resizing with ImageMagick's resampling filters.
+//
+// ImageMagick resizes in two passes, one per direction, through an intermediate image held at
+// 16 bits per sample, and keeps every image at 8 bytes per pixel. For a large picture that is
+// several times the picture's own size in memory, so large resizes are cut into strips: each
+// pass filters every row (or column) on its own, so running it on a strip of rows (or columns)
+// gives the same samples as running it on the whole picture. The intermediate samples are kept
+// at their full 16 bits between the passes, and the result is the same to the last bit as one
+// resize of the whole picture.
 
 #include <algorithm>
-#include <cstdint>
+#include <cstring>
+#include <vector>
 
 #include "imaging/imaging.h"
 #include "imaging/magick_images.h"
@@ -16,85 +25,186 @@ using imaging_internal::ImageFromBitmap;
 
 namespace {
 
-// ImageMagick keeps 8 bytes a pixel, and a resize holds the picture, the picture resized in one
-// direction and the result at once; it chooses the order that makes the middle one smaller.
-bool ResizeFitsImageMagick(int64_t fromWidth, int64_t fromHeight, int64_t toWidth,
-                           int64_t toHeight) {
-  const int64_t middle = std::min(toWidth * fromHeight, fromWidth * toHeight);
-  const uint64_t bytes =
-      8 * static_cast<uint64_t>(fromWidth * fromHeight + middle + toWidth * toHeight);
-  return bytes < GetPictureLimits().pixelMemoryBytes;
+// Resizes whose pictures all stay below this many pixels go through ImageMagick in one piece.
+constexpr int64_t kWholePixels = 4'000'000;
+// About how many pixels one strip's images hold.
+constexpr int64_t kStripPixels = 1'000'000;
+
+// Shrinking averages the area each new pixel covers, which keeps the mean colours the mosaic
+// matches on and is several times cheaper than Lanczos on its many small tiles. Enlarging uses
+// Catmull-Rom, the usual bicubic. A resize that shrinks one side and enlarges the other takes
+// Lanczos, which does both well.
+Magick::FilterTypes FilterFor(int32_t fromWidth, int32_t fromHeight, int32_t width,
+                              int32_t height) {
+  if (width <= fromWidth && height <= fromHeight) return Magick::BoxFilter;
+  if (width >= fromWidth && height >= fromHeight) return Magick::CatromFilter;
+  return Magick::LanczosFilter;
 }
 
-// Halves both sides, each new pixel the mean of the (up to) 2 x 2 pixels it covers. Used to
-// bring a large picture within ImageMagick's pixel memory before it shrinks it further.
-bool HalvePicture(const ImgBitmap& from, ImgBitmap* to) {
-  const ImgBitmap* bitmap = &from;
-  const int32_t width = (bitmap->width + 1) / 2;
-  const int32_t height = (bitmap->height + 1) / 2;
-  ImgBitmap half;
-  if (!ImgFromDib(&half, DibHandle::Create24(width, height))) return false;
-  for (int32_t y = 0; y < height; ++y) {
-    const uint8_t* rows[2] = {bitmap->Row(2 * y),
-                              bitmap->Row(std::min(2 * y + 1, bitmap->height - 1))};
-    uint8_t* out = half.Row(y);
-    for (int32_t x = 0; x < width; ++x) {
-      const int32_t x0 = 2 * x;
-      const int32_t x1 = std::min(x0 + 1, bitmap->width - 1);
-      for (int c = 0; c < 3; ++c) {
-        const int sum =
-            rows[0][3 * x0 + c] + rows[0][3 * x1 + c] + rows[1][3 * x0 + c] + rows[1][3 * x1 + c];
-        out[3 * x + c] = static_cast<uint8_t>((sum + 2) / 4);
-      }
+bool ResizeImage(Magick::Image* image, Magick::FilterTypes filter, size_t width, size_t height) {
+  image->filterType(filter);
+  Magick::Geometry size(width, height);
+  size.aspect(true);
+  image->resize(size);
+  return image->columns() == width && image->rows() == height;
+}
+
+// Samples of the intermediate image: red, green and blue at 16 bits, rows top-down.
+struct Samples {
+  size_t width = 0;
+  size_t height = 0;
+  std::vector<uint16_t> data;
+  uint16_t* At(size_t x, size_t y) { return data.data() + (y * width + x) * 3; }
+};
+
+// Rows [top, top + count) of the bitmap as an ImageMagick image.
+Magick::Image RowsOfBitmap(const ImgBitmap& bitmap, int32_t top, int32_t count) {
+  const size_t rowBytes = static_cast<size_t>(bitmap.width) * 3;
+  std::vector<uint8_t> rows(rowBytes * static_cast<size_t>(count));
+  for (int32_t y = 0; y < count; ++y) {
+    std::memcpy(rows.data() + rowBytes * y, bitmap.Row(top + y), rowBytes);
+  }
+  return Magick::Image(static_cast<size_t>(bitmap.width), static_cast<size_t>(count), "BGR",
+                       Magick::CharPixel, rows.data());
+}
+
+// Columns [left, left + count) of the bitmap as an ImageMagick image.
+Magick::Image ColumnsOfBitmap(const ImgBitmap& bitmap, int32_t left, int32_t count) {
+  const size_t rowBytes = static_cast<size_t>(count) * 3;
+  std::vector<uint8_t> columns(rowBytes * static_cast<size_t>(bitmap.height));
+  for (int32_t y = 0; y < bitmap.height; ++y) {
+    std::memcpy(columns.data() + rowBytes * y, bitmap.Row(y) + static_cast<size_t>(left) * 3,
+                rowBytes);
+  }
+  return Magick::Image(rowBytes / 3, static_cast<size_t>(bitmap.height), "BGR", Magick::CharPixel,
+                       columns.data());
+}
+
+Magick::Image RowsOfSamples(Samples& samples, size_t top, size_t count) {
+  return Magick::Image(samples.width, count, "RGB", Magick::ShortPixel, samples.At(0, top));
+}
+
+Magick::Image ColumnsOfSamples(Samples& samples, size_t left, size_t count) {
+  std::vector<uint16_t> columns(count * 3 * samples.height);
+  for (size_t y = 0; y < samples.height; ++y) {
+    std::copy_n(samples.At(left, y), count * 3, columns.data() + count * 3 * y);
+  }
+  return Magick::Image(count, samples.height, "RGB", Magick::ShortPixel, columns.data());
+}
+
+// Writes the image's samples into the intermediate at (left, top).
+void StoreSamples(Magick::Image& image, Samples* samples, size_t left, size_t top) {
+  for (size_t y = 0; y < image.rows(); ++y) {
+    image.write(0, static_cast<ssize_t>(y), image.columns(), 1, "RGB", Magick::ShortPixel,
+                samples->At(left, top + y));
+  }
+}
+
+// Writes the image's pixels into the bitmap at (left, top).
+void StorePixels(Magick::Image& image, ImgBitmap* bitmap, int32_t left, int32_t top) {
+  for (size_t y = 0; y < image.rows(); ++y) {
+    image.write(0, static_cast<ssize_t>(y), image.columns(), 1, "BGR", Magick::CharPixel,
+                bitmap->Row(top + static_cast<int32_t>(y)) + static_cast<size_t>(left) * 3);
+  }
+}
+
+// The strip-wise resize of a large picture into `result` (already width x height).
+bool ResizeStripwise(const ImgBitmap& source, Magick::FilterTypes filter, int64_t stripPixels,
+                     ImgBitmap* result) {
+  auto StripSize = [stripPixels](size_t across) {
+    return static_cast<size_t>(std::max<int64_t>(1, stripPixels / static_cast<int64_t>(across)));
+  };
+  const size_t fromWidth = static_cast<size_t>(source.width);
+  const size_t fromHeight = static_cast<size_t>(source.height);
+  const size_t width = static_cast<size_t>(result->width);
+  const size_t height = static_cast<size_t>(result->height);
+  const double xFactor = static_cast<double>(width) / static_cast<double>(fromWidth);
+  const double yFactor = static_cast<double>(height) / static_cast<double>(fromHeight);
+  Samples middle;
+  // ImageMagick filters first in the direction that grows more (or shrinks less), vertically
+  // when both scale alike.
+  if (xFactor > yFactor) {
+    // Rows to the new width, then the columns of that to the new height.
+    middle.width = width;
+    middle.height = fromHeight;
+    middle.data.resize(middle.width * middle.height * 3);
+    for (size_t top = 0, n = StripSize(std::max(fromWidth, width)); top < fromHeight; top += n) {
+      const size_t count = std::min(n, fromHeight - top);
+      Magick::Image strip =
+          RowsOfBitmap(source, static_cast<int32_t>(top), static_cast<int32_t>(count));
+      if (!ResizeImage(&strip, filter, width, count)) return false;
+      StoreSamples(strip, &middle, 0, top);
+    }
+    for (size_t left = 0, n = StripSize(std::max(fromHeight, height)); left < width; left += n) {
+      const size_t count = std::min(n, width - left);
+      Magick::Image strip = ColumnsOfSamples(middle, left, count);
+      if (!ResizeImage(&strip, filter, count, height)) return false;
+      StorePixels(strip, result, static_cast<int32_t>(left), 0);
+    }
+  } else {
+    // Columns to the new height, then the rows of that to the new width.
+    middle.width = fromWidth;
+    middle.height = height;
+    middle.data.resize(middle.width * middle.height * 3);
+    for (size_t left = 0, n = StripSize(std::max(fromHeight, height)); left < fromWidth;
+         left += n) {
+      const size_t count = std::min(n, fromWidth - left);
+      Magick::Image strip =
+          ColumnsOfBitmap(source, static_cast<int32_t>(left), static_cast<int32_t>(count));
+      if (!ResizeImage(&strip, filter, count, height)) return false;
+      StoreSamples(strip, &middle, left, 0);
+    }
+    for (size_t top = 0, n = StripSize(std::max(fromWidth, width)); top < height; top += n) {
+      const size_t count = std::min(n, height - top);
+      Magick::Image strip = RowsOfSamples(middle, top, count);
+      if (!ResizeImage(&strip, filter, width, count)) return false;
+      StorePixels(strip, result, 0, static_cast<int32_t>(top));
     }
   }
-  *to = std::move(half);
   return true;
 }
 
 }  // namespace
 
+namespace imaging_internal {
+
+int ResizeInStrips(ImgBitmap* bitmap, int32_t width, int32_t height, int64_t stripPixels) {
+  ImgBitmap result;
+  if (ImgCreate(&result, 1, width, height, 24) != 1) return 0;
+  const Magick::FilterTypes filter = FilterFor(bitmap->width, bitmap->height, width, height);
+  if (!ResizeStripwise(*bitmap, filter, stripPixels, &result)) return 0;
+  *bitmap = std::move(result);
+  return 1;
+}
+
+}  // namespace imaging_internal
+
 int ImgResize(ImgBitmap* bitmap, int32_t width, int32_t height, int) {
   if (bitmap == nullptr || !bitmap->hasImage || !bitmap->dib) return 0;
-  if (!WithinPictureLimits(width, height)) return 0;
-  // A large picture shrunk a lot is first halved here until ImageMagick can hold the resize in
-  // its memory; pictures that fit go to ImageMagick as they are.
-  // The caller's picture stays as it was if the resize fails.
-  ImgBitmap halved;
-  const ImgBitmap* source = bitmap;
-  while (!ResizeFitsImageMagick(source->width, source->height, width, height) &&
-         source->width >= 2 * width && source->height >= 2 * height) {
-    if (!HalvePicture(*source, &halved)) return 0;
-    source = &halved;
+  if (width <= 0 || height <= 0 || width > kMaxPictureSide || height > kMaxPictureSide ||
+      static_cast<int64_t>(width) * height > kMaxPicturePixels) {
+    return 0;
   }
-  if (width == source->width && height == source->height) {
-    if (source == &halved) *bitmap = std::move(halved);
-    return 1;
+  // Every strip is as wide or as tall as the picture: no side may exceed what ImageMagick
+  // builds, or building a strip would end the process.
+  const PictureLimits& limits = GetPictureLimits();
+  if (std::max(width, bitmap->width) > limits.maxWidth ||
+      std::max(height, bitmap->height) > limits.maxHeight) {
+    return 0;
   }
+  if (width == bitmap->width && height == bitmap->height) return 1;
   try {
     EnsureMagickReady();
-    Magick::Image image = ImageFromBitmap(*source);
-    const bool shrinks = width <= source->width && height <= source->height;
-    const bool enlarges = width >= source->width && height >= source->height;
-    // Shrinking averages the area each new pixel covers, which keeps the mean colours the mosaic
-    // matches on and is several times cheaper than Lanczos on its many small tiles. Enlarging
-    // uses Catmull-Rom, the usual bicubic. A resize that shrinks one side and enlarges the other
-    // takes Lanczos, which does both well.
-    if (shrinks) {
-      image.filterType(Magick::BoxFilter);
-    } else if (enlarges) {
-      image.filterType(Magick::CatromFilter);
-    } else {
-      image.filterType(Magick::LanczosFilter);
+    if (std::max(static_cast<int64_t>(bitmap->width) * bitmap->height,
+                 static_cast<int64_t>(width) * height) <= kWholePixels) {
+      Magick::Image image = ImageFromBitmap(*bitmap);
+      const Magick::FilterTypes filter = FilterFor(bitmap->width, bitmap->height, width, height);
+      if (!ResizeImage(&image, filter, static_cast<size_t>(width), static_cast<size_t>(height))) {
+        return 0;
+      }
+      return BitmapFromImage(image, bitmap) ? 1 : 0;
     }
-    Magick::Geometry size(static_cast<size_t>(width), static_cast<size_t>(height));
-    size.aspect(true);
-    image.resize(size);
-    if (static_cast<int32_t>(image.columns()) != width ||
-        static_cast<int32_t>(image.rows()) != height) {
-      return 0;
-    }
-    return BitmapFromImage(image, bitmap) ? 1 : 0;
+    return imaging_internal::ResizeInStrips(bitmap, width, height, kStripPixels);
   } catch (const std::exception&) {
     return 0;
   }

@@ -18,3 +18,6 @@ int TakePaintedPicture(const DibHandle& held, int32_t width, int32_t height, Img
 
 // Writes that picture to `path`; the extension picks the format. 1 on success.
 int SavePaintedPicture(const char* path, const DibHandle& held, int32_t width, int32_t height);
+// The same, taking the picture over: it is cut and written in place, without a copy, which at
+// poster sizes is the difference between the writer fitting in memory or not.
+int SavePaintedPicture(const char* path, DibHandle&& held, int32_t width, int32_t height);

@@ -36,8 +36,9 @@ RenderResult Render(const RenderRequest& request, PaintContext& paint, FrontWind
 
   PreparedPicture start =
       request.startPicture
-          ? PrepareStartPicture(*request.startPicture, request.width, request.height)
-          : PrepareStartPicture(request.startPath, request.width, request.height);
+          ? PrepareStartPicture(*request.startPicture, request.width, request.height,
+                                request.effect)
+          : PrepareStartPicture(request.startPath, request.width, request.height, request.effect);
   if (!start.picture) {
     result.code = start.code;
     result.reason = std::move(start.reason);

@@ -8,6 +8,7 @@
 #include "base/output_size.h"
 #include "imaging/imaging.h"
 #include "imaging/resource_limits.h"
+#include "painting/painting_memory.h"
 
 namespace {
 
@@ -19,13 +20,21 @@ PreparedPicture Failed(int code, std::string reason) {
 }
 
 // Takes the bitmap's image: 24 bits at the output size.
-PreparedPicture Finish(ImgBitmap* bitmap, int32_t width, int32_t height) {
+PreparedPicture Finish(ImgBitmap* bitmap, int32_t width, int32_t height, int32_t effect) {
   const OutputSize size = OutputSizeFor(bitmap->width, bitmap->height, width, height);
-  if (!WithinPictureLimits(size.width, size.height)) {
-    ImgFree(bitmap);
-    return Failed(2, "A picture of " + std::to_string(size.width) + " x " +
-                         std::to_string(size.height) + " pixels is too large; " +
-                         DescribePictureLimits() + ".");
+  // Sizes beyond the picture limits are refused by the resize itself.
+  const bool withinLimits = size.width > 0 && size.height > 0 && size.width <= kMaxPictureSide &&
+                            size.height <= kMaxPictureSide &&
+                            static_cast<int64_t>(size.width) * size.height <= kMaxPicturePixels;
+  if (withinLimits) {
+    std::string problem =
+        PaintingMemoryProblem(effect, bitmap->width, bitmap->height, size.width, size.height);
+    if (!problem.empty()) {
+      ImgFree(bitmap);
+      PreparedPicture out = Failed(2, std::move(problem));
+      out.tooLarge = true;
+      return out;
+    }
   }
   // No size hint and no reduced decode: the whole picture, resized by one filter, so that every
   // caller paints from the same pixels.
@@ -33,14 +42,13 @@ PreparedPicture Finish(ImgBitmap* bitmap, int32_t width, int32_t height) {
   if (ImgSetColorDepth(bitmap, bitmap, 24, 0) != 1 ||
       ImgResize(bitmap, size.width, size.height, 2) != 1) {
     if (bitmap->hasImage) ImgFree(bitmap);
-    // Within the limits, what fails is room in ImageMagick's pixel memory for the picture,
-    // the result and the step between them.
+    // Past ImageMagick's limits on a side, no strip of the picture can be built.
     char text[192];
     std::snprintf(text, sizeof text,
-                  "cannot make a picture of %d x %d pixels from one of %d x %d within the %llu MiB "
-                  "of pixel memory ImageMagick may use here",
-                  size.width, size.height, fromWidth, fromHeight,
-                  static_cast<unsigned long long>(GetPictureLimits().pixelMemoryBytes >> 20));
+                  "cannot make a picture of %d x %d pixels from one of %d x %d (ImageMagick takes "
+                  "at most %d x %d here)",
+                  size.width, size.height, fromWidth, fromHeight, GetPictureLimits().maxWidth,
+                  GetPictureLimits().maxHeight);
     return Failed(1, text);
   }
   PreparedPicture out;
@@ -51,7 +59,8 @@ PreparedPicture Finish(ImgBitmap* bitmap, int32_t width, int32_t height) {
 
 }  // namespace
 
-PreparedPicture PrepareStartPicture(const std::string& path, int32_t width, int32_t height) {
+PreparedPicture PrepareStartPicture(const std::string& path, int32_t width, int32_t height,
+                                    int32_t effect) {
   ImgBitmap bitmap;
   ImgInitHandle(&bitmap, 0, 0, 0);
   PictureProblem problem = PictureProblem::kNotRecognized;
@@ -65,14 +74,15 @@ PreparedPicture PrepareStartPicture(const std::string& path, int32_t width, int3
         return Failed(2, "File is format not recognized.");
     }
   }
-  return Finish(&bitmap, width, height);
+  return Finish(&bitmap, width, height, effect);
 }
 
-PreparedPicture PrepareStartPicture(const DibHandle& picture, int32_t width, int32_t height) {
+PreparedPicture PrepareStartPicture(const DibHandle& picture, int32_t width, int32_t height,
+                                    int32_t effect) {
   ImgBitmap bitmap;
   ImgInitHandle(&bitmap, 0, 0, 0);
   if (!picture || ImgFromDibBits(&bitmap, picture.Header(), picture.Pixels()) != 1) {
     return Failed(2, "File is format not recognized.");
   }
-  return Finish(&bitmap, width, height);
+  return Finish(&bitmap, width, height, effect);
 }

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <filesystem>
 #include <fstream>
@@ -149,6 +150,49 @@ TEST_F(QuillaneCli, UnloadableInputIsRefusedWithoutOutput) {
     EXPECT_NE(run.err.find("File is format not recognized."), std::string::npos) << run.err;
     EXPECT_NE(run.err.find(input), std::string::npos) << run.err;
     EXPECT_FALSE(FileExists(out));
+  }
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+constexpr bool kAddressSanitizer = __has_feature(address_sanitizer);
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
+TEST_F(QuillaneCli, SizesBeyondTheMemoryAtHandAreRefusedBeforePainting) {
+  // The renderer runs with a data limit of 256 MB: a poster is refused with the reason and
+  // without output, a small picture is painted as usual.
+  if (kAddressSanitizer) GTEST_SKIP() << "AddressSanitizer's shadow memory exceeds the limit";
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_DATA, &saved), 0);
+  rlimit limited = saved;
+  limited.rlim_cur = 256ull << 20;
+  const struct {
+    const char* effect;
+    const char* width;
+    const char* height;
+    int exitStatus;
+  } cases[] = {{"colored-pencil", "8000", "6000", 2},
+               {"black-and-white", "16000", "6000", 2},
+               {"mosaic", "12000", "2000", 2},
+               {"colored-pencil", "400", "300", 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.effect);
+    const std::string out = scratch_.File("out.png");
+    ASSERT_EQ(setrlimit(RLIMIT_DATA, &limited), 0);
+    const CliRun run = RunCli({"--quiet", "--seed", kSeed, "--effect", c.effect, "--width", c.width,
+                               "--height", c.height, kInput, out});
+    ASSERT_EQ(setrlimit(RLIMIT_DATA, &saved), 0);
+    EXPECT_EQ(run.exitStatus, c.exitStatus) << run.err;
+    EXPECT_EQ(FileExists(out), c.exitStatus == 0);
+    if (c.exitStatus != 0) {
+      const std::string size = std::string(c.width) + " x " + c.height + " pixels";
+      EXPECT_NE(run.err.find(size), std::string::npos) << run.err;
+      EXPECT_NE(run.err.find("Choose a smaller size."), std::string::npos) << run.err;
+    }
+    std::filesystem::remove(out);
   }
 }
 

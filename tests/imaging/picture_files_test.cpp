@@ -443,6 +443,60 @@ TEST(PictureFiles, SizeHintDecodesLargeJpegsAtAReducedScale) {
   EXPECT_EQ(Load(png, 64, 48).width, 640);
 }
 
+TEST(PictureFiles, JpegsDecodeToImageMagicksPixels) {
+  // Most JPEGs are decoded without ImageMagick; the pixels must be the ones it decodes, at every
+  // reduced scale too, whatever the colour sampling, coding and colours of the file.
+  ScratchFolder folder;
+  std::vector<uint8_t> rgb;
+  const int width = 203, height = 157;  // odd sizes: partial blocks at the edges
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const uint32_t h = (static_cast<uint32_t>(x) * 2654435761u) ^ (y * 40503u);
+      rgb.insert(rgb.end(), {static_cast<uint8_t>(x + (h >> 28)), static_cast<uint8_t>(y * 3),
+                             static_cast<uint8_t>((x * y) >> 4)});
+    }
+  }
+  const struct {
+    const char* name;
+    const char* sampling;
+    bool progressive;
+    bool grey;
+    int quality;
+  } files[] = {{"s420.jpg", "2x2", false, false, 75},
+               {"s444.jpg", "1x1", false, false, 92},
+               {"s422.jpg", "2x1", true, false, 85},
+               {"grey.jpg", "1x1", false, true, 90}};
+  for (const auto& f : files) {
+    const std::string path = folder.File(f.name);
+    Magick::Image image(width, height, "RGB", Magick::CharPixel, rgb.data());
+    image.quality(f.quality);
+    image.defineValue("jpeg", "sampling-factor", f.sampling);
+    if (f.progressive) image.interlaceType(Magick::PlaneInterlace);
+    if (f.grey) image.type(Magick::GrayscaleType);
+    image.write(path);
+    for (int denominator : {1, 2, 4, 8}) {
+      SCOPED_TRACE(testing::Message() << f.name << " at 1/" << denominator);
+      Magick::Image reference;
+      if (denominator > 1) {
+        char size[64];
+        std::snprintf(size, sizeof size, "%.4fx%.4f", width / double(denominator) * 0.9999,
+                      height / double(denominator) * 0.9999);
+        reference.defineValue("jpeg", "size", size);
+      }
+      reference.read(path);
+      ImgBitmap expected;
+      ImgCreate(&expected, 1, static_cast<int>(reference.columns()),
+                static_cast<int>(reference.rows()), 24);
+      for (int y = 0; y < expected.height; ++y) {
+        reference.write(0, y, reference.columns(), 1, "BGR", Magick::CharPixel, expected.Row(y));
+      }
+      const ImgBitmap loaded =
+          denominator > 1 ? Load(path, width / denominator, height / denominator) : Load(path);
+      EXPECT_TRUE(SamePixels(loaded, expected));
+    }
+  }
+}
+
 TEST(PictureFiles, BadFilesFailCleanly) {
   ScratchFolder folder;
   ExpectLoadFails(folder.File("missing.jpg"));

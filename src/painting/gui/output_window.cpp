@@ -208,19 +208,25 @@ bool OutputWindow::Open() {
   UpdateBusyCursor();
   // A picture that does not decode here (the main window has already refused such files)
   // leaves nothing to show, and the painting then stops at once.
-  prepareWatcher_.setFuture(QtConcurrent::run(
-      &worker_,
-      [path = std::string(settings.startPicture), width = outputWidth_, height = outputHeight_] {
-        auto picture = std::make_shared<DibHandle>();
-        if (width > 0 && height > 0) *picture = PrepareStartPicture(path, width, height).picture;
-        return picture;
+  prepareWatcher_.setFuture(
+      QtConcurrent::run(&worker_, [path = std::string(settings.startPicture), width = outputWidth_,
+                                   height = outputHeight_, effect = settings.effect] {
+        auto prepared = std::make_shared<PreparedPicture>();
+        if (width > 0 && height > 0) {
+          *prepared = PrepareStartPicture(path, width, height, effect);
+        }
+        return prepared;
       }));
   return true;
 }
 
-void OutputWindow::PictureReady(std::shared_ptr<DibHandle> picture) {
+void OutputWindow::PictureReady(std::shared_ptr<PreparedPicture> prepared) {
   preparing_ = false;
-  if (picture) pictureDib_ = std::move(*picture);
+  if (prepared) {
+    // A size too large for the memory at hand is refused with the reason.
+    if (prepared->tooLarge) ShowWarning(prepared->reason.c_str());
+    pictureDib_ = std::move(prepared->picture);
+  }
   LockPicture();
   ShowHeldPicture();
   UpdateBusyCursor();

@@ -25,6 +25,7 @@
 #include "imaging/dib.h"
 #include "painting/owner_windows.h"
 
+struct PreparedPicture;
 class QFrame;
 class QLabel;
 class QPrinter;
@@ -115,7 +116,7 @@ class OutputWindow : public TableDialog, public FrontWindow {
  private:
   bool FrameEvent(QEvent* event);
   void SizeToPicture();
-  void PictureReady(std::shared_ptr<DibHandle> picture);
+  void PictureReady(std::shared_ptr<PreparedPicture> prepared);
   void LockPicture();
   void ShowHeldPicture();
   void TryStartPainting();
@@ -181,7 +182,7 @@ class OutputWindow : public TableDialog, public FrontWindow {
   std::condition_variable callDone_;
   bool abandoned_ = false;  // guarded by callMutex_
 
-  QFutureWatcher<std::shared_ptr<DibHandle>> prepareWatcher_;
+  QFutureWatcher<std::shared_ptr<PreparedPicture>> prepareWatcher_;
   QFutureWatcher<int> paintWatcher_;
   // One thread: the start picture, the painting and the saves run in the order they were asked
   // for, so a second Save waits for the first. Declared last, so that it is gone first.
