@@ -16,6 +16,8 @@ PACKAGES=(
   # pictures and video
   libmagick++-6.q16-dev libjpeg62-turbo-dev libpng-dev libtiff-dev libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
   imagemagick ffmpeg
+  # the index of prepared tile sources
+  libsqlite3-dev
   metapixel  # the mosaic benchmark measures against it
   # the desktop program, its font, and a display for its tests and screenshots
   qt6-base-dev fonts-arphic-uming xvfb xauth

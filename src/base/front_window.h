@@ -7,6 +7,7 @@
 // command-line renderer implement it; the painting code never touches a widget.
 
 #include <atomic>
+#include <cstdio>
 #include <string>
 
 #include "base/rect.h"
@@ -29,6 +30,9 @@ class FrontWindow {
   // stage 5 leaves exactly the picture on show. The bitmap is only valid during the call.
   virtual void ShowPicture(const ImgBitmap& /*bitmap*/, const Rect& /*source*/,
                            const Rect& /*destination*/, int /*stage*/) {}
+  // Tells the user of something that went wrong without harm to the painting (a cache that
+  // cannot be used, say). Written to the standard error unless the window shows it otherwise.
+  virtual void ShowNotice(const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); }
   // Shows a modal warning box captioned "Limnora" and returns when the user has closed it.
   virtual void ShowWarningBox(const std::string& text) = 0;
 

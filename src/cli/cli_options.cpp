@@ -45,7 +45,11 @@ const char kCliUsage[] =
     "  --max-uses N             put no tile picture in more than N tiles (N >= 1)\n"
     "  --min-distance D         keep two tiles of the same tile picture at least\n"
     "                           D tiles apart (D >= 1)\n"
-    "  --tile-report FILE       write which picture went into which tile, as CSV\n";
+    "  --tile-report FILE       write which picture went into which tile, as CSV\n"
+    "  --index FILE             keep prepared tile pictures in this picture index\n"
+    "                           (default: ~/.cache/quillane/tile-index.sqlite, or\n"
+    "                           $XDG_CACHE_HOME/quillane/tile-index.sqlite)\n"
+    "  --no-index               decode every tile source; use no picture index\n";
 
 namespace {
 
@@ -247,6 +251,17 @@ CliCommand ParseCliOptions(int argc, const char* const* argv, CliOptions* option
         return CliCommand::kUsageError;
       }
       options->tileReport = value;
+    } else if (name == "--index") {
+      if (!takeValue()) return CliCommand::kUsageError;
+      if (value.empty()) {
+        *problem = "the index file must not be empty";
+        return CliCommand::kUsageError;
+      }
+      options->indexFile = value;
+      options->useIndex = true;
+    } else if (name == "--no-index") {
+      if (!noValue()) return CliCommand::kUsageError;
+      options->useIndex = false;
     } else {
       *problem = "unknown option '" + name + "'";
       return CliCommand::kUsageError;

@@ -35,6 +35,8 @@ struct CliOptions {
   int32_t maxUses = 0;      // 0: no limit
   int32_t minDistance = 0;  // 0: no limit
   std::string tileReport;   // empty: none
+  bool useIndex = true;
+  std::string indexFile;  // empty: the default picture index in the cache folder
 };
 
 enum class CliCommand { kPaint, kHelp, kVersion, kUsageError };

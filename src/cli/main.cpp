@@ -21,6 +21,7 @@
 #include "cli/write_signals.h"
 #include "imaging/file_replacing.h"
 #include "imaging/imaging.h"
+#include "mosaic/tile_index.h"
 #include "painting/painted_picture.h"
 #include "painting/render.h"
 
@@ -54,6 +55,9 @@ RenderRequest RequestFor(const CliOptions& options) {
   mosaic.libraryFolder = options.libraryFolder;
   mosaic.useLibrary = options.useLibrary;
   mosaic.limits = TileLimits{options.maxUses, options.minDistance};
+  if (options.useIndex) {
+    mosaic.indexFile = options.indexFile.empty() ? DefaultTileIndexPath() : options.indexFile;
+  }
   return request;
 }
 

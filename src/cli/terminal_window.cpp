@@ -45,6 +45,12 @@ void TerminalWindow::ShowWarningBox(const std::string& text) {
   std::fflush(stderr);
 }
 
+void TerminalWindow::ShowNotice(const std::string& text) {
+  EndProgress();
+  std::fprintf(stderr, "quillane-cli: %s\n", text.c_str());
+  std::fflush(stderr);
+}
+
 void TerminalWindow::EndProgress() {
   if (!lineOpen_) return;
   std::fputc('\n', stderr);

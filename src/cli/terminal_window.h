@@ -17,6 +17,7 @@ class TerminalWindow : public FrontWindow {
 
   void ShowStatus(const std::string& text) override;
   void ShowWarningBox(const std::string& text) override;
+  void ShowNotice(const std::string& text) override;
 
   // Ends a progress line left open on a terminal.
   void EndProgress();

@@ -90,6 +90,9 @@ SaveFormat SaveFormatForName(const std::string& path);
 // .tif/.tiff), 24 bits per pixel. 1 on success; a failed write leaves no partial file behind.
 int ImgSaveFile(const char* path, const ImgBitmap& bitmap);
 
+// Names and versions of the libraries that decode and resize pictures and frames.
+std::string ImgLibraryVersions();
+
 // Display module, for drawing contexts on bitmaps: draws the source rectangle of the bitmap
 // scaled into the destination rectangle. The clips equal their rectangles.
 int ImgPaint(DrawingContext* context, const ImgBitmap& bitmap, const Rect& source,

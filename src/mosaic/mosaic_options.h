@@ -32,4 +32,7 @@ struct MosaicOptions {
   // the tile source each shows; not called when the run was refused. Asking for it leaves the
   // mosaic as it is.
   std::function<void(const TileAssignment&)> receiveTiles;
+  // The picture index that keeps prepared tile pictures between runs (an SQLite file, made
+  // when missing); empty for none. The mosaic is the same with or without it.
+  std::string indexFile;
 };

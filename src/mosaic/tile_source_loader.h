@@ -4,15 +4,15 @@
 #pragma once
 
 // Loading the tile sources of a mosaic run in walk order: each path is tried as a video and
-// then as a picture; a video gives frames 0, 15, 30, ... below its frame count. Loading and
-// preparing can run ahead of the matching on a thread of its own, while the tile sources still
-// come out one by one in the order of the paths.
+// then as a picture; a video gives frames 0, 15, 30, ... below its frame count. Paths are
+// decoded by a pool of threads ahead of the matching, one path per thread at a time, while the
+// tile sources still come out one by one in the order of the paths. With a tile index, a file
+// that the index holds as it is now is not decoded at all, and what is decoded is added to it.
 
-#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
-#include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -20,6 +20,7 @@
 
 #include "imaging/imaging.h"
 #include "mosaic/mosaic_internals.h"
+#include "mosaic/tile_index.h"
 
 // Frames between the frames taken from a video.
 constexpr int32_t kFrameStep = 15;
@@ -41,52 +42,95 @@ struct LoadedTileSource {
   int32_t frameCount = 0;
 };
 
+// The tile sources of one path, read one after the other.
+class PathReader {
+ public:
+  PathReader(const std::string& path, TileSize size, int32_t hintWidth, int32_t hintHeight);
+  ~PathReader();
+  PathReader(const PathReader&) = delete;
+  PathReader& operator=(const PathReader&) = delete;
+
+  // The next tile source of the path; false when there are no more.
+  bool Next(LoadedTileSource* out);
+  // What the path has given so far; all of it once Next has returned false.
+  const TileSourceOutcome& Outcome() const { return outcome_; }
+
+ private:
+  void CloseVideo();
+
+  const std::string path_;
+  const TileSize size_;
+  const int32_t hintWidth_;
+  const int32_t hintHeight_;
+  bool started_ = false;
+  bool finished_ = false;
+  VidHandle video_;
+  bool videoOpen_ = false;
+  int32_t nextFrame_ = 0;
+  TileSourceOutcome outcome_;
+};
+
 class TileSourceLoader {
  public:
   // Tile sources are prepared for tiles of tileWidth x tileHeight; pictures are decoded with
-  // the size hint hintWidth x hintHeight. `userStop` (may be empty; asked from the loading
-  // thread) says when the user has pressed Stop: a video read that waits then gives way.
+  // the size hint hintWidth x hintHeight. The index, when given, must outlive the loader and is
+  // used on the thread that calls Next only.
   TileSourceLoader(std::vector<TileSourcePath> paths, float tileWidth, float tileHeight,
-                   int32_t hintWidth, int32_t hintHeight, std::function<bool()> userStop = {});
+                   int32_t hintWidth, int32_t hintHeight, TileIndex* index = nullptr);
   ~TileSourceLoader();
   TileSourceLoader(const TileSourceLoader&) = delete;
   TileSourceLoader& operator=(const TileSourceLoader&) = delete;
 
-  // Lets up to `lookahead` tile sources be prepared ahead on a second thread. Without a call,
-  // or when no thread can be had, each is loaded by Next.
+  // Lets a pool of decoding threads, one per core, work ahead, holding up to `lookahead`
+  // prepared tile sources not yet taken. Without a call, with 0, or when no thread can be had,
+  // each path is read by Next when it is needed.
   void Start(int lookahead);
   // The next tile source in walk order; false when there are no more.
   bool Next(LoadedTileSource* out);
-  // Ends the loading early; a video still open is closed.
+  // Ends the loading early; videos still open are closed.
   void Stop();
 
   const TileSourcePath& Path(size_t index) const { return paths_[index]; }
 
  private:
-  // Advances the walk to the next tile source that loads. Runs on one thread at a time.
-  bool LoadNext(LoadedTileSource* out);
-  void CloseVideo();
-  void RunAhead();
+  struct Slot {
+    // Settled before any decoding.
+    bool identified = false;  // `file` holds the file's identity for the index
+    TileSourceFile file;
+    bool indexed = false;     // the index holds the file as it is: the decoders leave it alone
+    bool readInline = false;  // an indexed file whose stored pictures could not be had
+    int64_t indexId = 0;
+    TileSourceOutcome outcome;
+    // Guarded by mutex_ for the paths that the decoders read.
+    bool done = false;
+    std::deque<LoadedTileSource> ready;
+  };
+
+  void Identify();
+  void Decode();
+  // Reads all tile sources of an indexed path from the index into its slot; false when one of
+  // them cannot be had, and the path must be decoded after all.
+  bool TakeFromIndex(size_t index);
+  // Hands what was decoded of a finished path to the index.
+  void AddToIndex(size_t index, std::vector<TileIndex::Tile> tiles);
+  static TileIndex::Tile IndexCopy(const LoadedTileSource& source);
 
   const std::vector<TileSourcePath> paths_;
-  const float tileWidth_;
-  const float tileHeight_;
+  const TileSize size_;
   const int32_t hintWidth_;
   const int32_t hintHeight_;
+  TileIndex* const index_;
 
-  // The walk: the path being read and, while a video is open, its next frame.
-  size_t pathIndex_ = 0;
-  VidHandle video_;
-  bool videoOpen_ = false;
-  int32_t nextFrame_ = 0;
-  int32_t frameCount_ = 0;
+  std::vector<Slot> slots_;
+  size_t current_ = 0;  // the path whose tile sources Next hands out
+  std::unique_ptr<PathReader> inlineReader_;
+  std::vector<TileIndex::Tile> indexCopies_;  // of the current path, for the index
 
-  std::thread thread_;
+  std::vector<std::thread> decoders_;
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::deque<LoadedTileSource> ready_;
+  size_t nextClaim_ = 0;
+  size_t held_ = 0;  // prepared tile sources in all slots
   size_t lookahead_ = 0;
-  bool finished_ = false;
-  // Also read by the video's stop check, on the loading thread, without the lock.
-  std::atomic<bool> stopping_{false};
+  bool stopping_ = false;
 };

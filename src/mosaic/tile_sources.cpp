@@ -11,13 +11,17 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <set>
 #include <vector>
 
 #include "base/paint_context.h"
 #include "base/paths.h"
 #include "mosaic/mosaic_internals.h"
 #include "mosaic/mosaic_options.h"
+#include "mosaic/tile_index.h"
 #include "mosaic/tile_source_loader.h"
 
 namespace {
@@ -55,9 +59,17 @@ void AddPictureList(const MosaicOptions& options, std::vector<TileSourcePath>* p
   }
 }
 
-void AddLibrary(const MosaicOptions& options, std::vector<TileSourcePath>* paths) {
+// Adds the library's paths; `listed` receives the canonical folder and the canonical paths of
+// its entries, of which the index may forget the rest.
+void AddLibrary(const MosaicOptions& options, std::vector<TileSourcePath>* paths,
+                std::pair<std::string, std::set<std::string>>* listed) {
   const std::string folder = LibraryFolder(options);
   const std::vector<std::string> names = ListFolder(folder);
+  if (char* canonical = realpath(folder.c_str(), nullptr)) {
+    listed->first = canonical;
+    std::free(canonical);
+    for (const std::string& name : names) listed->second.insert(listed->first + "/" + name);
+  }
   // The numbering discounts the folder's own two entries.
   const int32_t total = static_cast<int32_t>(names.size()) - 2;
   for (size_t i = 0; i < names.size(); ++i) {
@@ -79,15 +91,38 @@ std::string ProgressText(const TileSourcePath& path, const LoadedTileSource& sou
   return text;
 }
 
+// Says once per run that the index is not used, and why, or that it had to be made anew.
+void ReportIndexProblem(const TileIndex& index, const PaintContext& paint, const std::string& file,
+                        bool* said) {
+  if (*said || paint.owner == nullptr) return;
+  if (!index.Problem().empty()) {
+    paint.owner->ShowNotice("The picture index " + file + " is not used: " + index.Problem());
+  } else if (index.Rebuilt()) {
+    paint.owner->ShowNotice("The picture index " + file + " was damaged and has been made anew.");
+  } else {
+    return;
+  }
+  *said = true;
+}
+
 }  // namespace
 
 int32_t WalkTileSources(MosaicRun& run, PaintContext& paint, const MosaicOptions& options) {
   std::vector<TileSourcePath> paths;
+  std::pair<std::string, std::set<std::string>> listed;
   if (options.useList) {
     AddPictureList(options, &paths);
-    if (options.useLibrary) AddLibrary(options, &paths);
+    if (options.useLibrary) AddLibrary(options, &paths, &listed);
   } else {
-    AddLibrary(options, &paths);
+    AddLibrary(options, &paths, &listed);
+  }
+
+  std::unique_ptr<TileIndex> index;
+  bool problemSaid = false;
+  if (!options.indexFile.empty()) {
+    index = std::make_unique<TileIndex>(options.indexFile);
+    ReportIndexProblem(*index, paint, options.indexFile, &problemSaid);
+    if (!listed.first.empty()) index->ForgetMissing(listed.first, std::move(listed.second));
   }
 
   float tileWidth, tileHeight;
@@ -95,20 +130,23 @@ int32_t WalkTileSources(MosaicRun& run, PaintContext& paint, const MosaicOptions
   CurrentTileSize(run, &tileWidth, &tileHeight);
   TileSourceSizeHint(run, &hintWidth, &hintHeight);
   TileSourceLoader loader(std::move(paths), tileWidth, tileHeight, hintWidth, hintHeight,
-                          [&paint] { return paint.PollStop() != 0; });
+                          index.get());
   loader.Start(options.lookahead);
 
+  int result = 0;
   LoadedTileSource source;
   while (loader.Next(&source)) {
-    const int result = MatchPreparedTile(run, &source.tile,
-                                         TileSourceNumber(run, loader.Path(source.pathIndex).path,
-                                                          source.videoFrame ? source.frame : -1));
-    if (result != 0) {
-      loader.Stop();
-      return result;
-    }
+    result = MatchPreparedTile(run, &source.tile,
+                               TileSourceNumber(run, loader.Path(source.pathIndex).path,
+                                                source.videoFrame ? source.frame : -1));
+    if (result != 0) break;
     ShowWorkingPicture(run);
     paint.ShowStatus(ProgressText(loader.Path(source.pathIndex), source));
   }
-  return 0;
+  loader.Stop();
+  if (index) {
+    index->Flush();
+    ReportIndexProblem(*index, paint, options.indexFile, &problemSaid);
+  }
+  return result;
 }

@@ -4,6 +4,7 @@
 #include "painting/owner_windows.h"
 
 #include <algorithm>
+#include <cstdio>
 
 FrontWindow* messageOwner = nullptr;
 FrontWindow* mainWindowHandle = nullptr;

@@ -43,6 +43,8 @@ int Finish(const PaintContext& paint, int result) {
 
 }  // namespace
 
+std::string programTileIndexFile;
+
 MosaicOptions MosaicOptionsFromSettings() {
   MosaicOptions options;
   options.tilesAcross = settings.tilesAcross;
@@ -80,6 +82,7 @@ int PaintDriver(FrontWindow* frame, FrontWindow* dc, DibHandle* dibRef, BitmapIn
   request.effect = static_cast<EffectKind>(settings.effect);
   request.startPicture = start;
   request.mosaic = MosaicOptionsFromSettings();
+  request.mosaic.indexFile = programTileIndexFile;
   PaintContext paint = ProgramContext(dc);
   RenderResult result = Render(request, paint, frame);
   ProgramRandom() = paint.random;

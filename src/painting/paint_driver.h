@@ -8,6 +8,7 @@
 // program's random generator, and run the painting of render.h.
 
 #include <cstdint>
+#include <string>
 
 #include "imaging/dib.h"
 #include "mosaic/mosaic_options.h"
@@ -37,3 +38,7 @@ int RunPictureMosaic(FrontWindow* destDC, DibHandle* dibRef, BitmapInfoHeader** 
 // The mosaic's tile sources as Settings holds them: the picture list, the two check boxes and
 // the stock library folder; the grid from Settings too.
 MosaicOptions MosaicOptionsFromSettings();
+
+// The picture index that mosaics painted by PaintDriver use; empty for none. The desktop program
+// sets it to the one in the user's cache folder.
+extern std::string programTileIndexFile;

@@ -37,18 +37,6 @@ ColorRef Shifted(ColorRef c, int by, ColorRef toward) {
                    Clamp(ColorBlue(c) + ColorBlue(toward) - by));
 }
 
-// A picture with the colours of a small generator, so that every patch differs.
-TestPicture NoisyPicture(int w, int h, uint32_t seed) {
-  TestPicture p(w, h);
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
-      seed = seed * 1103515245u + 12345u;
-      p.Set(x, y, MakeColor((seed >> 8) & 0xFF, (seed >> 16) & 0xFF, (seed >> 24) & 0xFF));
-    }
-  }
-  return p;
-}
-
 class MosaicRunTest : public ::testing::Test {
  protected:
   std::string Picture(const std::string& name, const TestPicture& picture) {

@@ -33,6 +33,7 @@ class FakeWindow : public FrontWindow {
   void ShowPicture(const ImgBitmap& bitmap, const Rect& source, const Rect& destination,
                    int stage) override;
   void ShowWarningBox(const std::string& text) override;
+  void ShowNotice(const std::string& text) override { notices.push_back(text); }
 
   // Presses Stop as the status line with this number (1 = the first) is written.
   void StopAtStatus(int number) { stopAtStatus_ = number; }
@@ -42,6 +43,7 @@ class FakeWindow : public FrontWindow {
   std::vector<std::string> statuses;
   std::vector<ShownPicture> pictures;
   std::vector<std::string> warnings;
+  std::vector<std::string> notices;
   int frameSizeQueries = 0;
 
  private:

@@ -34,6 +34,17 @@ void TestPicture::Fill(int left, int top, int right, int bottom, ColorRef c) {
   }
 }
 
+TestPicture NoisyPicture(int w, int h, uint32_t seed) {
+  TestPicture p(w, h);
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      seed = seed * 1103515245u + 12345u;
+      p.Set(x, y, MakeColor((seed >> 8) & 0xFF, (seed >> 16) & 0xFF, (seed >> 24) & 0xFF));
+    }
+  }
+  return p;
+}
+
 TestPicture QuarteredPicture(int w, int h, ColorRef a, ColorRef b, ColorRef c, ColorRef d) {
   TestPicture p(w, h);
   p.Fill(0, 0, w / 2, h / 2, a);
@@ -162,6 +173,7 @@ MosaicOutcome RunMosaicOn(const MosaicSources& sources, const TestPicture& start
   outcome.picture = PictureFromDib(dib);
   outcome.statuses = window.statuses;
   outcome.warnings = window.warnings;
+  outcome.notices = window.notices;
   outcome.picturesShown = static_cast<int>(window.pictures.size());
   outcome.shown = window.pictures;
   return outcome;

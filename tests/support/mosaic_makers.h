@@ -34,6 +34,8 @@ struct TestPicture {
 // A picture whose four quarters have the given colours (top left, top right, bottom left,
 // bottom right).
 TestPicture QuarteredPicture(int w, int h, ColorRef a, ColorRef b, ColorRef c, ColorRef d);
+// Pixels of random colours from the seed, so that every patch of every tile differs.
+TestPicture NoisyPicture(int w, int h, uint32_t seed);
 // Left half `left`, right half `right`.
 TestPicture SplitPicture(int w, int h, ColorRef left, ColorRef right);
 
@@ -68,6 +70,7 @@ struct MosaicOutcome {
   TestPicture picture;  // what dibRef holds afterwards
   std::vector<std::string> statuses;
   std::vector<std::string> warnings;
+  std::vector<std::string> notices;
   int picturesShown = 0;
   std::vector<ShownPicture> shown;
 };
