@@ -3,7 +3,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 
 # Builds the libFuzzer targets with clang into build-fuzz/ and runs each for FUZZ_SECONDS seconds
-# (default 60). Usage: scripts/fuzz.sh [settings|picture|video ...]
+# (default 60). Usage: scripts/fuzz.sh [settings|picture|msp|video ...]
 #
 # Each run starts from the seed corpus (made anew by quillane_fuzz_seeds), the corpus grown by
 # earlier runs in build-fuzz/corpus/, and the regression files in tests/fuzz/regressions/. An
@@ -17,7 +17,7 @@ BUILD_DIR=${FUZZ_BUILD_DIR:-build-fuzz}
 if (($# > 0)); then
   TARGETS=("$@")
 else
-  TARGETS=(settings picture video)
+  TARGETS=(settings picture msp video)
 fi
 
 CC=clang CXX=clang++ cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -22,8 +22,7 @@ namespace {
 constexpr char kSettingsFileName[] = "Quillane.dat";
 constexpr size_t kListLengthOffset = kSettingsRecordSize;  // 560
 constexpr size_t kListOffset = kSettingsRecordSize + 4;    // 564
-// A longer list than anyone builds by hand; a larger length in the file means a damaged file.
-constexpr int64_t kMaxPictureListBytes = int64_t{kPictureListEntrySize} * 100000;
+constexpr int64_t kMaxPictureListBytes = int64_t{kPictureListEntrySize} * kMaxPictureListEntries;
 
 void PutInt32(uint8_t* out, int32_t value) {
   const uint32_t v = static_cast<uint32_t>(value);
@@ -181,6 +180,7 @@ int LoadSettings() {
   FreePictureList();
 
   int result = 0;
+  bool keepAside = false;
   uint8_t record[kSettingsRecordSize];
   uint8_t lengthBytes[4];
   const size_t got = fread(record, 1, sizeof record, file);
@@ -196,10 +196,12 @@ int LoadSettings() {
     result = 1;
   } else {
     const int32_t length = GetInt32(lengthBytes);
-    if (length < 0 || length % static_cast<int32_t>(kPictureListEntrySize) != 0 ||
-        length > kMaxPictureListBytes) {
+    if (length < 0 || length % static_cast<int32_t>(kPictureListEntrySize) != 0) {
       // A damaged length: the list is dropped rather than trusted.
       result = 1;
+    } else if (length > kMaxPictureListBytes) {
+      result = 1;
+      keepAside = true;
     } else if (length > 0) {
       auto* block = static_cast<PictureListEntry*>(calloc(static_cast<size_t>(length), 1));
       if (block == nullptr) {
@@ -218,6 +220,11 @@ int LoadSettings() {
     }
   }
   fclose(file);
+  if (keepAside) {
+    // The list may be real, grown by hand or by an older version: it stays on disk for the user
+    // instead of being replaced by the empty list of the next save.
+    rename(path.c_str(), (path + ".bad").c_str());
+  }
   return result;
 }
 

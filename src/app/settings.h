@@ -15,6 +15,10 @@ constexpr size_t kSettingsRecordSize = 560;
 constexpr size_t kPictureListEntrySize = 300;
 constexpr size_t kStartPictureSize = 500;
 
+// The most entries the picture list takes: a settings file with more is not loaded, and 'Add'
+// and dropping stop there, so that a list the program saves always loads again.
+constexpr int32_t kMaxPictureListEntries = 100000;
+
 struct PictureListEntry {
   char path[kPictureListEntrySize];
 };
@@ -43,7 +47,9 @@ extern Settings settings;
 
 // Defaults, then the settings file, then the example picture when no start picture is set.
 void SetDefaultSettings();
-// 0 on success, 1 on failure (the defaults or what could be read stay).
+// 0 on success, 1 on failure (the defaults or what could be read stay). A file whose list is
+// longer than kMaxPictureListEntries is renamed with the ending ".bad", so that the next save
+// does not overwrite the list that could not be loaded.
 int LoadSettings();
 // Writes the record and the list; a failed save leaves the previous file intact. 0 or 1.
 int SaveSettings();

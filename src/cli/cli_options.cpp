@@ -3,6 +3,8 @@
 
 #include "cli/cli_options.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -285,6 +287,18 @@ CliCommand ParseCliOptions(int argc, const char* const* argv, CliOptions* option
   if (operands.size() != 2) {
     *problem = operands.size() < 2 ? "INPUT and OUTPUT are needed" : "too many operands";
     return CliCommand::kUsageError;
+  }
+  // A mistyped folder would leave the mosaic silently without the library's pictures.
+  if (!options->libraryFolder.empty()) {
+    struct stat info {};
+    if (stat(options->libraryFolder.c_str(), &info) != 0) {
+      *problem = "the library folder '" + options->libraryFolder + "' does not exist";
+      return CliCommand::kUsageError;
+    }
+    if (!S_ISDIR(info.st_mode)) {
+      *problem = "the library folder '" + options->libraryFolder + "' is not a folder";
+      return CliCommand::kUsageError;
+    }
   }
   options->input = operands[0];
   options->output = operands[1];

@@ -18,6 +18,8 @@
 #include "cli/batch.h"
 #include "cli/cli_options.h"
 #include "cli/terminal_window.h"
+#include "cli/write_signals.h"
+#include "imaging/file_replacing.h"
 #include "imaging/imaging.h"
 #include "mosaic/tile_index.h"
 #include "painting/painted_picture.h"
@@ -29,6 +31,13 @@ constexpr int kExitFinished = 0;
 constexpr int kExitStopped = 1;
 constexpr int kExitRefused = 2;
 constexpr int kExitUsage = 64;
+
+// "x.png", not ".png": a name made of the ending alone is no name the formats know.
+bool HasNameBeforeExtension(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+  return path.find_last_of('.') != nameStart;
+}
 
 RenderRequest RequestFor(const CliOptions& options) {
   RenderRequest request;
@@ -53,9 +62,19 @@ RenderRequest RequestFor(const CliOptions& options) {
 }
 
 int Paint(const CliOptions& options) {
+  if (!HasNameBeforeExtension(options.output)) {
+    std::fprintf(stderr, "quillane-cli: OUTPUT needs a name before its ending: '%s'\n",
+                 options.output.c_str());
+    return kExitUsage;
+  }
   if (SaveFormatForName(options.output) == SaveFormat::kNone) {
     std::fprintf(stderr,
                  "quillane-cli: OUTPUT must end in .png, .jpg, .jpeg, .bmp, .tif or .tiff\n");
+    return kExitUsage;
+  }
+  // A name the file system cannot take would only fail after the painting.
+  if (std::string problem; !CanWriteFileAt(options.output, &problem)) {
+    std::fprintf(stderr, "quillane-cli: cannot write OUTPUT: %s\n", problem.c_str());
     return kExitUsage;
   }
   if (options.input.size() >= kStartPictureSize) {
@@ -71,7 +90,14 @@ int Paint(const CliOptions& options) {
     request.mosaic.receiveTiles = [&tiles](const TileAssignment& drawn) { tiles = drawn; };
   }
   RenderResult painted = Render(request, window);
-  RemoveStopOnInterrupt();
+  // From here on Ctrl-C no longer stops the painting but guards the writing of its file. One
+  // that came after the last stroke stopped nothing: it is the first of the write.
+  if (painted.picture) {
+    InstallWriteSignals(painted.code == kPaintStopped && window.StopPressed());
+    if (painted.code != kPaintStopped && window.StopPressed()) TakeInterruptDuringWrite();
+  } else {
+    RemoveStopOnInterrupt();
+  }
   window.EndProgress();
 
   if (painted.code == kPaintRefused) {
@@ -91,6 +117,7 @@ int Paint(const CliOptions& options) {
     std::fprintf(stderr, "quillane-cli: cannot write %s\n", options.output.c_str());
     return kExitStopped;
   }
+  RemoveWriteSignals();
   // The report goes with the picture it describes, a stopped one too.
   std::string problem;
   if (!options.tileReport.empty() && !WriteTileReport(options.tileReport, tiles, &problem)) {

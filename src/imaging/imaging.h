@@ -8,6 +8,7 @@
 // libraries underneath are caught here and become failure results.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -69,6 +70,16 @@ int ImgTrim(ImgBitmap* bitmap, int32_t left, int32_t top, int32_t width, int32_t
 // caller will resize to), large JPEGs are decoded at a reduced scale. 1 on success.
 int ImgLoadFile(const char* path, ImgBitmap* bitmap, int a = 0, int b = 1, int c = 0,
                 int32_t hintWidth = 0, int32_t hintHeight = 0);
+// Why a picture file did not load.
+enum class PictureProblem {
+  kNone,
+  kNotRecognized,  // missing, not a plain file, damaged, or a format the program does not read
+  kUnreadable,     // there, but this user may not read it
+  kTooLarge,       // larger than the picture limits (resource_limits.h), checked before decoding
+};
+// ImgLoadFile that also tells why it failed; `problem` may be null.
+int ImgLoadPictureFile(const char* path, ImgBitmap* bitmap, PictureProblem* problem,
+                       int32_t hintWidth = 0, int32_t hintHeight = 0);
 
 // The formats a picture can be written in, chosen by the file name's ending.
 enum class SaveFormat { kNone, kPng, kJpeg, kBmp, kTiff };
@@ -97,6 +108,9 @@ struct VidHandle {
   int32_t width = 0;
   int32_t height = 0;
   std::unique_ptr<VideoDecoder> decoder;
+  // Asked before every read of the file while it is opened and read; true abandons the read,
+  // which then fails. Set it before VidOpen; VidInitHandle and VidClose keep it.
+  std::function<bool()> stopCheck;
 
   VidHandle();
   ~VidHandle();

@@ -5,34 +5,17 @@
 
 #include <algorithm>
 #include <mutex>
+#include <stdexcept>
+
+#include "imaging/resource_limits.h"
 
 namespace imaging_internal {
-
-namespace {
-
-void LowerLimit(MagickCore::ResourceType type, MagickCore::MagickSizeType limit) {
-  // The system policy may already be stricter; a limit is only ever lowered here.
-  if (MagickCore::GetMagickResourceLimit(type) > limit) {
-    MagickCore::SetMagickResourceLimit(type, limit);
-  }
-}
-
-}  // namespace
 
 void EnsureMagickReady() {
   static std::once_flag once;
   std::call_once(once, [] {
     Magick::InitializeMagick(nullptr);
-    constexpr MagickCore::MagickSizeType kMiB = 1024 * 1024;
-    LowerLimit(MagickCore::WidthResource, kMaxPictureSide);
-    LowerLimit(MagickCore::HeightResource, kMaxPictureSide);
-    LowerLimit(MagickCore::AreaResource, kMaxPicturePixels);
-    LowerLimit(MagickCore::MemoryResource, 1024 * kMiB);
-    LowerLimit(MagickCore::MapResource, 2048 * kMiB);
-    LowerLimit(MagickCore::DiskResource, 2048 * kMiB);
-    // The pictures are small and the program works on one thread; worker threads would mostly
-    // spin waiting for each other on a busy machine.
-    MagickCore::SetMagickResourceLimit(MagickCore::ThreadResource, 1);
+    ApplyMagickResourceLimits();
     // The list of delegate programs is built on first use without a lock on the reading side:
     // built here, before any painting, pictures may be read on several threads at once.
     MagickCore::ExceptionInfo* exception = MagickCore::AcquireExceptionInfo();
@@ -42,13 +25,23 @@ void EnsureMagickReady() {
 }
 
 Magick::Image ImageFromBitmap(const ImgBitmap& bitmap) {
+  // Past the limits ImageMagick cannot build the image, and Magick++ then aborts the process.
+  if (!WithinPictureLimits(bitmap.width, bitmap.height)) {
+    throw std::length_error("picture beyond the limits");
+  }
   const size_t width = static_cast<size_t>(bitmap.width);
   const size_t height = static_cast<size_t>(bitmap.height);
-  std::vector<uint8_t> rows(width * height * 3);
+  // Made blank and filled row by row: building the image from pixels in one step asserts
+  // inside ImageMagick when its pixel memory is exhausted, where this reports the failure.
+  Magick::Image image(Magick::Geometry(width, height), Magick::Color("black"));
+  image.modifyImage();
+  image.classType(Magick::DirectClass);
   for (int32_t y = 0; y < bitmap.height; ++y) {
-    std::copy_n(bitmap.Row(y), width * 3, rows.data() + static_cast<size_t>(y) * width * 3);
+    if (MagickCore::ImportImagePixels(image.image(), 0, y, width, 1, "BGR", MagickCore::CharPixel,
+                                      bitmap.Row(y)) == MagickCore::MagickFalse) {
+      throw std::runtime_error("cannot fill the picture");
+    }
   }
-  Magick::Image image(width, height, "BGR", Magick::CharPixel, rows.data());
   image.depth(8);
   return image;
 }
@@ -56,8 +49,7 @@ Magick::Image ImageFromBitmap(const ImgBitmap& bitmap) {
 bool BitmapFromImage(Magick::Image& image, ImgBitmap* bitmap) {
   const size_t width = image.columns();
   const size_t height = image.rows();
-  if (width == 0 || height == 0 || width > static_cast<size_t>(kMaxPictureSide) ||
-      height > static_cast<size_t>(kMaxPictureSide)) {
+  if (!WithinPictureLimits(static_cast<int64_t>(width), static_cast<int64_t>(height))) {
     return false;
   }
   DibHandle dib = DibHandle::Create24(static_cast<int32_t>(width), static_cast<int32_t>(height));

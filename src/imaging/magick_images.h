@@ -12,11 +12,12 @@
 
 namespace imaging_internal {
 
-// Starts ImageMagick once per process and lowers its resource limits to what the program
-// agrees to hold, so that a hostile file cannot take unbounded memory or disk.
+// Starts ImageMagick once per process and sets its resource limits (resource_limits.h), so
+// that a hostile file can take neither unbounded memory nor any disk.
 void EnsureMagickReady();
 
-// The picture as an ImageMagick image (8 bits per channel, no alpha).
+// The picture as an ImageMagick image (8 bits per channel, no alpha). Throws past the picture
+// limits or when ImageMagick's pixel memory is used up.
 Magick::Image ImageFromBitmap(const ImgBitmap& bitmap);
 
 // Replaces the bitmap's image with the image's pixels as 24-bit colour. Returns false (and

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <vector>
 
+#include "imaging/resource_limits.h"
+
 namespace imaging_internal {
 
 namespace {
@@ -50,15 +52,20 @@ bool LooksLikeMsp(const uint8_t* data, size_t size) {
   return size >= 4 && (std::memcmp(data, "DanM", 4) == 0 || std::memcmp(data, "LinS", 4) == 0);
 }
 
-bool ReadMsp(const uint8_t* data, size_t size, ImgBitmap* bitmap) {
+bool MspDeclaredSize(const uint8_t* data, size_t size, int32_t* width, int32_t* height) {
   if (size < kHeaderSize || !LooksLikeMsp(data, size)) return false;
+  *width = Word(data, 4);
+  *height = Word(data, 6);
+  return true;
+}
+
+bool ReadMsp(const uint8_t* data, size_t size, ImgBitmap* bitmap) {
+  int32_t width = 0, height = 0;
+  if (!MspDeclaredSize(data, size, &width, &height)) return false;
   const bool compressed = std::memcmp(data, "LinS", 4) == 0;
-  const int32_t width = Word(data, 4);
-  const int32_t height = Word(data, 6);
-  if (width == 0 || height == 0) return false;
-  // A 32-byte header may claim 65535 x 65535: refuse what the program will not hold before
-  // anything is allocated for it.
-  if (static_cast<int64_t>(width) * height > kMaxPicturePixels) return false;
+  // A 32-byte header may claim 65535 x 65535, or a row wider than ImageMagick builds: refuse
+  // what the program will not hold before anything is allocated for it.
+  if (!WithinPictureLimits(width, height)) return false;
   const size_t rowBytes = (static_cast<size_t>(width) + 7) / 8;
   if (!compressed && size < kHeaderSize + rowBytes * static_cast<size_t>(height)) return false;
 

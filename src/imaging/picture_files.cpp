@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -19,6 +20,7 @@
 #include "imaging/jpeg_codec.h"
 #include "imaging/magick_images.h"
 #include "imaging/msp_reader.h"
+#include "imaging/resource_limits.h"
 
 namespace {
 
@@ -80,23 +82,24 @@ void WithMacBinaryHeader(std::vector<uint8_t>* data) {
   if (!hasHeader) data->insert(data->begin(), 128, 0);
 }
 
-bool ReadWholeFile(const char* path, std::vector<uint8_t>* data) {
+bool ReadWholeFile(const char* path, std::vector<uint8_t>* data, PictureProblem* problem) {
   struct stat info {};
   if (::stat(path, &info) != 0 || !S_ISREG(info.st_mode)) return false;
-  if (info.st_size <= 0 || static_cast<uint64_t>(info.st_size) > kMaxFileBytes) return false;
   std::FILE* file = std::fopen(path, "rb");
-  if (file == nullptr) return false;
+  if (file == nullptr) {
+    if (errno == EACCES || errno == EPERM) *problem = PictureProblem::kUnreadable;
+    return false;
+  }
+  if (info.st_size <= 0 || static_cast<uint64_t>(info.st_size) > kMaxFileBytes) {
+    if (info.st_size > 0) *problem = PictureProblem::kTooLarge;
+    std::fclose(file);
+    return false;
+  }
   data->resize(static_cast<size_t>(info.st_size));
   const size_t got = std::fread(data->data(), 1, data->size(), file);
   std::fclose(file);
   data->resize(got);
   return got > 0;
-}
-
-bool WithinPictureLimits(size_t width, size_t height) {
-  return width > 0 && height > 0 && width <= static_cast<size_t>(kMaxPictureSide) &&
-         height <= static_cast<size_t>(kMaxPictureSide) &&
-         static_cast<uint64_t>(width) * height <= static_cast<uint64_t>(kMaxPicturePixels);
 }
 
 // The largest of 8, 4 and 2 by which a JPEG of width x height can be divided and still cover the
@@ -117,7 +120,8 @@ int JpegScaleDenominator(size_t width, size_t height, int32_t hintWidth, int32_t
 // Reads one picture with ImageMagick. Warnings about damaged data (a truncated JPEG, say) count
 // as failures: the picture would be partly grey. Other warnings leave a usable picture.
 bool DecodeWithMagick(const std::vector<uint8_t>& data, const std::string& format,
-                      int32_t hintWidth, int32_t hintHeight, ImgBitmap* bitmap) {
+                      int32_t hintWidth, int32_t hintHeight, ImgBitmap* bitmap,
+                      PictureProblem* problem) {
   imaging_internal::EnsureMagickReady();
   const Magick::Blob blob(data.data(), data.size());
 
@@ -129,20 +133,35 @@ bool DecodeWithMagick(const std::vector<uint8_t>& data, const std::string& forma
     probe.ping(blob);
   } catch (const Magick::Warning&) {
   }
-  if (!WithinPictureLimits(probe.columns(), probe.rows())) return false;
+  // Refused before decoding when what would be decoded exceeds the limits; a JPEG decoded at a
+  // reduced scale is judged by that size.
+  const int denominator =
+      format == "JPEG" ? JpegScaleDenominator(probe.columns(), probe.rows(), hintWidth, hintHeight)
+                       : 1;
+  const auto decodedSide = [&](size_t side) {
+    return static_cast<int64_t>((side + denominator - 1) / denominator);
+  };
+  // Most JPEG files are decoded straight into the 24-bit bitmap, to the same pixels; only the
+  // program's own limits on a bitmap apply to them.
+  if (format == "JPEG" && decodedSide(probe.columns()) <= kMaxPictureSide &&
+      decodedSide(probe.rows()) <= kMaxPictureSide &&
+      decodedSide(probe.columns()) * decodedSide(probe.rows()) <= kMaxPicturePixels &&
+      imaging_internal::DecodeJpeg(data.data(), data.size(), denominator, bitmap) ==
+          imaging_internal::JpegDecode::kDecoded) {
+    return true;
+  }
+  // ImageMagick has to hold the others.
+  if (probe.columns() > 0 && probe.rows() > 0 &&
+      !WithinPictureLimits(decodedSide(probe.columns()), decodedSide(probe.rows()))) {
+    *problem = PictureProblem::kTooLarge;
+    return false;
+  }
 
   Magick::Image image;
   image.magick(format);
   // Photo CD files hold the picture at several sizes, and a scene range would pick the smallest.
   if (format != "PCD") image.subRange(1);
   if (format == "JPEG") {
-    const int denominator =
-        JpegScaleDenominator(probe.columns(), probe.rows(), hintWidth, hintHeight);
-    // Most JPEG files are decoded straight into the 24-bit bitmap, to the same pixels.
-    if (imaging_internal::DecodeJpeg(data.data(), data.size(), denominator, bitmap) ==
-        imaging_internal::JpegDecode::kDecoded) {
-      return true;
-    }
     if (denominator > 1) {
       // libjpeg's DCT scaling: ImageMagick divides the picture's size by the size asked for and
       // truncates, so ask for a hair less than the exact fraction.
@@ -159,7 +178,10 @@ bool DecodeWithMagick(const std::vector<uint8_t>& data, const std::string& forma
     return false;
   } catch (const Magick::Warning&) {
   }
-  if (!WithinPictureLimits(image.columns(), image.rows())) return false;
+  if (!WithinPictureLimits(static_cast<int64_t>(image.columns()),
+                           static_cast<int64_t>(image.rows()))) {
+    return false;
+  }
 
   // Pictures from cameras are stored as the sensor saw them and carry the turn that shows them
   // upright. Other formats use the orientation field for their row order, already applied.
@@ -182,22 +204,44 @@ bool DecodeWithMagick(const std::vector<uint8_t>& data, const std::string& forma
 
 int ImgLoadFile(const char* path, ImgBitmap* bitmap, int, int, int, int32_t hintWidth,
                 int32_t hintHeight) {
+  return ImgLoadPictureFile(path, bitmap, nullptr, hintWidth, hintHeight);
+}
+
+int ImgLoadPictureFile(const char* path, ImgBitmap* bitmap, PictureProblem* why, int32_t hintWidth,
+                       int32_t hintHeight) {
+  PictureProblem unused;
+  PictureProblem& problem = why != nullptr ? *why : unused;
+  problem = PictureProblem::kNotRecognized;
   if (path == nullptr || *path == '\0' || bitmap == nullptr) return 0;
   try {
     std::vector<uint8_t> data;
-    if (!ReadWholeFile(path, &data)) return 0;
+    if (!ReadWholeFile(path, &data, &problem)) return 0;
     ImgBitmap loaded;
     if (imaging_internal::LooksLikeMsp(data.data(), data.size())) {
+      int32_t width = 0, height = 0;
+      if (imaging_internal::MspDeclaredSize(data.data(), data.size(), &width, &height) &&
+          !WithinPictureLimits(width, height)) {
+        problem = PictureProblem::kTooLarge;
+        return 0;
+      }
       if (!imaging_internal::ReadMsp(data.data(), data.size(), &loaded)) return 0;
     } else {
       std::string format = FormatFromContent(data);
       if (format.empty()) format = FormatFromExtension(path);
       if (format.empty()) return 0;
       if (format == "MAC") WithMacBinaryHeader(&data);
-      if (!DecodeWithMagick(data, format, hintWidth, hintHeight, &loaded)) return 0;
+      if (!DecodeWithMagick(data, format, hintWidth, hintHeight, &loaded, &problem)) return 0;
     }
     *bitmap = std::move(loaded);
+    problem = PictureProblem::kNone;
     return 1;
+  } catch (const Magick::ErrorResourceLimit&) {
+    // ImageMagick's pixel memory cannot hold the picture.
+    problem = PictureProblem::kTooLarge;
+    return 0;
+  } catch (const std::bad_alloc&) {
+    problem = PictureProblem::kTooLarge;
+    return 0;
   } catch (...) {
     return 0;
   }

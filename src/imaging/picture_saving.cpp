@@ -1,13 +1,11 @@
 // SPDX-FileCopyrightText: The Quillane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// Writing pictures to files. The picture goes to a temporary file beside the target first and
-// is renamed over it only when complete, so that a failed write never leaves a broken picture.
+// Writing pictures to files. The picture replaces the file only when complete
+// (file_replacing.h), so that a failed write never leaves a broken picture.
 //
 // The encoders read the rows straight from the 24-bit bitmap, one at a time: a poster-size
 // picture is written without a second full-size copy of it in memory.
-
-#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -21,6 +19,7 @@
 #include <png.h>
 #include <tiffio.h>
 
+#include "imaging/file_replacing.h"
 #include "imaging/imaging.h"
 #include "imaging/jpeg_codec.h"
 
@@ -148,12 +147,9 @@ int ImgSaveFile(const char* path, const ImgBitmap& bitmap) {
   const std::string target(path);
   const SaveFormat format = SaveFormatForName(target);
   if (format == SaveFormat::kNone) return 0;
-  const std::string temporary = target + ".partial-" + std::to_string(::getpid());
-  const bool written = format == SaveFormat::kTiff ? WriteTiff(temporary, bitmap)
-                                                   : WriteWithStdio(temporary, format, bitmap);
-  if (!written || std::rename(temporary.c_str(), target.c_str()) != 0) {
-    std::remove(temporary.c_str());
-    return 0;
-  }
-  return 1;
+  const bool written = ReplaceFileByWriting(target, [&](const char* partial) {
+    return format == SaveFormat::kTiff ? WriteTiff(partial, bitmap)
+                                       : WriteWithStdio(partial, format, bitmap);
+  });
+  return written ? 1 : 0;
 }

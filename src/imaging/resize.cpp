@@ -17,6 +17,7 @@
 
 #include "imaging/imaging.h"
 #include "imaging/magick_images.h"
+#include "imaging/resource_limits.h"
 
 using imaging_internal::BitmapFromImage;
 using imaging_internal::EnsureMagickReady;
@@ -182,6 +183,13 @@ int ImgResize(ImgBitmap* bitmap, int32_t width, int32_t height, int) {
   if (bitmap == nullptr || !bitmap->hasImage || !bitmap->dib) return 0;
   if (width <= 0 || height <= 0 || width > kMaxPictureSide || height > kMaxPictureSide ||
       static_cast<int64_t>(width) * height > kMaxPicturePixels) {
+    return 0;
+  }
+  // Every strip is as wide or as tall as the picture: no side may exceed what ImageMagick
+  // builds, or building a strip would end the process.
+  const PictureLimits& limits = GetPictureLimits();
+  if (std::max(width, bitmap->width) > limits.maxWidth ||
+      std::max(height, bitmap->height) > limits.maxHeight) {
     return 0;
   }
   if (width == bitmap->width && height == bitmap->height) return 1;

@@ -17,9 +17,12 @@ extern "C" {
 }
 
 #include "imaging/imaging.h"
+#include "imaging/resource_limits.h"
+#include "imaging/video_open.h"
 
 struct VideoDecoder {
-  AVFormatContext* format = nullptr;
+  imaging_internal::VideoInput input;
+  AVFormatContext* format = nullptr;  // input's
   AVCodecContext* codec = nullptr;
   SwsContext* scaler = nullptr;
   AVFrame* frame = nullptr;
@@ -34,7 +37,6 @@ struct VideoDecoder {
     av_packet_free(&packet);
     av_frame_free(&frame);
     avcodec_free_context(&codec);
-    avformat_close_input(&format);
   }
 };
 
@@ -44,8 +46,6 @@ VidHandle::VidHandle(VidHandle&&) noexcept = default;
 VidHandle& VidHandle::operator=(VidHandle&&) noexcept = default;
 
 namespace {
-
-constexpr int kMaxVideoSide = 8192;
 
 // Containers whose files the program takes as videos. FFmpeg also opens single pictures and
 // sound files; those are not videos for the program (pictures go to the picture loader).
@@ -67,13 +67,9 @@ bool IsVideoContainer(const AVInputFormat* input) {
 
 // The leading bytes of the common picture formats: such files are not even offered to FFmpeg,
 // which spares the mosaic a probe for every picture it loads.
-bool StartsLikeAPicture(const char* path) {
+bool StartsLikeAPicture(const imaging_internal::VideoInput& input) {
   unsigned char head[8] = {};
-  std::FILE* file = std::fopen(path, "rb");
-  if (file == nullptr) return false;
-  const size_t got = std::fread(head, 1, sizeof head, file);
-  std::fclose(file);
-  if (got < 4) return false;
+  if (input.Head(head, sizeof head) < 4) return false;
   return (head[0] == 0xFF && head[1] == 0xD8) || std::memcmp(head, "\x89PNG", 4) == 0 ||
          std::memcmp(head, "GIF8", 4) == 0 || std::memcmp(head, "II*", 4) == 0 ||
          std::memcmp(head, "MM\0*", 4) == 0 || (head[0] == 'B' && head[1] == 'M');
@@ -139,9 +135,7 @@ int DecodeNextFrame(VideoDecoder* d) {
 
 bool ConvertFrame(VideoDecoder* d, ImgBitmap* bitmap) {
   const AVFrame* f = d->frame;
-  if (f->width <= 0 || f->height <= 0 || f->width > kMaxVideoSide || f->height > kMaxVideoSide) {
-    return false;
-  }
+  if (!WithinPictureLimits(f->width, f->height)) return false;
   d->scaler = sws_getCachedContext(
       d->scaler, f->width, f->height, static_cast<AVPixelFormat>(f->format), f->width, f->height,
       AV_PIX_FMT_BGR24, SWS_BICUBIC | SWS_ACCURATE_RND, nullptr, nullptr, nullptr);
@@ -186,8 +180,9 @@ int VidOpen(const char* path, VidHandle* video, int) {
   VidInitHandle(video);
   av_log_set_level(AV_LOG_QUIET);
   auto d = std::make_unique<VideoDecoder>();
-  if (StartsLikeAPicture(path)) return 0;
-  if (avformat_open_input(&d->format, path, nullptr, nullptr) < 0) return 0;
+  if (!d->input.OpenFile(path) || StartsLikeAPicture(d->input)) return 0;
+  if (!d->input.OpenContainer(path, video->stopCheck)) return 0;
+  d->format = d->input.Format();
   if (d->format->iformat == nullptr || !IsVideoContainer(d->format->iformat)) return 0;
   if (avformat_find_stream_info(d->format, nullptr) < 0) return 0;
 
@@ -206,9 +201,10 @@ int VidOpen(const char* path, VidHandle* video, int) {
   d->packet = av_packet_alloc();
   if (d->codec == nullptr || d->frame == nullptr || d->packet == nullptr ||
       avcodec_parameters_to_context(d->codec, s->codecpar) < 0 ||
-      avcodec_open2(d->codec, decoder, nullptr) < 0 || s->codecpar->width <= 0 ||
-      s->codecpar->height <= 0 || s->codecpar->width > kMaxVideoSide ||
-      s->codecpar->height > kMaxVideoSide) {
+      avcodec_open2(d->codec, decoder, nullptr) < 0 ||
+      !WithinPictureLimits(s->codecpar->width, s->codecpar->height)) {
+    // A frame beyond the picture limits would be refused after every decode: the stream is
+    // skipped before any.
     video->decoder = std::move(d);
     return 1;
   }

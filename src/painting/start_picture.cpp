@@ -3,9 +3,11 @@
 #include "painting/start_picture.h"
 
 #include <cstdio>
+#include <string>
 
 #include "base/output_size.h"
 #include "imaging/imaging.h"
+#include "imaging/resource_limits.h"
 #include "painting/painting_memory.h"
 
 namespace {
@@ -36,12 +38,17 @@ PreparedPicture Finish(ImgBitmap* bitmap, int32_t width, int32_t height, int32_t
   }
   // No size hint and no reduced decode: the whole picture, resized by one filter, so that every
   // caller paints from the same pixels.
+  const int32_t fromWidth = bitmap->width, fromHeight = bitmap->height;
   if (ImgSetColorDepth(bitmap, bitmap, 24, 0) != 1 ||
       ImgResize(bitmap, size.width, size.height, 2) != 1) {
     if (bitmap->hasImage) ImgFree(bitmap);
-    char text[96];
-    std::snprintf(text, sizeof text, "cannot make a picture of %d x %d pixels", size.width,
-                  size.height);
+    // Past ImageMagick's limits on a side, no strip of the picture can be built.
+    char text[192];
+    std::snprintf(text, sizeof text,
+                  "cannot make a picture of %d x %d pixels from one of %d x %d (ImageMagick takes "
+                  "at most %d x %d here)",
+                  size.width, size.height, fromWidth, fromHeight, GetPictureLimits().maxWidth,
+                  GetPictureLimits().maxHeight);
     return Failed(1, text);
   }
   PreparedPicture out;
@@ -56,8 +63,16 @@ PreparedPicture PrepareStartPicture(const std::string& path, int32_t width, int3
                                     int32_t effect) {
   ImgBitmap bitmap;
   ImgInitHandle(&bitmap, 0, 0, 0);
-  if (path.empty() || ImgLoadFile(path.c_str(), &bitmap, 0, 1, 0) != 1) {
-    return Failed(2, "File is format not recognized.");
+  PictureProblem problem = PictureProblem::kNotRecognized;
+  if (path.empty() || ImgLoadPictureFile(path.c_str(), &bitmap, &problem) != 1) {
+    switch (problem) {
+      case PictureProblem::kUnreadable:
+        return Failed(2, "The start picture cannot be read (permission denied).");
+      case PictureProblem::kTooLarge:
+        return Failed(2, "The picture is too large; " + DescribePictureLimits() + ".");
+      default:
+        return Failed(2, "File is format not recognized.");
+    }
   }
   return Finish(&bitmap, width, height, effect);
 }

@@ -75,6 +75,17 @@ int main(int argc, char** argv) {
   PictureSeed(picture, "wmf", 14, samples::MetafilePicture());
   PictureSeed(picture, "huge-png", 6, samples::PngClaimingSize(100000, 100000));
 
+  // Microsoft Paint sizes: version, width and height selectors, then the rows.
+  const fs::path msp = out / "msp";
+  const Bytes rows = samples::Truncated(samples::MspPicture(64, 3, 2), 200);
+  for (uint8_t w : {0, 6, 7, 8, 10, 11, 12}) {
+    for (uint8_t v : {0, 1}) {
+      Bytes seed{v, w, static_cast<uint8_t>(w < 6 ? 1 : 0)};
+      seed.insert(seed.end(), rows.begin() + 32, rows.end());
+      Seed(msp, "w" + std::to_string(w) + "-v" + std::to_string(v), seed);
+    }
+  }
+
   const fs::path video = out / "video";
   Seed(video, "rgb-20-frames", samples::AviVideo(8, 6, 20));
   Seed(video, "rgb-1-frame", samples::AviVideo(5, 3, 1));

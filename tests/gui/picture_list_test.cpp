@@ -295,4 +295,20 @@ TEST_F(PictureListTest, WhenNoDroppedPathFitsTheListStaysAsItWas) {
   EXPECT_EQ(SelectedLines(), std::vector<int>({0, 1}));
 }
 
+// The list stops where loading stops: files past the limit are refused with a warning, so that
+// the list saved on Exit always loads at the next start.
+TEST_F(PictureListTest, DroppingPastTheLimitAddsUpToItAndWarns) {
+  SetList(std::vector<std::string>(kMaxPictureListEntries - 2, "/p/old.jpg"));
+  DropFilesOnList(&window_, {"/p/a.jpg", "/p/b.jpg", "/p/c.jpg", "/p/d.jpg"});
+  ASSERT_EQ(PictureListCount(), kMaxPictureListEntries);
+  EXPECT_STREQ(settings.pictureList[kMaxPictureListEntries - 1].path, "/p/b.jpg");
+  ASSERT_EQ(window_.warnings.size(), 1u);
+  EXPECT_NE(window_.warnings[0].find("2 files were not added"), std::string::npos)
+      << window_.warnings[0];
+
+  DropFilesOnList(&window_, {"/p/e.jpg"});
+  EXPECT_EQ(PictureListCount(), kMaxPictureListEntries);
+  EXPECT_EQ(window_.warnings.size(), 2u);
+}
+
 }  // namespace

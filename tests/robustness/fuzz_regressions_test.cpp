@@ -50,6 +50,9 @@ TEST(FuzzRegressions, SettingsFiles) {
 TEST(FuzzRegressions, Pictures) {
   Replay("picture", inputcheck::CheckPictureBytes);
 }
+TEST(FuzzRegressions, MicrosoftPaintSizes) {
+  Replay("msp", inputcheck::CheckMspSizeBytes);
+}
 TEST(FuzzRegressions, Videos) {
   Replay("video", inputcheck::CheckVideoBytes);
 }

@@ -6,6 +6,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -13,6 +14,7 @@
 
 #include "app/settings.h"
 #include "imaging/imaging.h"
+#include "imaging/resource_limits.h"
 
 namespace inputcheck {
 namespace {
@@ -168,6 +170,71 @@ std::string CheckPictureBytes(const uint8_t* data, size_t size) {
     problem = "ImgLoadFile returned " + std::to_string(r);
   } else if (bitmap.hasImage) {
     problem = "ImgLoadFile failed but left an image";
+  }
+  if (bitmap.hasImage) ImgFree(&bitmap);
+  return problem;
+}
+
+std::string CheckMspSizeBytes(const uint8_t* data, size_t size) {
+  if (size < 3) return {};
+  const PictureLimits& limits = GetPictureLimits();
+  const int64_t sideByPixels = limits.maxPixels / std::max(limits.maxWidth, 1);
+  const int64_t sides[] = {1,
+                           2,
+                           7,
+                           8,
+                           9,
+                           255,
+                           limits.maxWidth - 1,
+                           limits.maxWidth,
+                           limits.maxWidth + 1,
+                           limits.maxHeight + 1,
+                           sideByPixels,
+                           sideByPixels + 1,
+                           20000,
+                           32768,
+                           65535,
+                           0};
+  constexpr size_t kSides = sizeof sides / sizeof sides[0];
+  const int version = (data[0] & 1) + 1;
+  const auto width = static_cast<uint16_t>(std::clamp<int64_t>(sides[data[1] % kSides], 0, 65535));
+  const auto height = static_cast<uint16_t>(std::clamp<int64_t>(sides[data[2] % kSides], 0, 65535));
+  // The header with its checksum right, so that the sizes, not the header check, are tried.
+  const uint16_t words[12] = {static_cast<uint16_t>(version == 1 ? 0x6144 : 0x694C),
+                              static_cast<uint16_t>(version == 1 ? 0x4D6E : 0x536E),
+                              width,
+                              height,
+                              1,
+                              1,
+                              1,
+                              1,
+                              width,
+                              height,
+                              0,
+                              0};
+  std::vector<uint8_t> file;
+  uint16_t checksum = 0;
+  for (uint16_t w : words) {
+    file.push_back(static_cast<uint8_t>(w));
+    file.push_back(static_cast<uint8_t>(w >> 8));
+    checksum ^= w;
+  }
+  file.push_back(static_cast<uint8_t>(checksum));
+  file.push_back(static_cast<uint8_t>(checksum >> 8));
+  file.resize(32, 0);
+  file.insert(file.end(), data + 3, data + size);
+  const std::string path = ScratchFolder() + "/sizes.msp";
+  if (!WriteFile(path, file.data(), file.size())) return "cannot write the picture under test";
+
+  ImgBitmap bitmap;
+  ImgInitHandle(&bitmap, 0, 0, 0);
+  const int r = ImgLoadFile(path.c_str(), &bitmap, 0, 1, 0);
+  if (r != 1) return bitmap.hasImage ? "ImgLoadFile failed but left an image" : std::string();
+  std::string problem = CheckBitmap(bitmap, "ImgLoadFile");
+  if (!WithinPictureLimits(bitmap.width, bitmap.height)) problem = "loaded past the limits";
+  // Handing the pixels to ImageMagick is where a picture past its limits ended the process.
+  if (problem.empty() && ImgResize(&bitmap, std::max(1, bitmap.width / 3), 3, 2) == 1) {
+    problem = CheckBitmap(bitmap, "ImgResize");
   }
   if (bitmap.hasImage) ImgFree(&bitmap);
   return problem;

@@ -37,6 +37,12 @@ const char* PictureExtension(uint8_t selector);
 // read.
 std::string CheckPictureBytes(const uint8_t* data, size_t size);
 
+// A Microsoft Paint file whose size sits around the picture limits: data[0] picks the version
+// and, with data[1] and data[2], a width and a height from sides just below, at and above the
+// limits (and a few small ones); the rest is the file after its header. A picture that loads
+// must be sane and must go through ImageMagick (a resize) without ending the process.
+std::string CheckMspSizeBytes(const uint8_t* data, size_t size);
+
 // Writes the bytes as an .avi file, opens it and reads frames 0, 15, 30, ... (at most eight);
 // every frame read must be a sane bitmap, and the handle closes cleanly.
 std::string CheckVideoBytes(const uint8_t* data, size_t size);

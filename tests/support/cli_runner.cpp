@@ -64,17 +64,20 @@ Child Start(const std::vector<std::string>& arguments) {
   return child;
 }
 
-// Reads both pipes to their end; calls `onError` with standard error so far after each read.
+// Reads both pipes to their end; calls `onError` with standard error so far after each read
+// (and, with a timeout, whenever it passes without one).
 template <typename F>
-void Drain(Child& child, CliRun* run, F onError) {
+void Drain(Child& child, CliRun* run, F onError, int timeoutMs = -1) {
   pollfd fds[2] = {{child.outFd, POLLIN, 0}, {child.errFd, POLLIN, 0}};
   int open = 2;
   char buf[4096];
   while (open > 0) {
-    if (poll(fds, 2, -1) < 0) {
+    const int ready = poll(fds, 2, timeoutMs);
+    if (ready < 0) {
       if (errno == EINTR) continue;
       break;
     }
+    if (ready == 0) onError(run->err);
     for (int i = 0; i < 2; ++i) {
       if (fds[i].fd < 0 || fds[i].revents == 0) continue;
       const ssize_t n = read(fds[i].fd, buf, sizeof buf);
@@ -95,6 +98,7 @@ void Wait(const Child& child, CliRun* run) {
   while (waitpid(child.pid, &status, 0) < 0 && errno == EINTR) {
   }
   run->exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run->endSignal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
 }
 
 }  // namespace
@@ -143,6 +147,22 @@ CliRun RunCliInterrupted(const std::vector<std::string>& arguments, const std::s
       sent = true;
     }
   });
+  Wait(child, &run);
+  return run;
+}
+
+CliRun RunCliWithSignals(const std::vector<std::string>& arguments,
+                         const std::vector<SignalStep>& steps) {
+  CliRun run;
+  Child child = Start(arguments);
+  if (child.pid <= 0) return run;
+  size_t next = 0;
+  Drain(
+      child, &run,
+      [&](const std::string& err) {
+        if (next < steps.size() && steps[next].ready(err)) kill(child.pid, steps[next++].signal);
+      },
+      1);
   Wait(child, &run);
   return run;
 }

@@ -80,19 +80,30 @@ void WarnAboutLongPaths(const std::vector<std::string>& refused) {
   ShowWarning(text);
 }
 
-// Appends the paths to the list, refusing those that do not fit a slot, and rebuilds the list
-// box with the first added line selected.
+// Tells the user how many files did not fit into a full list.
+void WarnAboutFullList(size_t left) {
+  if (left == 0) return;
+  std::string text = "'Your Picture List' holds at most " + std::to_string(kMaxPictureListEntries) +
+                     " pictures; " + std::to_string(left) +
+                     (left == 1 ? " file was" : " files were") + " not added.";
+  ShowWarning(text);
+}
+
+// Appends the paths to the list, refusing those that do not fit a slot or a full list, and
+// rebuilds the list box with the first added line selected.
 void AppendPaths(TableDialog* mainWindow, const std::vector<std::string>& paths) {
   const int32_t old = PictureListCount();
-  PictureListEntry* block = GrowList(old + paths.size());
+  const size_t room = old < kMaxPictureListEntries ? kMaxPictureListEntries - old : 0;
+  const size_t taken = std::min(paths.size(), room);
+  PictureListEntry* block = GrowList(old + taken);
   if (block == nullptr) return;
   int32_t count = old;
   std::vector<std::string> refused;
-  for (const std::string& path : paths) {
-    if (FillSlot(&block[count], path)) {
+  for (size_t i = 0; i < taken; ++i) {
+    if (FillSlot(&block[count], paths[i])) {
       ++count;
     } else {
-      refused.push_back(path);
+      refused.push_back(paths[i]);
     }
   }
   if (count == old) {
@@ -103,6 +114,7 @@ void AppendPaths(TableDialog* mainWindow, const std::vector<std::string>& paths)
     RebuildPictureListBox(mainWindow, old);
   }
   WarnAboutLongPaths(refused);
+  WarnAboutFullList(paths.size() - taken);
 }
 
 // The 'Remove' presses that Ctrl Z can take back, latest last: each the removed entries with the

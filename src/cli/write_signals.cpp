@@ -1,0 +1,62 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/write_signals.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "imaging/file_replacing.h"
+
+namespace {
+
+volatile sig_atomic_t interrupts = 0;
+
+constexpr char kFinishing[] = "finishing the file, press Ctrl-C again to abandon it\n";
+
+// Only async-signal-safe calls: write, unlink (inside RemovePartialFileNow), sigaction, raise.
+void EndBySignal(int signal) {
+  RemovePartialFileNow();
+  struct sigaction action = {};
+  action.sa_handler = SIG_DFL;
+  sigemptyset(&action.sa_mask);
+  sigaction(signal, &action, nullptr);
+  raise(signal);
+}
+
+void FirstInterrupt() {
+  interrupts = 1;
+  [[maybe_unused]] const ssize_t n = write(STDERR_FILENO, kFinishing, sizeof kFinishing - 1);
+}
+
+extern "C" void OnWriteSignal(int signal) {
+  if (signal == SIGINT && interrupts == 0) {
+    FirstInterrupt();
+    return;
+  }
+  EndBySignal(signal);
+}
+
+void SetHandler(int signal, void (*handler)(int)) {
+  struct sigaction action = {};
+  action.sa_handler = handler;
+  sigemptyset(&action.sa_mask);
+  for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&action.sa_mask, s);
+  sigaction(signal, &action, nullptr);
+}
+
+}  // namespace
+
+void InstallWriteSignals(bool interruptedBefore) {
+  interrupts = interruptedBefore ? 1 : 0;
+  for (int s : {SIGINT, SIGTERM, SIGHUP}) SetHandler(s, OnWriteSignal);
+}
+
+void TakeInterruptDuringWrite() {
+  FirstInterrupt();
+}
+
+void RemoveWriteSignals() {
+  for (int s : {SIGINT, SIGTERM, SIGHUP}) SetHandler(s, SIG_DFL);
+}

@@ -1,0 +1,250 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+// Hostile inputs through quillane-cli, one table: pictures just past the sizes ImageMagick
+// takes on this machine, files that make a video reader follow them into pipes and devices,
+// and command lines that can only fail late. Each must end with the status given, in time,
+// with the message given, and write a picture only where the table says so.
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "guarded_cli.h"
+#include "imaging/imaging.h"
+#include "imaging/resource_limits.h"
+#include "sample_files.h"
+#include "support/test_support.h"
+
+namespace {
+
+const bool kMemoryLimited = (LimitOwnMemory(), true);
+
+struct Hostile {
+  const char* name;
+  // Writes the files into the folder and returns the arguments before INPUT and OUTPUT, then
+  // INPUT (and OUTPUT when it is part of the case) as the last one or two.
+  std::function<std::vector<std::string>(const ScratchFolder&)> make;
+  int status;
+  const char* message;  // part of standard error; empty: anything
+  bool written;         // a picture is at OUTPUT afterwards
+};
+
+// The start picture and output of the cases that are about something else.
+std::string Start(const ScratchFolder& dir) {
+  const std::string path = dir.File("start.png");
+  samples::WriteBytes(path, samples::EncodedPicture("PNG", 40, 30));
+  return path;
+}
+
+std::string Output(const ScratchFolder& dir) {
+  return dir.File("out.png");
+}
+
+std::vector<std::string> Plain(const std::string& input, const ScratchFolder& dir) {
+  return {"--quiet", "--effect", "black-and-white", input, Output(dir)};
+}
+
+// A mosaic of the given list alone.
+std::vector<std::string> Mosaic(const std::vector<std::string>& list, const ScratchFolder& dir) {
+  std::vector<std::string> args = {"--effect", "mosaic", "--tiles-across", "3", "--no-library"};
+  for (const std::string& p : list) args.insert(args.end(), {"--picture", p});
+  args.insert(args.end(), {"--picture", Start(dir), Start(dir), Output(dir)});
+  return args;
+}
+
+std::string Msp(const ScratchFolder& dir, const char* name, int width, int height, int version) {
+  const std::string path = dir.File(name);
+  samples::WriteBytes(path, samples::MspPicture(width, height, version));
+  return path;
+}
+
+std::string Fifo(const ScratchFolder& dir, const char* name) {
+  const std::string path = dir.File(name);
+  mkfifo(path.c_str(), 0600);
+  return path;
+}
+
+std::string Text(const ScratchFolder& dir, const char* name, const std::string& text) {
+  const std::string path = dir.File(name);
+  samples::WriteBytes(path, Bytes(text.begin(), text.end()));
+  return path;
+}
+
+int MaxWidth() {
+  return GetPictureLimits().maxWidth;
+}
+
+const Hostile kCases[] = {
+    {"MspOnePixelTooWideV2",
+     [](const ScratchFolder& d) { return Plain(Msp(d, "wide.msp", MaxWidth() + 1, 1, 2), d); }, 2,
+     "too large", false},
+    {"MspOnePixelTooTallV1",
+     [](const ScratchFolder& d) {
+       return Plain(Msp(d, "tall.msp", 1, GetPictureLimits().maxHeight + 1, 1), d);
+     },
+     2, "too large", false},
+    {"MspAtTheWidthLimitIsPainted",
+     [](const ScratchFolder& d) { return Plain(Msp(d, "edge.msp", MaxWidth(), 1, 2), d); }, 0, "",
+     true},
+    {"MspTooWideInTheListAndLibraryIsSkipped",
+     [](const ScratchFolder& d) {
+       std::vector<std::string> args = Mosaic({Msp(d, "wide.msp", MaxWidth() + 1, 2, 2)}, d);
+       std::filesystem::create_directory(d.File("library"));
+       Msp(d, "library/wide.msp", MaxWidth() + 1, 1, 1);
+       std::erase(args, "--no-library");
+       args.insert(args.begin(), {"--library", d.File("library")});
+       return args;
+     },
+     0, "Mosaic completed.", true},
+    {"LargestPicturesStillShrink",
+     [](const ScratchFolder& d) {
+       // Near the pixel limit ImageMagick cannot hold a picture and its resized copies at once.
+       const PictureLimits& limits = GetPictureLimits();
+       const int width = std::min(6000, limits.maxWidth);
+       const int height = static_cast<int>(limits.maxPixels * 9 / 10 / width);
+       std::vector<std::string> args = Plain(Msp(d, "large.msp", width, height, 2), d);
+       args.insert(args.begin(), {"--width", "1000"});
+       return args;
+     },
+     0, "", true},
+    {"PngDeclaringMorePixelsThanTheLimit",
+     [](const ScratchFolder& d) {
+       const PictureLimits& limits = GetPictureLimits();
+       const std::string path = d.File("bomb.png");
+       samples::WriteBytes(
+           path, samples::PngClaimingSize(limits.maxWidth, limits.maxPixels / limits.maxWidth + 1));
+       return Plain(path, d);
+     },
+     2, "too large", false},
+    {"VideoFramesPastThePictureLimitAreSkipped",
+     [](const ScratchFolder& d) {
+       const std::string path = d.File("wide.avi");
+       samples::WriteBytes(path, samples::AviVideo(MaxWidth() + 1, 1, 2));
+       return Mosaic({path}, d);
+     },
+     0, "Matching image 2 of 2...", true},
+    {"ConcatListNamingAPipe",
+     [](const ScratchFolder& d) {
+       Fifo(d, "pipe.avi");
+       return Mosaic({Text(d, "list.avi", "ffconcat version 1.0\nfile pipe.avi\n")}, d);
+     },
+     0, "Mosaic completed.", true},
+    {"PlaylistNamingAPipe",
+     [](const ScratchFolder& d) {
+       Fifo(d, "pipe.ts");
+       return Mosaic({Text(d, "list.m3u8",
+                           "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1,\npipe.ts\n"
+                           "#EXT-X-ENDLIST\n")},
+                     d);
+     },
+     0, "Mosaic completed.", true},
+    {"LinkToStandardInput",
+     [](const ScratchFolder& d) {
+       const std::string link = d.File("stdin.avi");
+       std::filesystem::create_symlink("/dev/stdin", link);
+       return Mosaic({link}, d);
+     },
+     0, "Mosaic completed.", true},
+    {"LibraryFolderMissing",
+     [](const ScratchFolder& d) {
+       return std::vector<std::string>{
+           "--library", d.File("no such folder"), "--effect", "mosaic", Start(d), Output(d)};
+     },
+     64, "no such folder", false},
+    {"LibraryFolderIsAFile",
+     [](const ScratchFolder& d) {
+       return std::vector<std::string>{"--library", Start(d), "--effect",
+                                       "mosaic",    Start(d), Output(d)};
+     },
+     64, "start.png' is not a folder", false},
+    {"UnreadableStartPictureSaysSo",
+     [](const ScratchFolder& d) {
+       // chmod 000 does not stop root; a file of /proc that refuses reading even to root does.
+       std::string path = "/proc/sys/vm/drop_caches";
+       if (geteuid() != 0) {
+         path = Start(d);
+         chmod(path.c_str(), 0);
+       }
+       return std::vector<std::string>{"--quiet", path, Output(d)};
+     },
+     2, "cannot be read", false},
+    {"OutputNamedOnlyByItsEnding",
+     [](const ScratchFolder& d) {
+       return std::vector<std::string>{"--quiet", Start(d), d.File(".png")};
+     },
+     64, "needs a name", false},
+    {"OutputNameTooLongForTheFileSystem",
+     [](const ScratchFolder& d) {
+       return std::vector<std::string>{"--quiet", Start(d), d.File(std::string(252, 'n') + ".png")};
+     },
+     64, "too long", false},
+    {"OutputNameJustShortEnough",
+     [](const ScratchFolder& d) {
+       return std::vector<std::string>{"--quiet", "--effect", "black-and-white", Start(d),
+                                       d.File(std::string(251, 'n') + ".png")};
+     },
+     0, "", false},
+    {"OutputFolderMissing",
+     [](const ScratchFolder& d) {
+       return std::vector<std::string>{"--quiet", Start(d), d.File("gone/out.png")};
+     },
+     64, "does not exist", false},
+};
+
+void PrintTo(const Hostile& c, std::ostream* out) {
+  *out << c.name;
+}
+
+class HostileInput : public ::testing::TestWithParam<Hostile> {};
+
+TEST_P(HostileInput, EndsWithTheGivenStatusAndLeavesNothingElse) {
+  const Hostile& c = GetParam();
+  ScratchFolder dir;
+  const std::vector<std::string> args = c.make(dir);
+  const auto before = std::distance(std::filesystem::directory_iterator(dir.Path()),
+                                    std::filesystem::directory_iterator());
+  const GuardedRun run = RunGuardedCli(args, 60);
+  ASSERT_TRUE(EndedCleanly(run));
+  EXPECT_EQ(run.status, c.status) << run.Describe();
+  EXPECT_NE((run.out + run.err).find(c.message), std::string::npos) << run.Describe();
+  EXPECT_EQ(std::filesystem::exists(Output(dir)), c.written);
+  // Nothing but the output is added: no temporary or partial file.
+  const auto after = std::distance(std::filesystem::directory_iterator(dir.Path()),
+                                   std::filesystem::directory_iterator());
+  EXPECT_LE(after, before + 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, HostileInput, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The reading layer itself: what the renderer refuses never reaches a decoder.
+TEST(HostileInput, PicturesAndFramesPastTheLimitsAreRefusedBeforeDecoding) {
+  ScratchFolder dir;
+  PictureProblem problem = PictureProblem::kNone;
+  ImgBitmap bitmap;
+  ImgInitHandle(&bitmap, 0, 0, 0);
+  EXPECT_EQ(ImgLoadPictureFile(Msp(dir, "w.msp", MaxWidth() + 1, 1, 1).c_str(), &bitmap, &problem),
+            0);
+  EXPECT_EQ(problem, PictureProblem::kTooLarge);
+  const std::string avi = dir.File("wide.avi");
+  samples::WriteBytes(avi, samples::AviVideo(MaxWidth() + 1, 1, 1));
+  VidHandle video;
+  VidInitHandle(&video);
+  ASSERT_EQ(VidOpen(avi.c_str(), &video, 1), 1);
+  EXPECT_EQ(video.usableVideo, 0);
+  VidClose(&video);
+  // A pipe given straight to the video reader is refused without waiting for a writer.
+  VidInitHandle(&video);
+  EXPECT_EQ(VidOpen(Fifo(dir, "pipe.avi").c_str(), &video, 1), 0);
+}
+
+}  // namespace
