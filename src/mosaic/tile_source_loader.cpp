@@ -28,8 +28,12 @@ bool SameState(const TileSourceFile& a, const TileSourceFile& b) {
 }  // namespace
 
 PathReader::PathReader(const std::string& path, TileSize size, int32_t hintWidth,
-                       int32_t hintHeight)
-    : path_(path), size_(size), hintWidth_(hintWidth), hintHeight_(hintHeight) {}
+                       int32_t hintHeight, StopCheck stopCheck)
+    : path_(path),
+      size_(size),
+      hintWidth_(hintWidth),
+      hintHeight_(hintHeight),
+      stopCheck_(std::move(stopCheck)) {}
 
 PathReader::~PathReader() {
   CloseVideo();
@@ -39,6 +43,11 @@ void PathReader::CloseVideo() {
   if (!videoOpen_) return;
   VidClose(&video_);
   videoOpen_ = false;
+}
+
+bool PathReader::Halted() {
+  if (!stopped_ && stopCheck_ && stopCheck_()) stopped_ = true;
+  return stopped_;
 }
 
 bool PathReader::Next(LoadedTileSource* out) {
@@ -56,12 +65,14 @@ bool PathReader::Next(LoadedTileSource* out) {
   if (!started_) {
     started_ = true;
     finished_ = true;  // unless a video turns out to have frames left
-    if (!IsPlainFile(path_)) return false;
+    if (Halted() || !IsPlainFile(path_)) return false;
     VidInitHandle(&video_);
+    video_.stopCheck = stopCheck_;
     if (VidOpen(path_.c_str(), &video_, 1) == 1) {
       videoOpen_ = true;
       if (video_.usableVideo == 0 || VidReadFrame(&video_, &bitmap, 0) != 1) {
         CloseVideo();
+        Halted();
         return false;
       }
       outcome_ = {TileSourceKind::kVideo, video_.frameCount, 1};
@@ -69,6 +80,8 @@ bool PathReader::Next(LoadedTileSource* out) {
       finished_ = false;
       return give(true, 0);
     }
+    // A video whose opening was given up is no picture either.
+    if (Halted()) return false;
     if (ImgLoadFile(path_.c_str(), &bitmap, 0, 1, 0, hintWidth_, hintHeight_) != 1) return false;
     outcome_ = {TileSourceKind::kPicture, 0, 1};
     return give(false, 0);
@@ -82,18 +95,20 @@ bool PathReader::Next(LoadedTileSource* out) {
     return give(true, frame);
   }
   CloseVideo();
+  Halted();
   finished_ = true;
   return false;
 }
 
 TileSourceLoader::TileSourceLoader(std::vector<TileSourcePath> paths, float tileWidth,
                                    float tileHeight, int32_t hintWidth, int32_t hintHeight,
-                                   TileIndex* index)
+                                   TileIndex* index, StopCheck stopCheck)
     : paths_(std::move(paths)),
       size_{tileWidth, tileHeight},
       hintWidth_(hintWidth),
       hintHeight_(hintHeight),
       index_(index),
+      stopCheck_(std::move(stopCheck)),
       slots_(paths_.size()) {
   Identify();
 }
@@ -136,13 +151,14 @@ void TileSourceLoader::Decode() {
       i = nextClaim_++;
     }
     Slot& slot = slots_[i];
-    PathReader reader(paths_[i].path, size_, hintWidth_, hintHeight_);
+    PathReader reader(paths_[i].path, size_, hintWidth_, hintHeight_, stopCheck_);
     LoadedTileSource item;
     for (;;) {
       const bool more = reader.Next(&item);
       std::unique_lock<std::mutex> lock(mutex_);
       if (!more) {
         slot.outcome = reader.Outcome();
+        slot.stopped = reader.Stopped();
         slot.done = true;
         changed_.notify_all();
         break;
@@ -221,10 +237,10 @@ bool TileSourceLoader::Next(LoadedTileSource* out) {
         return true;
       }
     } else if (decoders_.empty() || slot.readInline) {
-      if (stopping_) return false;
+      if (stopping_ || stopped_) return false;
       if (!inlineReader_) {
-        inlineReader_ =
-            std::make_unique<PathReader>(paths_[current_].path, size_, hintWidth_, hintHeight_);
+        inlineReader_ = std::make_unique<PathReader>(paths_[current_].path, size_, hintWidth_,
+                                                     hintHeight_, stopCheck_);
       }
       if (inlineReader_->Next(out)) {
         out->pathIndex = current_;
@@ -232,7 +248,10 @@ bool TileSourceLoader::Next(LoadedTileSource* out) {
         return true;
       }
       slot.outcome = inlineReader_->Outcome();
+      // A path cut short ends the run, and the index is not told of it: the file holds more.
+      stopped_ = inlineReader_->Stopped();
       inlineReader_.reset();
+      if (stopped_) return false;
       AddToIndex(current_, std::move(indexCopies_));
     } else {
       std::unique_lock<std::mutex> lock(mutex_);
@@ -247,6 +266,10 @@ bool TileSourceLoader::Next(LoadedTileSource* out) {
         return true;
       }
       if (!slot.done) return false;
+      if (slot.stopped) {
+        stopped_ = true;
+        return false;
+      }
       lock.unlock();
       AddToIndex(current_, std::move(indexCopies_));
     }

@@ -12,6 +12,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -42,10 +43,16 @@ struct LoadedTileSource {
   int32_t frameCount = 0;
 };
 
+// Asked, from any of the loading threads, whether the run is to stop.
+using StopCheck = std::function<bool()>;
+
 // The tile sources of one path, read one after the other.
 class PathReader {
  public:
-  PathReader(const std::string& path, TileSize size, int32_t hintWidth, int32_t hintHeight);
+  // `stopCheck`, when given, is asked before the path is opened and by every read of a video,
+  // so that a read waiting for the file gives up once the run is stopped.
+  PathReader(const std::string& path, TileSize size, int32_t hintWidth, int32_t hintHeight,
+             StopCheck stopCheck = {});
   ~PathReader();
   PathReader(const PathReader&) = delete;
   PathReader& operator=(const PathReader&) = delete;
@@ -54,15 +61,20 @@ class PathReader {
   bool Next(LoadedTileSource* out);
   // What the path has given so far; all of it once Next has returned false.
   const TileSourceOutcome& Outcome() const { return outcome_; }
+  // True when the path ended because the run was stopped: the outcome is then not all of it.
+  bool Stopped() const { return stopped_; }
 
  private:
   void CloseVideo();
+  bool Halted();
 
   const std::string path_;
   const TileSize size_;
   const int32_t hintWidth_;
   const int32_t hintHeight_;
+  const StopCheck stopCheck_;
   bool started_ = false;
+  bool stopped_ = false;
   bool finished_ = false;
   VidHandle video_;
   bool videoOpen_ = false;
@@ -74,9 +86,11 @@ class TileSourceLoader {
  public:
   // Tile sources are prepared for tiles of tileWidth x tileHeight; pictures are decoded with
   // the size hint hintWidth x hintHeight. The index, when given, must outlive the loader and is
-  // used on the thread that calls Next only.
+  // used on the thread that calls Next only. `stopCheck` is asked on every loading thread; once
+  // it says so, videos being read give up and Next ends.
   TileSourceLoader(std::vector<TileSourcePath> paths, float tileWidth, float tileHeight,
-                   int32_t hintWidth, int32_t hintHeight, TileIndex* index = nullptr);
+                   int32_t hintWidth, int32_t hintHeight, TileIndex* index = nullptr,
+                   StopCheck stopCheck = {});
   ~TileSourceLoader();
   TileSourceLoader(const TileSourceLoader&) = delete;
   TileSourceLoader& operator=(const TileSourceLoader&) = delete;
@@ -89,6 +103,8 @@ class TileSourceLoader {
   bool Next(LoadedTileSource* out);
   // Ends the loading early; videos still open are closed.
   void Stop();
+  // True when Next ended because the stop check said so, not because the paths ran out.
+  bool Stopped() const { return stopped_; }
 
   const TileSourcePath& Path(size_t index) const { return paths_[index]; }
 
@@ -103,6 +119,7 @@ class TileSourceLoader {
     TileSourceOutcome outcome;
     // Guarded by mutex_ for the paths that the decoders read.
     bool done = false;
+    bool stopped = false;  // the path was cut short by the stop check
     std::deque<LoadedTileSource> ready;
   };
 
@@ -120,6 +137,8 @@ class TileSourceLoader {
   const int32_t hintWidth_;
   const int32_t hintHeight_;
   TileIndex* const index_;
+  const StopCheck stopCheck_;
+  bool stopped_ = false;
 
   std::vector<Slot> slots_;
   size_t current_ = 0;  // the path whose tile sources Next hands out

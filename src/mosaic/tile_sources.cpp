@@ -129,8 +129,10 @@ int32_t WalkTileSources(MosaicRun& run, PaintContext& paint, const MosaicOptions
   int32_t hintWidth, hintHeight;
   CurrentTileSize(run, &tileWidth, &tileHeight);
   TileSourceSizeHint(run, &hintWidth, &hintHeight);
+  // The loading threads ask the Stop button too, so that a video read waiting in the decoder
+  // gives up rather than holding the run until it returns.
   TileSourceLoader loader(std::move(paths), tileWidth, tileHeight, hintWidth, hintHeight,
-                          index.get());
+                          index.get(), [&paint] { return paint.PollStop() != 0; });
   loader.Start(options.lookahead);
 
   int result = 0;
@@ -143,6 +145,8 @@ int32_t WalkTileSources(MosaicRun& run, PaintContext& paint, const MosaicOptions
     ShowWorkingPicture(run);
     paint.ShowStatus(ProgressText(loader.Path(source.pathIndex), source));
   }
+  // Loading cut short by Stop ends the run as a Stop noticed while matching does.
+  if (result == 0 && loader.Stopped()) result = 1;
   loader.Stop();
   if (index) {
     index->Flush();

@@ -6,12 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "base/paths.h"
+#include "mosaic/tile_source_loader.h"
 #include "support/media_makers.h"
 #include "support/mosaic_makers.h"
 #include "support/test_support.h"
@@ -113,6 +115,40 @@ TEST_F(MosaicSourcesTest, StopDuringAVideoClosesItAndEndsTheWalk) {
   EXPECT_EQ(out.statuses, (Texts{"Scanning Image...", "Matching image 1 of 2, frame 0 of 40...",
                                  "Mosaic canceled."}));
   EXPECT_EQ(OpenFileCount(), filesBefore);
+}
+
+// Stop reaches the reads of a video: the one read on the caller's thread gives up at frame 15
+// (far past what the first read buffered, so only the file read itself can notice), the pool's
+// at opening. Either way the loading ends there, before the picture after it, and the index is
+// not told of the cut-short video.
+TEST_F(MosaicSourcesTest, StopGivesUpAVideoReadAndEndsTheLoading) {
+  const std::string clip = folder_.File("clip.avi");
+  ASSERT_TRUE(MakeTestAvi(clip, 40, 160, 120, {}, TestVideoCodec::kRaw));
+  const std::string still = Picture("still.bmp");
+  TileSourceFile clipFile;
+  ASSERT_TRUE(IdentifyTileSourceFile(clip, &clipFile));
+  const struct {
+    int lookahead;
+    int stopAfter;  // tile sources taken before Stop is pressed
+  } cases[] = {{0, 1}, {4, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.lookahead);
+    TileIndex index(folder_.File("index" + std::to_string(c.lookahead) + ".sqlite"));
+    std::atomic<bool> stop{c.stopAfter == 0};
+    TileSourceLoader loader({{clip, false, 1, 2}, {still, false, 2, 2}}, 8, 6, 8, 6, &index,
+                            [&stop] { return stop.load(); });
+    loader.Start(c.lookahead);
+    LoadedTileSource source;
+    for (int k = 0; k < c.stopAfter; ++k) ASSERT_TRUE(loader.Next(&source));
+    stop = true;
+    EXPECT_FALSE(loader.Next(&source));
+    EXPECT_TRUE(loader.Stopped());
+    loader.Stop();
+    index.Flush();
+    TileSourceOutcome outcome;
+    int64_t id = 0;
+    EXPECT_FALSE(index.Find(clipFile, {8, 6}, &outcome, &id));
+  }
 }
 
 TEST_F(MosaicSourcesTest, LibraryInByteOrderOfNamesNumberedWithoutTheFolderEntries) {
