@@ -12,13 +12,8 @@
 # The photographs are made once from resources/Example Picture.jpg (crops at different places,
 # every other one mirrored) and kept in BUILD_DIR/bench-pictures/batch.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-BUILD_DIR=${1:-build}
+source "$(dirname "$0")/bench_setup.sh"
 ROUNDS=${2:-3}
-CLI="$BUILD_DIR/bin/quillane-cli"
-CONVERT=/usr/bin/convert
-[[ -x $CONVERT ]] || CONVERT=$(command -v convert)
-[[ -x $CLI ]] || { echo "no $CLI: build the quillane-cli target first" >&2; exit 1; }
 PICTURES="$BUILD_DIR/bench-pictures/batch"
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT

@@ -11,13 +11,10 @@
 # Targets: 1024 x 768 with 32 tiles across and auto-sized rows at most 1.0 s, and faster than
 # metapixel; 4000 x 3000 with 125 tiles across at most 5 s.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-BUILD=${1:-build}
+source "$(dirname "$0")/bench_setup.sh"
 RUNS=${2:-5}
-CLI="$BUILD/bin/quillane-cli"
 WORK=${QUILLANE_BENCH_DIR:-/tmp/quillane-mosaic-bench}
 
-[[ -x "$CLI" ]] || { echo "no $CLI: build the quillane-cli target first" >&2; exit 1; }
 if ! command -v metapixel >/dev/null; then
   echo "installing metapixel for the comparison" >&2
   apt-get install -y metapixel >/dev/null

@@ -12,13 +12,10 @@
 #
 # Target: with the limits, at most 1.5 times the time without them.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-BUILD=${1:-build}
+source "$(dirname "$0")/bench_setup.sh"
 RUNS=${2:-5}
-CLI="$BUILD/bin/quillane-cli"
 WORK=${QUILLANE_BENCH_DIR:-/tmp/quillane-mosaic-bench}
 
-[[ -x "$CLI" ]] || { echo "no $CLI: build the quillane-cli target first" >&2; exit 1; }
 bench/make_bench_library.sh "$WORK"
 
 # The kinds of run: a name, then the options beside the common ones.

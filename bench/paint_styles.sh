@@ -11,13 +11,8 @@
 # The photographs are made once from resources/Example Picture.jpg (or from a synthetic picture
 # when it is missing) and kept in BUILD_DIR/bench-pictures.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-BUILD_DIR=${1:-build}
+source "$(dirname "$0")/bench_setup.sh"
 RUNS=${2:-3}
-CLI="$BUILD_DIR/bin/quillane-cli"
-CONVERT=/usr/bin/convert
-[[ -x $CONVERT ]] || CONVERT=$(command -v convert)
-[[ -x $CLI ]] || { echo "no $CLI: build the quillane-cli target first" >&2; exit 1; }
 CORE=${BENCH_CORE:-0}
 PICTURES="$BUILD_DIR/bench-pictures"
 WORK=$(mktemp -d)

@@ -16,12 +16,7 @@
 # Memory figures are steady; the times are only a guide on a shared machine (the style benchmark
 # bench/paint_styles.sh measures speed).
 set -euo pipefail
-cd "$(dirname "$0")/.."
-BUILD_DIR=${1:-build}
-CLI="$BUILD_DIR/bin/quillane-cli"
-CONVERT=/usr/bin/convert
-[[ -x $CONVERT ]] || CONVERT=$(command -v convert)
-[[ -x $CLI ]] || { echo "no $CLI: build the quillane-cli target first" >&2; exit 1; }
+source "$(dirname "$0")/bench_setup.sh"
 EXAMPLE="resources/Example Picture.jpg"
 PICTURES="$BUILD_DIR/bench-pictures"
 WORK=$(mktemp -d)
