@@ -45,5 +45,6 @@ cmake -S . -B "$TSAN_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" -DQUILLANE_SANITIZE_THREAD=ON \
   -DQUILLANE_BUILD_GUI=OFF -DQUILLANE_BUILD_BENCH=OFF >/dev/null
 cmake --build "$TSAN_DIR" --parallel "$(nproc)" --target quillane_core_tests
-MAGICK_THREAD_LIMIT=1 TSAN_OPTIONS="halt_on_error=1${TSAN_OPTIONS:+:$TSAN_OPTIONS}" \
+MAGICK_THREAD_LIMIT=1 \
+  TSAN_OPTIONS="halt_on_error=1:suppressions=$PWD/tests/robustness/tsan_suppressions.txt${TSAN_OPTIONS:+:$TSAN_OPTIONS}" \
   "$TSAN_DIR/bin/quillane_core_tests" --gtest_brief=1
