@@ -20,16 +20,6 @@ trap 'rm -rf "$WORK"' EXIT
 mkdir -p "$PICTURES"
 export MAGICK_THREAD_LIMIT=1 OMP_NUM_THREADS=1
 
-make_picture() {  # width height file
-  [[ -s $3 ]] && return
-  local source="resources/Example Picture.jpg"
-  if [[ -s $source ]]; then
-    "$CONVERT" "$source" -resize "$1x$2^" -gravity center -extent "$1x$2" -quality 92 "$3"
-  else
-    "$CONVERT" -seed 11 -size "$(($1 / 4))x$(($2 / 4))" plasma:tomato-steelblue \
-      -resize "$1x$2!" -quality 92 "$3"
-  fi
-}
 
 # Best processor time (user + system, s), best wall time (s) and the peak resident memory
 # (MiB) of RUNS runs of a command. On a shared machine the processor time is the steadier figure.

@@ -24,10 +24,6 @@ trap 'rm -rf "$WORK"' EXIT
 mkdir -p "$PICTURES"
 export MAGICK_THREAD_LIMIT=1 OMP_NUM_THREADS=1
 
-make_picture() {  # width height file
-  [[ -s $3 ]] && return
-  "$CONVERT" "$EXAMPLE" -resize "$1x$2^" -gravity center -extent "$1x$2" -quality 92 "$3"
-}
 
 # Peak resident memory (MB, 10^6 bytes) and processor time (s) of one run of a command.
 measure() {

@@ -142,6 +142,13 @@ CliCommand ParseCliOptions(int argc, const char* const* argv, CliOptions* option
       *problem = "option '" + name + "' takes no value";
       return false;
     };
+    // A value that names a file or folder: present and not empty.
+    auto takePath = [&](const char* what) -> bool {
+      if (!takeValue()) return false;
+      if (!value.empty()) return true;
+      *problem = std::string(what) + " must not be empty";
+      return false;
+    };
     auto badNumber = [&]() {
       *problem = "bad number '" + value + "' for " + name;
       return CliCommand::kUsageError;
@@ -199,21 +206,13 @@ CliCommand ParseCliOptions(int argc, const char* const* argv, CliOptions* option
       if (!noValue()) return CliCommand::kUsageError;
       options->useList = false;
     } else if (name == "--library") {
-      if (!takeValue()) return CliCommand::kUsageError;
-      if (value.empty()) {
-        *problem = "the library folder must not be empty";
-        return CliCommand::kUsageError;
-      }
+      if (!takePath("the library folder")) return CliCommand::kUsageError;
       options->libraryFolder = value;
     } else if (name == "--no-library") {
       if (!noValue()) return CliCommand::kUsageError;
       options->useLibrary = false;
     } else if (name == "--output-dir") {
-      if (!takeValue()) return CliCommand::kUsageError;
-      if (value.empty()) {
-        *problem = "the output folder must not be empty";
-        return CliCommand::kUsageError;
-      }
+      if (!takePath("the output folder")) return CliCommand::kUsageError;
       options->outputDir = value;
     } else if (name == "--format") {
       if (!takeValue()) return CliCommand::kUsageError;
@@ -245,18 +244,10 @@ CliCommand ParseCliOptions(int argc, const char* const* argv, CliOptions* option
       (name == "--max-uses" ? options->maxUses : options->minDistance) =
           static_cast<int32_t>(number);
     } else if (name == "--tile-report") {
-      if (!takeValue()) return CliCommand::kUsageError;
-      if (value.empty()) {
-        *problem = "the tile report's file name must not be empty";
-        return CliCommand::kUsageError;
-      }
+      if (!takePath("the tile report's file name")) return CliCommand::kUsageError;
       options->tileReport = value;
     } else if (name == "--index") {
-      if (!takeValue()) return CliCommand::kUsageError;
-      if (value.empty()) {
-        *problem = "the index file must not be empty";
-        return CliCommand::kUsageError;
-      }
+      if (!takePath("the index file")) return CliCommand::kUsageError;
       options->indexFile = value;
       options->useIndex = true;
     } else if (name == "--no-index") {
