@@ -13,7 +13,7 @@ ctest --test-dir build --output-on-failure --parallel "$(nproc)" --timeout 600 |
 # The core, imaging, command-line and bad-input suites again under AddressSanitizer and
 # UndefinedBehaviorSanitizer (build-asan/), then a short run of every fuzz target (build-fuzz/).
 scripts/sanitize.sh
-FUZZ_SECONDS="${FUZZ_SECONDS:-10}" scripts/fuzz.sh
+FUZZ_SECONDS="${FUZZ_SECONDS:-10}" FUZZ_SEED="${FUZZ_SEED:-1}" scripts/fuzz.sh
 
 # One closing line that counts the main suite, reached only when every step above passed.
 total=$(sed -n 's/.*tests failed out of \([0-9]*\).*/\1/p' build/ctest.log | tail -1)

@@ -4,6 +4,8 @@
 
 # Builds the libFuzzer targets with clang into build-fuzz/ and runs each for FUZZ_SECONDS seconds
 # (default 60). Usage: scripts/fuzz.sh [settings|picture|msp|video ...]
+# FUZZ_SEED fixes libFuzzer's random seed, so that a short run in the test script walks the same
+# inputs on every machine; unset (or 0), each run explores afresh.
 #
 # Each run starts from the seed corpus (made anew by quillane_fuzz_seeds), the corpus grown by
 # earlier runs in build-fuzz/corpus/, and the regression files in tests/fuzz/regressions/. An
@@ -13,6 +15,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 SECONDS_EACH=${FUZZ_SECONDS:-60}
+SEED=${FUZZ_SEED:-0}
 BUILD_DIR=${FUZZ_BUILD_DIR:-build-fuzz}
 if (($# > 0)); then
   TARGETS=("$@")
@@ -42,7 +45,7 @@ for t in "${TARGETS[@]}"; do
   mkdir -p "$corpus" "$crashes" "$regressions"
   echo "== fuzzing $t for ${SECONDS_EACH} s"
   # Standard output is closed: the picture and video libraries chatter there and slow the runs.
-  if ! "$BUILD_DIR/bin/quillane_fuzz_$t" -max_total_time="$SECONDS_EACH" -timeout=30 \
+  if ! "$BUILD_DIR/bin/quillane_fuzz_$t" -max_total_time="$SECONDS_EACH" -seed="$SEED" -timeout=30 \
     -rss_limit_mb=2048 -malloc_limit_mb=2048 -max_len=65536 -close_fd_mask=1 \
     -print_final_stats=1 -artifact_prefix="$crashes/" \
     "$corpus" "$BUILD_DIR/seeds/$t" "$regressions"; then
