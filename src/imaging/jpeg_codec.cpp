@@ -92,32 +92,26 @@ bool StoredUpright(const jpeg_decompress_struct& info) {
   return true;
 }
 
-bool WithinPictureLimits(JDIMENSION width, JDIMENSION height) {
-  return width > 0 && height > 0 && width <= static_cast<JDIMENSION>(kMaxPictureSide) &&
-         height <= static_cast<JDIMENSION>(kMaxPictureSide) &&
-         static_cast<int64_t>(width) * height <= kMaxPicturePixels;
-}
-
 // Every libjpeg call, under the jump target; the records live in the caller, so that they are
 // intact when a jump comes back here.
-JpegDecode Decode(jpeg_decompress_struct& info, JpegErrors& errors, const uint8_t* data,
-                  size_t size, int denominator, ImgBitmap* picture) {
-  if (setjmp(errors.jump) != 0) return JpegDecode::kNotHandled;
+DirectDecode Decode(jpeg_decompress_struct& info, JpegErrors& errors, const uint8_t* data,
+                    size_t size, int denominator, ImgBitmap* picture) {
+  if (setjmp(errors.jump) != 0) return DirectDecode::kNotHandled;
   jpeg_create_decompress(&info);
   jpeg_mem_src(&info, data, static_cast<unsigned long>(size));
   jpeg_save_markers(&info, JPEG_APP0 + 1, 0xFFFF);
   jpeg_read_header(&info, TRUE);
   const bool colours = info.jpeg_color_space == JCS_YCbCr || info.jpeg_color_space == JCS_RGB ||
                        info.jpeg_color_space == JCS_GRAYSCALE;
-  if (!colours || !StoredUpright(info)) return JpegDecode::kNotHandled;
+  if (!colours || !StoredUpright(info)) return DirectDecode::kNotHandled;
   info.out_color_space = JCS_EXT_BGR;
   info.scale_num = 1;
   info.scale_denom = static_cast<unsigned int>(denominator);
   jpeg_calc_output_dimensions(&info);
-  if (!WithinPictureLimits(info.output_width, info.output_height) ||
+  if (!FitsProgramLimits(info.output_width, info.output_height) ||
       ImgCreate(picture, 1, static_cast<int32_t>(info.output_width),
                 static_cast<int32_t>(info.output_height), 24) != 1) {
-    return JpegDecode::kNotHandled;
+    return DirectDecode::kNotHandled;
   }
   jpeg_start_decompress(&info);
   while (info.output_scanline < info.output_height) {
@@ -125,7 +119,7 @@ JpegDecode Decode(jpeg_decompress_struct& info, JpegErrors& errors, const uint8_
     jpeg_read_scanlines(&info, &row, 1);
   }
   jpeg_finish_decompress(&info);
-  return JpegDecode::kDecoded;
+  return DirectDecode::kDecoded;
 }
 
 // Quality 92 with full-resolution colour, the accurate integer transform and optimised Huffman
@@ -159,15 +153,15 @@ bool Encode(jpeg_compress_struct& info, JpegErrors& errors, std::FILE* file,
 
 }  // namespace
 
-JpegDecode DecodeJpeg(const uint8_t* data, size_t size, int denominator, ImgBitmap* bitmap) {
+DirectDecode DecodeJpeg(const uint8_t* data, size_t size, int denominator, ImgBitmap* bitmap) {
   jpeg_decompress_struct info;
   std::memset(&info, 0, sizeof info);
   JpegErrors errors;
   Catch(reinterpret_cast<jpeg_common_struct*>(&info), &errors);
   ImgBitmap picture;
-  const JpegDecode result = Decode(info, errors, data, size, denominator, &picture);
+  const DirectDecode result = Decode(info, errors, data, size, denominator, &picture);
   jpeg_destroy_decompress(&info);
-  if (result == JpegDecode::kDecoded) *bitmap = std::move(picture);
+  if (result == DirectDecode::kDecoded) *bitmap = std::move(picture);
   return result;
 }
 

@@ -11,20 +11,17 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "imaging/direct_decoding.h"
 #include "imaging/imaging.h"
 
 namespace imaging_internal {
 
-enum class JpegDecode {
-  kDecoded,     // the bitmap holds the picture
-  kNotHandled,  // a JPEG this decoder leaves to ImageMagick (CMYK, turned, damaged, ...)
-};
-
 // Decodes the JPEG file in data at 1 / denominator of its size (1, 2, 4 or 8) the way
 // ImageMagick's reader does, so that the pixels are the same. Pictures of YCbCr, RGB or grey
-// samples that need no turning are decoded here; for anything else, and for any data the
-// decoder warns about, the bitmap is left alone and the caller reads the file with ImageMagick.
-JpegDecode DecodeJpeg(const uint8_t* data, size_t size, int denominator, ImgBitmap* bitmap);
+// samples that need no turning are decoded here; for anything else (CMYK, turned, ...) and for
+// any data the decoder warns about, the bitmap is left alone and the result is kNotHandled: the
+// caller reads the file with ImageMagick.
+DirectDecode DecodeJpeg(const uint8_t* data, size_t size, int denominator, ImgBitmap* bitmap);
 
 // Writes the bitmap to the file as a JPEG of quality 92. False when libjpeg fails.
 bool WriteJpeg(std::FILE* file, const ImgBitmap& bitmap);

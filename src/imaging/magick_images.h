@@ -8,6 +8,9 @@
 
 #include <Magick++.h>
 
+#include <string>
+#include <vector>
+
 #include "imaging/imaging.h"
 
 namespace imaging_internal {
@@ -23,6 +26,16 @@ Magick::Image ImageFromBitmap(const ImgBitmap& bitmap);
 // Replaces the bitmap's image with the image's pixels as 24-bit colour. Returns false (and
 // leaves the bitmap alone) when the image is empty or too large.
 bool BitmapFromImage(Magick::Image& image, ImgBitmap* bitmap);
+
+// Reads a picture file's content in ImageMagick's format `format` into the bitmap: the
+// program's way of reading every picture but for PNG files, which have their own decoder and
+// come here when it leaves them. Most JPEG files are handed on to their own decoder after the
+// size has been read. Warnings about damaged data (a truncated JPEG, say) count as failures:
+// the picture would be partly grey. Other warnings leave a usable picture. Sets problem to
+// kTooLarge when the picture exceeds the limits (resource_limits.h).
+bool DecodeWithMagick(const std::vector<uint8_t>& data, const std::string& format,
+                      int32_t hintWidth, int32_t hintHeight, ImgBitmap* bitmap,
+                      PictureProblem* problem);
 
 // ImgResize for large pictures: resizes strip by strip, each strip's images holding about
 // stripPixels pixels, to the same pixels as one resize of the whole picture. Throws like

@@ -20,6 +20,7 @@
 #include "imaging/jpeg_codec.h"
 #include "imaging/magick_images.h"
 #include "imaging/msp_reader.h"
+#include "imaging/png_codec.h"
 #include "imaging/resource_limits.h"
 
 namespace {
@@ -117,8 +118,10 @@ int JpegScaleDenominator(size_t width, size_t height, int32_t hintWidth, int32_t
   return 1;
 }
 
-// Reads one picture with ImageMagick. Warnings about damaged data (a truncated JPEG, say) count
-// as failures: the picture would be partly grey. Other warnings leave a usable picture.
+}  // namespace
+
+namespace imaging_internal {
+
 bool DecodeWithMagick(const std::vector<uint8_t>& data, const std::string& format,
                       int32_t hintWidth, int32_t hintHeight, ImgBitmap* bitmap,
                       PictureProblem* problem) {
@@ -143,11 +146,9 @@ bool DecodeWithMagick(const std::vector<uint8_t>& data, const std::string& forma
   };
   // Most JPEG files are decoded straight into the 24-bit bitmap, to the same pixels; only the
   // program's own limits on a bitmap apply to them.
-  if (format == "JPEG" && decodedSide(probe.columns()) <= kMaxPictureSide &&
-      decodedSide(probe.rows()) <= kMaxPictureSide &&
-      decodedSide(probe.columns()) * decodedSide(probe.rows()) <= kMaxPicturePixels &&
-      imaging_internal::DecodeJpeg(data.data(), data.size(), denominator, bitmap) ==
-          imaging_internal::JpegDecode::kDecoded) {
+  if (format == "JPEG" &&
+      FitsProgramLimits(decodedSide(probe.columns()), decodedSide(probe.rows())) &&
+      DecodeJpeg(data.data(), data.size(), denominator, bitmap) == DirectDecode::kDecoded) {
     return true;
   }
   // ImageMagick has to hold the others.
@@ -200,6 +201,29 @@ bool DecodeWithMagick(const std::vector<uint8_t>& data, const std::string& forma
   return imaging_internal::BitmapFromImage(image, bitmap);
 }
 
+}  // namespace imaging_internal
+
+namespace {
+
+// PNG files are decoded straight into the bitmap, to the same pixels, unless the decoder leaves
+// the file to ImageMagick; ImageMagick reads the other formats.
+bool DecodePicture(const std::vector<uint8_t>& data, const std::string& format, int32_t hintWidth,
+                   int32_t hintHeight, ImgBitmap* bitmap, PictureProblem* problem) {
+  using imaging_internal::DirectDecode;
+  if (format == "PNG") {
+    switch (imaging_internal::DecodePng(data.data(), data.size(), bitmap)) {
+      case DirectDecode::kDecoded:
+        return true;
+      case DirectDecode::kTooLarge:
+        *problem = PictureProblem::kTooLarge;
+        return false;
+      case DirectDecode::kNotHandled:
+        break;
+    }
+  }
+  return imaging_internal::DecodeWithMagick(data, format, hintWidth, hintHeight, bitmap, problem);
+}
+
 }  // namespace
 
 int ImgLoadFile(const char* path, ImgBitmap* bitmap, int, int, int, int32_t hintWidth,
@@ -230,7 +254,7 @@ int ImgLoadPictureFile(const char* path, ImgBitmap* bitmap, PictureProblem* why,
       if (format.empty()) format = FormatFromExtension(path);
       if (format.empty()) return 0;
       if (format == "MAC") WithMacBinaryHeader(&data);
-      if (!DecodeWithMagick(data, format, hintWidth, hintHeight, &loaded, &problem)) return 0;
+      if (!DecodePicture(data, format, hintWidth, hintHeight, &loaded, &problem)) return 0;
     }
     *bitmap = std::move(loaded);
     problem = PictureProblem::kNone;

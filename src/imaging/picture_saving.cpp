@@ -9,48 +9,20 @@
 
 #include <algorithm>
 #include <cctype>
-#include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include <png.h>
 #include <tiffio.h>
 
 #include "imaging/file_replacing.h"
 #include "imaging/imaging.h"
 #include "imaging/jpeg_codec.h"
+#include "imaging/png_codec.h"
 
 namespace {
-
-[[noreturn]] void LeavePng(png_structp png, png_const_charp) {
-  png_longjmp(png, 1);
-}
-
-void IgnorePngWarning(png_structp, png_const_charp) {}
-
-bool WritePng(std::FILE* file, const ImgBitmap& bitmap) {
-  png_structp png =
-      png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, LeavePng, IgnorePngWarning);
-  if (png == nullptr) return false;
-  png_infop info = png_create_info_struct(png);
-  if (info == nullptr || setjmp(png_jmpbuf(png)) != 0) {
-    png_destroy_write_struct(&png, &info);
-    return false;
-  }
-  png_init_io(png, file);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(bitmap.width),
-               static_cast<png_uint_32>(bitmap.height), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  png_set_bgr(png);
-  for (int32_t y = 0; y < bitmap.height; ++y) png_write_row(png, bitmap.Row(y));
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  return true;
-}
 
 void PutLittleEndian(uint8_t* at, uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
@@ -121,7 +93,7 @@ bool WriteWithStdio(const std::string& path, SaveFormat format, const ImgBitmap&
   if (file == nullptr) return false;
   bool written = false;
   if (format == SaveFormat::kJpeg) written = imaging_internal::WriteJpeg(file, bitmap);
-  if (format == SaveFormat::kPng) written = WritePng(file, bitmap);
+  if (format == SaveFormat::kPng) written = imaging_internal::WritePng(file, bitmap);
   if (format == SaveFormat::kBmp) written = WriteBmp(file, bitmap);
   const bool flushed = written && std::fflush(file) == 0 && ::fsync(fileno(file)) == 0;
   const bool closed = std::fclose(file) == 0;

@@ -65,7 +65,9 @@ bool WithinPictureLimits(int64_t width, int64_t height) {
 std::string DescribePictureLimits() {
   const PictureLimits& limits = GetPictureLimits();
   return "at most " + std::to_string(limits.maxWidth) + " x " + std::to_string(limits.maxHeight) +
-         " pixels and " + std::to_string(limits.maxPixels) + " pixels in all";
+         " pixels and " + std::to_string(limits.maxPixels) +
+         " pixels in all (JPEG and PNG: " + std::to_string(kMaxPictureSide) + " x " +
+         std::to_string(kMaxPictureSide) + " and " + std::to_string(kMaxPicturePixels) + ")";
 }
 
 namespace imaging_internal {

@@ -540,11 +540,16 @@ TEST(PictureFiles, BadFilesFailCleanly) {
 
 TEST(PictureFiles, AbsurdSizesFailWithoutTakingTheMemory) {
   ScratchFolder folder;
+  // Past a side's limit, and within each side's limit but over 100 megapixels.
   WriteBytes(folder.File("claims.png"), MakeClaimingPng(100000, 100000));
-  ExpectLoadFails(folder.File("claims.png"));
-  // Within each side's limit but over 100 megapixels.
   WriteBytes(folder.File("wide.png"), MakeClaimingPng(12000, 9000));
-  ExpectLoadFails(folder.File("wide.png"));
+  for (const char* name : {"claims.png", "wide.png"}) {
+    ExpectLoadFails(folder.File(name));
+    ImgBitmap bitmap;
+    PictureProblem problem = PictureProblem::kNone;
+    EXPECT_EQ(ImgLoadPictureFile(folder.File(name).c_str(), &bitmap, &problem), 0);
+    EXPECT_EQ(problem, PictureProblem::kTooLarge) << name;
+  }
 
   Bytes bmp = {'B', 'M'};
   PutLong(bmp, 54 + 12);
