@@ -72,6 +72,12 @@ int main(int argc, char** argv) {
   for (const auto& e : encoded) {
     PictureSeed(picture, e.name, e.selector, samples::EncodedPicture(e.format, 24, 16));
   }
+  // PNG files of every layout the program's own PNG decoder handles.
+  for (const char* format : {"PNG8", "PNG32", "PNG48", "PNG64"}) {
+    PictureSeed(picture, format, 6, samples::EncodedPicture(format, 24, 16));
+    PictureSeed(picture, std::string(format) + "-interlaced", 6,
+                samples::EncodedPicture(format, 24, 16, true));
+  }
   PictureSeed(picture, "wmf", 14, samples::MetafilePicture());
   PictureSeed(picture, "huge-png", 6, samples::PngClaimingSize(100000, 100000));
 

@@ -72,7 +72,7 @@ uint8_t MonoByte(int byteIndex, int row, int width, int height) {
 
 }  // namespace
 
-Bytes EncodedPicture(const std::string& format, int width, int height) {
+Bytes EncodedPicture(const std::string& format, int width, int height, bool interlaced) {
   InitMagickOnce();
   std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
   for (int y = 0; y < height; ++y) {
@@ -84,6 +84,7 @@ Bytes EncodedPicture(const std::string& format, int width, int height) {
     Magick::Image image(width, height, "RGB", Magick::CharPixel, rgb.data());
     image.depth(8);
     image.magick(format);
+    if (interlaced) image.interlaceType(Magick::LineInterlace);
     Magick::Blob blob;
     image.write(&blob);
     const auto* p = static_cast<const uint8_t*>(blob.data());

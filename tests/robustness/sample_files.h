@@ -17,8 +17,9 @@ using Bytes = std::vector<uint8_t>;
 namespace samples {
 
 // A colourful w x h picture encoded by ImageMagick in `format` ("PNG", "JPEG", "TIFF", "PSD",
-// "BMP3", "TGA", "PCX", "SUN", "PICT", ...). Empty when the format cannot be written here.
-Bytes EncodedPicture(const std::string& format, int width, int height);
+// "BMP3", "TGA", "PCX", "SUN", "PICT", ...), interlaced where the format can be. Empty when the
+// format cannot be written here.
+Bytes EncodedPicture(const std::string& format, int width, int height, bool interlaced = false);
 
 // A Microsoft Paint picture of w x h (1 bit per pixel): version 1 stores rows as they are,
 // version 2 run-length encodes them behind a table of row sizes.
