@@ -28,11 +28,11 @@ Magick::Image ImageFromBitmap(const ImgBitmap& bitmap);
 bool BitmapFromImage(Magick::Image& image, ImgBitmap* bitmap);
 
 // Reads a picture file's content in ImageMagick's format `format` into the bitmap: the
-// program's way of reading every picture but for PNG files, which have their own decoder and
-// come here when it leaves them. Most JPEG files are handed on to their own decoder after the
-// size has been read. Warnings about damaged data (a truncated JPEG, say) count as failures:
-// the picture would be partly grey. Other warnings leave a usable picture. Sets problem to
-// kTooLarge when the picture exceeds the limits (resource_limits.h).
+// program's way of reading every picture but for PNG and TIFF files, which have their own
+// decoders and come here when those leave them. Most JPEG files are handed on to their own decoder
+// after the size has been read. Warnings about damaged data (a truncated JPEG, say) count as
+// failures: the picture would be partly grey. Other warnings leave a usable picture. Sets problem
+// to kTooLarge when the picture exceeds the limits (resource_limits.h).
 bool DecodeWithMagick(const std::vector<uint8_t>& data, const std::string& format,
                       int32_t hintWidth, int32_t hintHeight, ImgBitmap* bitmap,
                       PictureProblem* problem);

@@ -22,6 +22,7 @@
 #include "imaging/msp_reader.h"
 #include "imaging/png_codec.h"
 #include "imaging/resource_limits.h"
+#include "imaging/tiff_codec.h"
 
 namespace {
 
@@ -205,13 +206,17 @@ bool DecodeWithMagick(const std::vector<uint8_t>& data, const std::string& forma
 
 namespace {
 
-// PNG files are decoded straight into the bitmap, to the same pixels, unless the decoder leaves
-// the file to ImageMagick; ImageMagick reads the other formats.
+// PNG and TIFF files are decoded straight into the bitmap, to the same pixels, unless the
+// decoder leaves the file to ImageMagick; ImageMagick reads the other formats.
 bool DecodePicture(const std::vector<uint8_t>& data, const std::string& format, int32_t hintWidth,
                    int32_t hintHeight, ImgBitmap* bitmap, PictureProblem* problem) {
   using imaging_internal::DirectDecode;
-  if (format == "PNG") {
-    switch (imaging_internal::DecodePng(data.data(), data.size(), bitmap)) {
+  DirectDecode (*const direct)(const uint8_t*, size_t, ImgBitmap*) =
+      format == "PNG"    ? imaging_internal::DecodePng
+      : format == "TIFF" ? imaging_internal::DecodeTiff
+                         : nullptr;
+  if (direct != nullptr) {
+    switch (direct(data.data(), data.size(), bitmap)) {
       case DirectDecode::kDecoded:
         return true;
       case DirectDecode::kTooLarge:

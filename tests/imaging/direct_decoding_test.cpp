@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <png.h>
+#include <tiffio.h>
 
 #include <algorithm>
 #include <fstream>
@@ -13,6 +14,7 @@
 #include "imaging/magick_images.h"
 #include "imaging/png_codec.h"
 #include "imaging/test_bitmaps.h"
+#include "imaging/tiff_codec.h"
 #include "support/test_support.h"
 
 namespace {
@@ -24,6 +26,7 @@ enum class Outcome {
   kSame,     // decoded directly, to ImageMagick's pixels
   kLeft,     // left to ImageMagick
   kDamaged,  // left to ImageMagick, which fails on it too
+  kCut,      // left to ImageMagick, whatever it makes of it
 };
 
 struct PngVariant {
@@ -171,6 +174,31 @@ std::string FirstDifference(const ImgBitmap& a, const ImgBitmap& b) {
   return std::string();
 }
 
+// Decodes the file with the direct decoder and with ImageMagick, and checks the outcome.
+void ExpectImageMagicksPixels(const Bytes& file, const char* format,
+                              DirectDecode (*decode)(const uint8_t*, size_t, ImgBitmap*),
+                              Outcome outcome) {
+  ImgBitmap direct, magick;
+  PictureProblem problem = PictureProblem::kNone;
+  const DirectDecode decoded = decode(file.data(), file.size(), &direct);
+  bool magickRead = false;
+  try {
+    magickRead = imaging_internal::DecodeWithMagick(file, format, 0, 0, &magick, &problem);
+  } catch (const Magick::Exception&) {
+  }
+  if (outcome == Outcome::kSame) {
+    ASSERT_EQ(decoded, DirectDecode::kDecoded);
+    ASSERT_TRUE(magickRead);
+    EXPECT_EQ(FirstDifference(direct, magick), "");
+    return;
+  }
+  EXPECT_EQ(decoded, DirectDecode::kNotHandled);
+  EXPECT_EQ(direct.hasImage, 0);
+  if (outcome != Outcome::kCut) {
+    EXPECT_EQ(magickRead, outcome == Outcome::kLeft);
+  }
+}
+
 TEST(PngCodec, DecodesEveryLayoutToImageMagicksPixels) {
   constexpr int G = PNG_COLOR_TYPE_GRAY, GA = PNG_COLOR_TYPE_GRAY_ALPHA, RGB = PNG_COLOR_TYPE_RGB,
                 RGBA = PNG_COLOR_TYPE_RGB_ALPHA, P = PNG_COLOR_TYPE_PALETTE;
@@ -258,24 +286,7 @@ TEST(PngCodec, DecodesEveryLayoutToImageMagicksPixels) {
   };
   for (const PngVariant& v : variants) {
     SCOPED_TRACE(v.name);
-    const Bytes file = WritePngVariant(v);
-    ImgBitmap direct, magick;
-    PictureProblem problem = PictureProblem::kNone;
-    const DirectDecode decoded = imaging_internal::DecodePng(file.data(), file.size(), &direct);
-    bool magickRead = false;
-    try {
-      magickRead = imaging_internal::DecodeWithMagick(file, "PNG", 0, 0, &magick, &problem);
-    } catch (const Magick::Exception&) {
-    }
-    if (v.outcome == Outcome::kSame) {
-      ASSERT_EQ(decoded, DirectDecode::kDecoded);
-      ASSERT_TRUE(magickRead);
-      EXPECT_EQ(FirstDifference(direct, magick), "");
-    } else {
-      EXPECT_EQ(decoded, DirectDecode::kNotHandled);
-      EXPECT_EQ(direct.hasImage, 0);
-      EXPECT_EQ(magickRead, v.outcome == Outcome::kLeft);
-    }
+    ExpectImageMagicksPixels(WritePngVariant(v), "PNG", imaging_internal::DecodePng, v.outcome);
   }
 }
 
@@ -293,6 +304,128 @@ TEST(PngCodec, PicturesPastImageMagicksMemoryLoadUpToTheProgramsLimit) {
   EXPECT_EQ(problem, PictureProblem::kNone);
   EXPECT_EQ(bitmap.width, 7000);
   EXPECT_EQ(bitmap.height, 5000);
+}
+
+struct TiffVariant {
+  const char* name;
+  uint16_t photometric;
+  uint16_t samples;
+  uint16_t compression = COMPRESSION_NONE;
+  Outcome outcome = Outcome::kSame;
+  uint16_t bits = 8;
+  uint16_t orientation = 0;  // 0: no orientation field
+  uint16_t predictor = 0;
+  uint32_t rowsPerStrip = 0;  // 0: libtiff's choice
+  bool tiled = false;
+  bool separate = false;  // one plane per sample
+  bool photoshop = false;
+  bool cut = false;
+};
+
+Bytes WriteTiffVariant(const TiffVariant& v, const std::string& path) {
+  constexpr uint32_t width = 37, height = 23;
+  TIFF* tiff = TIFFOpen(path.c_str(), "w");
+  if (tiff == nullptr) return Bytes();
+  TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, width);
+  TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, height);
+  TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, v.bits);
+  TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, v.samples);
+  TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, v.photometric);
+  TIFFSetField(tiff, TIFFTAG_PLANARCONFIG,
+               v.separate ? PLANARCONFIG_SEPARATE : PLANARCONFIG_CONTIG);
+  TIFFSetField(tiff, TIFFTAG_COMPRESSION, v.compression);
+  if (v.samples == 4) {
+    const uint16_t extra = EXTRASAMPLE_UNASSALPHA;
+    TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, 1, &extra);
+  }
+  if (v.orientation != 0) TIFFSetField(tiff, TIFFTAG_ORIENTATION, v.orientation);
+  if (v.predictor != 0) TIFFSetField(tiff, TIFFTAG_PREDICTOR, v.predictor);
+  if (v.photoshop) TIFFSetField(tiff, TIFFTAG_PHOTOSHOP, 4, "8BIM");
+  if (v.tiled) {
+    TIFFSetField(tiff, TIFFTAG_TILEWIDTH, 16);
+    TIFFSetField(tiff, TIFFTAG_TILELENGTH, 16);
+  } else {
+    TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP,
+                 v.rowsPerStrip != 0 ? v.rowsPerStrip : TIFFDefaultStripSize(tiff, 0));
+  }
+  // Every sample of every pixel, pixel after pixel, whatever the file's own arrangement.
+  const int sampleBytes = v.bits / 8;
+  std::vector<uint8_t> pixels(static_cast<size_t>(width) * height * v.samples * sampleBytes);
+  for (size_t i = 0; i < pixels.size(); ++i) {
+    pixels[i] = static_cast<uint8_t>(Hash(static_cast<uint32_t>(i), 5, 0));
+  }
+  const size_t rowBytes = static_cast<size_t>(width) * v.samples * sampleBytes;
+  if (v.tiled) {
+    std::vector<uint8_t> tile(TIFFTileSize(tiff));
+    for (uint32_t ty = 0; ty < height; ty += 16) {
+      for (uint32_t tx = 0; tx < width; tx += 16) {
+        std::fill(tile.begin(), tile.end(), 0);
+        for (uint32_t y = ty; y < std::min(height, ty + 16); ++y) {
+          const size_t count = (std::min(width, tx + 16) - tx) * v.samples * sampleBytes;
+          std::copy_n(&pixels[y * rowBytes + tx * v.samples * sampleBytes], count,
+                      &tile[(y - ty) * 16 * v.samples * sampleBytes]);
+        }
+        TIFFWriteTile(tiff, tile.data(), tx, ty, 0, 0);
+      }
+    }
+  } else if (v.separate) {
+    std::vector<uint8_t> plane(width);
+    for (uint16_t c = 0; c < v.samples; ++c) {
+      for (uint32_t y = 0; y < height; ++y) {
+        for (uint32_t x = 0; x < width; ++x) plane[x] = pixels[y * rowBytes + x * v.samples + c];
+        TIFFWriteScanline(tiff, plane.data(), y, c);
+      }
+    }
+  } else {
+    for (uint32_t y = 0; y < height; ++y) TIFFWriteScanline(tiff, &pixels[y * rowBytes], y, 0);
+  }
+  TIFFClose(tiff);
+  std::ifstream in(path, std::ios::binary);
+  Bytes file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (v.cut) file.resize(file.size() / 2);
+  return file;
+}
+
+TEST(TiffCodec, DecodesCommonLayoutsToImageMagicksPixels) {
+  constexpr uint16_t RGB = PHOTOMETRIC_RGB, GREY = PHOTOMETRIC_MINISBLACK;
+  const TiffVariant variants[] = {
+      {"rgb", RGB, 3},
+      {"rgb lzw", RGB, 3, COMPRESSION_LZW},
+      {"rgb deflate predictor", RGB, 3, COMPRESSION_ADOBE_DEFLATE, Outcome::kSame, 8, 0, 2},
+      {"rgb packbits one row a strip", RGB, 3, COMPRESSION_PACKBITS, Outcome::kSame, 8, 0, 0, 1},
+      {"rgb jpeg one strip", RGB, 3, COMPRESSION_JPEG, Outcome::kSame, 8, 0, 0, 23},
+      {"rgb upright", RGB, 3, COMPRESSION_LZW, Outcome::kSame, 8, ORIENTATION_TOPLEFT},
+      {"grey", GREY, 1},
+      {"grey lzw predictor", GREY, 1, COMPRESSION_LZW, Outcome::kSame, 8, 0, 2},
+      {"turned", RGB, 3, COMPRESSION_NONE, Outcome::kLeft, 8, ORIENTATION_RIGHTTOP},
+      {"16 bits", RGB, 3, COMPRESSION_NONE, Outcome::kLeft, 16},
+      {"alpha", RGB, 4, COMPRESSION_NONE, Outcome::kLeft},
+      {"white is zero", PHOTOMETRIC_MINISWHITE, 1, COMPRESSION_NONE, Outcome::kLeft},
+      {.name = "tiled", .photometric = RGB, .samples = 3, .outcome = Outcome::kLeft, .tiled = true},
+      {.name = "planes",
+       .photometric = RGB,
+       .samples = 3,
+       .outcome = Outcome::kLeft,
+       .separate = true},
+      {.name = "photoshop block",
+       .photometric = RGB,
+       .samples = 3,
+       .outcome = Outcome::kLeft,
+       .photoshop = true},
+      {.name = "cut",
+       .photometric = RGB,
+       .samples = 3,
+       .compression = COMPRESSION_LZW,
+       .outcome = Outcome::kCut,
+       .cut = true},
+  };
+  ScratchFolder folder;
+  for (const TiffVariant& v : variants) {
+    SCOPED_TRACE(v.name);
+    const Bytes file = WriteTiffVariant(v, folder.File("variant.tif"));
+    ASSERT_FALSE(file.empty());
+    ExpectImageMagicksPixels(file, "TIFF", imaging_internal::DecodeTiff, v.outcome);
+  }
 }
 
 }  // namespace
