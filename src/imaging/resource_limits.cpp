@@ -66,8 +66,8 @@ std::string DescribePictureLimits() {
   const PictureLimits& limits = GetPictureLimits();
   return "at most " + std::to_string(limits.maxWidth) + " x " + std::to_string(limits.maxHeight) +
          " pixels and " + std::to_string(limits.maxPixels) +
-         " pixels in all (JPEG and PNG: " + std::to_string(kMaxPictureSide) + " x " +
-         std::to_string(kMaxPictureSide) + " and " + std::to_string(kMaxPicturePixels) + ")";
+         " pixels in all (JPEG, PNG and TIFF pictures: " + std::to_string(kMaxPicturePixels) +
+         " pixels)";
 }
 
 namespace imaging_internal {

@@ -23,8 +23,8 @@ const PictureLimits& GetPictureLimits();
 // True when a picture of width x height fits the limits (both sides at least 1).
 bool WithinPictureLimits(int64_t width, int64_t height);
 
-// "at most 16000 x 16000 pixels and 26843545 pixels in all (JPEG and PNG: 65535 x 65535 and
-// 100000000)": for messages. The limits above apply to the pictures ImageMagick decodes; the
+// "at most 16000 x 16000 pixels and 26843545 pixels in all (JPEG, PNG and TIFF pictures:
+// 100000000 pixels)": for messages. The limits above apply to the pictures ImageMagick decodes; the
 // formats the program decodes itself are held only to the bitmap's limits (dib.h).
 std::string DescribePictureLimits();
 
