@@ -237,7 +237,7 @@ DirectDecode Decode(PngReading& r) {
     if (gathered && static_cast<int64_t>(bufferBytes) > ImgMemoryAllowance()) {
       return DirectDecode::kNotHandled;
     }
-    r.rows.reset(static_cast<uint8_t*>(std::malloc(bufferBytes)));
+    r.rows.reset(static_cast<uint8_t*>(std::calloc(bufferBytes, 1)));
     if (!r.rows) return DirectDecode::kNotHandled;
   }
   for (int pass = 0; pass < passes; ++pass) {
