@@ -249,6 +249,7 @@ TEST_F(MainWindowTest, LaterChoiceSupersedesALoadStillRunningAndPaintWaitsForIt)
     window->UseStartPicture(second);
     EXPECT_EQ(Text(kStartPictureName), "second.jpg");
     EXPECT_TRUE(window->PreviewPending());
+    EXPECT_EQ(window->cursor().shape(), Qt::BusyCursor);
     std::string painted;
     int paintedWidth = 0, paintedHeight = 0;
     ModalWatcher watcher([&](QWidget* modal) {
@@ -270,6 +271,7 @@ TEST_F(MainWindowTest, LaterChoiceSupersedesALoadStillRunningAndPaintWaitsForIt)
     // Let a late signal of the superseded load arrive if it would.
     WaitUntil([] { return false; }, 100);
     EXPECT_EQ(loaded.count(), 1);
+    EXPECT_EQ(window->cursor().shape(), Qt::ArrowCursor);
     EXPECT_TRUE(watcher.Messages().isEmpty());
     EXPECT_EQ(Text(kWidthPixels), "90");
     EXPECT_EQ(Text(kHeightPixels), "120");
@@ -284,6 +286,8 @@ TEST_F(MainWindowTest, LaterChoiceSupersedesALoadStillRunningAndPaintWaitsForIt)
     window->UseStartPicture(env.ExamplePicture());
     ASSERT_TRUE(WaitUntil([&] { return !window->PreviewPending(); }));
   }
+  // The window may close while a load runs.
+  window->UseStartPicture(first);
 }
 
 TEST_F(MainWindowTest, PaintRefusesSizesThatCannotBeMadeWithoutOpeningTheOutputWindow) {

@@ -51,7 +51,7 @@ namespace {
 
 bool splashAtOpening = true;
 
-// Decodes the picture at `path` and scales it to fit `area`, centred.
+// Decodes the picture at loaded->path and scales it to fit `area`, centred.
 void LoadPreviewPicture(const QRect& area, LoadedPreview* loaded) {
   ImgInitHandle(&loaded->bitmap);
   if (ImgLoadFile(loaded->path.c_str(), &loaded->bitmap) != 1) return;
@@ -447,8 +447,9 @@ std::string OutputSizeProblem(int32_t width, int32_t height) {
 }
 
 void MainWindow::Paint() {
-  // The picture just chosen is painted at its own size, not at the previous picture's: Paint!
-  // waits for its preview to finish loading (the output window would have to decode it anyway).
+  // The picture just chosen is painted at its own size, not at the previous picture's, so Paint!
+  // waits for its preview to finish loading. It stays enabled meanwhile: Enter in any box
+  // presses it too, and a disabled default button would drop that press without a word.
   FinishPreviewNow();
   CollectControls();
   // A size that cannot be made is refused here, before an output window opens with nothing to
