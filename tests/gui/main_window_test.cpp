@@ -251,21 +251,17 @@ TEST_F(MainWindowTest, LaterChoiceSupersedesALoadStillRunningAndPaintWaitsForIt)
     EXPECT_TRUE(window->PreviewPending());
     EXPECT_EQ(window->cursor().shape(), Qt::BusyCursor);
     std::string painted;
-    int paintedWidth = 0, paintedHeight = 0;
     ModalWatcher watcher([&](QWidget* modal) {
       auto* output = qobject_cast<OutputWindow*>(modal);
       if (output == nullptr) return false;
-      painted = settings.startPicture;
-      paintedWidth = settings.outputWidth;
-      paintedHeight = settings.outputHeight;
+      painted = std::string(settings.startPicture) + " " + std::to_string(settings.outputWidth) +
+                "x" + std::to_string(settings.outputHeight);
       output->done(0);
       return true;
     });
     if (paintAtOnce) {
       Click(kPaint);  // returns when the output window has closed
-      EXPECT_EQ(painted, second);
-      EXPECT_EQ(paintedWidth, 90);
-      EXPECT_EQ(paintedHeight, 120);
+      EXPECT_EQ(painted, second + " 90x120");
     }
     ASSERT_TRUE(WaitUntil([&] { return !window->PreviewPending(); }));
     // Let a late signal of the superseded load arrive if it would.

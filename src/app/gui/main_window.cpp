@@ -470,8 +470,8 @@ void MainWindow::About() {
 }
 
 void MainWindow::Exit() {
-  // The sizes kept are those of the picture just chosen.
-  FinishPreviewNow();
+  // A preview still loading is dropped: the window closes at once, and the next start loads the
+  // start picture again anyway.
   CollectControls();
   SaveSettings();
   done(0);

@@ -135,6 +135,7 @@ class MainWindow : public TableDialog, public FrontWindow {
   void EnableTilesDown(bool enabled);
   void PaintPreview(QWidget* area);
   void ShowLoadedPreview(const std::shared_ptr<LoadedPreview>& loaded);
+  // Waits for the preview still loading, if any, and shows it.
   void FinishPreviewNow();
 
   SizeBoxes* sizeBoxes_ = nullptr;
