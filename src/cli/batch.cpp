@@ -48,12 +48,6 @@ struct Job {
   FileOutcome outcome;
 };
 
-int CoreCount() {
-  cpu_set_t set;
-  if (sched_getaffinity(0, sizeof set, &set) == 0) return std::max(CPU_COUNT(&set), 1);
-  return static_cast<int>(std::max(std::thread::hardware_concurrency(), 1u));
-}
-
 std::string Duration(double seconds) {
   const long s = static_cast<long>(seconds + 0.5);
   char text[32];
@@ -275,6 +269,12 @@ int Batch::Run() {
 }
 
 }  // namespace
+
+int CoreCount() {
+  cpu_set_t set;
+  if (sched_getaffinity(0, sizeof set, &set) == 0) return std::max(CPU_COUNT(&set), 1);
+  return static_cast<int>(std::max(std::thread::hardware_concurrency(), 1u));
+}
 
 std::string BatchOutputPath(const std::string& dir, const std::string& input,
                             const std::string& effectName, const std::string& format) {

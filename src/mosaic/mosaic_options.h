@@ -26,6 +26,9 @@ struct MosaicOptions {
   // How many tile sources may be loaded ahead of the one being matched, on a thread of their
   // own; 0 loads each one when it is needed. The mosaic is the same either way.
   int lookahead = 8;
+  // Threads that decode ahead; 0 for one per core. Paintings that run side by side share the
+  // cores between them.
+  int decoders = 0;
   // Limits on repeats of a tile source; none by default.
   TileLimits limits;
   // Called once at the end of the run, finished or stopped, with the tiles as they stand and

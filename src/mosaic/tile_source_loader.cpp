@@ -126,11 +126,12 @@ void TileSourceLoader::Identify() {
   }
 }
 
-void TileSourceLoader::Start(int lookahead) {
+void TileSourceLoader::Start(int lookahead, int decoders) {
   if (lookahead <= 0 || !decoders_.empty()) return;
   lookahead_ = static_cast<size_t>(lookahead);
-  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-  for (unsigned i = 0; i < cores; ++i) {
+  const unsigned threads = decoders > 0 ? static_cast<unsigned>(decoders)
+                                        : std::max(1u, std::thread::hardware_concurrency());
+  for (unsigned i = 0; i < threads; ++i) {
     try {
       decoders_.emplace_back(&TileSourceLoader::Decode, this);
     } catch (const std::system_error&) {

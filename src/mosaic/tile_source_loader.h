@@ -95,10 +95,10 @@ class TileSourceLoader {
   TileSourceLoader(const TileSourceLoader&) = delete;
   TileSourceLoader& operator=(const TileSourceLoader&) = delete;
 
-  // Lets a pool of decoding threads, one per core, work ahead, holding up to `lookahead`
-  // prepared tile sources not yet taken. Without a call, with 0, or when no thread can be had,
-  // each path is read by Next when it is needed.
-  void Start(int lookahead);
+  // Lets a pool of `decoders` decoding threads (0: one per core) work ahead, holding up to
+  // `lookahead` prepared tile sources not yet taken. Without a call, with 0, or when no thread
+  // can be had, each path is read by Next when it is needed.
+  void Start(int lookahead, int decoders = 0);
   // The next tile source in walk order; false when there are no more.
   bool Next(LoadedTileSource* out);
   // Ends the loading early; videos still open are closed.

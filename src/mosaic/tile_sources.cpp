@@ -133,7 +133,7 @@ int32_t WalkTileSources(MosaicRun& run, PaintContext& paint, const MosaicOptions
   // gives up rather than holding the run until it returns.
   TileSourceLoader loader(std::move(paths), tileWidth, tileHeight, hintWidth, hintHeight,
                           index.get(), [&paint] { return paint.PollStop() != 0; });
-  loader.Start(options.lookahead);
+  loader.Start(options.lookahead, options.decoders);
 
   int result = 0;
   LoadedTileSource source;

@@ -254,7 +254,7 @@ TEST_F(MosaicRunTest, StopDuringTheSecondSourceKeepsTheMosaicOfTheFirst) {
   EXPECT_EQ(out.shown[1].pixels, firstPixels);
 }
 
-TEST_F(MosaicRunTest, LoadingAheadOnASecondThreadGivesTheSameMosaic) {
+TEST_F(MosaicRunTest, LoadingAheadOnOtherThreadsGivesTheSameMosaic) {
   std::vector<std::string> paths;
   for (int i = 0; i < 12; ++i) {
     paths.push_back(Picture("p" + std::to_string(i) + ".bmp", NoisyPicture(24, 18, 100 + i)));
@@ -264,11 +264,15 @@ TEST_F(MosaicRunTest, LoadingAheadOnASecondThreadGivesTheSameMosaic) {
   sources_.options.lookahead = 0;
   const MosaicOutcome inline_ = RunMosaicOn(sources_, start, 6, 15, 1);
   sources_.options.lookahead = 4;
-  const MosaicOutcome ahead = RunMosaicOn(sources_, start, 6, 15, 1);
-  EXPECT_EQ(ahead.result, 0);
-  EXPECT_EQ(ahead.statuses, inline_.statuses);
-  EXPECT_EQ(ahead.picture, inline_.picture);
-  EXPECT_NE(ahead.picture, start);
+  for (int decoders : {0, 1, 3}) {
+    SCOPED_TRACE(decoders);
+    sources_.options.decoders = decoders;
+    const MosaicOutcome ahead = RunMosaicOn(sources_, start, 6, 15, 1);
+    EXPECT_EQ(ahead.result, 0);
+    EXPECT_EQ(ahead.statuses, inline_.statuses);
+    EXPECT_EQ(ahead.picture, inline_.picture);
+    EXPECT_NE(ahead.picture, start);
+  }
 }
 
 }  // namespace

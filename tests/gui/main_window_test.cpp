@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QSignalSpy>
 #include <QTest>
 #include <cstring>
 #include <memory>
@@ -37,8 +38,9 @@ class MainWindowTest : public ::testing::Test {
     window->show();
     return window.get();
   }
+  // The start-up timer has fired and the start picture it loads is shown.
   bool WaitForStartup() {
-    return WaitUntil([this] { return window->StartupDone(); });
+    return WaitUntil([this] { return window->StartupDone() && !window->PreviewPending(); });
   }
   QString Text(int id) const { return window->ItemAs<QLineEdit>(id)->text(); }
   void SetText(int id, const char* text) { window->ItemAs<QLineEdit>(id)->setText(text); }
@@ -215,6 +217,10 @@ TEST_F(MainWindowTest, NewStartPictureThatDoesNotDecodeShowsItsNameBesideTheEmpt
   ASSERT_TRUE(window->HasPreview());
   ModalWatcher watcher;
   window->UseStartPicture(bad);  // as a file dropped on the window
+  // The name and the emptied preview show at once, the warning when the load has failed.
+  EXPECT_EQ(Text(kStartPictureName), "broken.jpg");
+  EXPECT_FALSE(window->HasPreview());
+  ASSERT_TRUE(WaitUntil([&] { return !window->PreviewPending(); }));
   EXPECT_EQ(watcher.Messages(), QStringList{"File is format not recognized."});
   EXPECT_FALSE(window->HasPreview());
   EXPECT_EQ(Text(kStartPictureName), "broken.jpg");
@@ -225,6 +231,59 @@ TEST_F(MainWindowTest, NewStartPictureThatDoesNotDecodeShowsItsNameBesideTheEmpt
   EXPECT_TRUE(watcher.Messages()[1].startsWith(
       "This file name is too long to be used (at most 299 characters):\n/ppp"));
   EXPECT_EQ(Text(kStartPictureName), "broken.jpg");
+}
+
+TEST_F(MainWindowTest, LaterChoiceSupersedesALoadStillRunningAndPaintWaitsForIt) {
+  const std::string first = env.Folder().File("first.png");
+  const std::string second = env.Folder().File("second.jpg");
+  ASSERT_TRUE(WriteTestPicture(first, 1600, 1200));
+  ASSERT_TRUE(WriteTestPicture(second, 90, 120));
+  Open();
+  ASSERT_TRUE(WaitForStartup());
+  Click(kBlackAndWhitePhoto);
+  // Run twice: once looking at the preview when it has loaded, once pressing Paint! at once.
+  for (const bool paintAtOnce : {false, true}) {
+    SCOPED_TRACE(paintAtOnce ? "Paint! at once" : "waiting");
+    QSignalSpy loaded(window.get(), &MainWindow::PreviewLoaded);
+    window->UseStartPicture(first);
+    window->UseStartPicture(second);
+    EXPECT_EQ(Text(kStartPictureName), "second.jpg");
+    EXPECT_TRUE(window->PreviewPending());
+    EXPECT_EQ(window->cursor().shape(), Qt::BusyCursor);
+    std::string painted;
+    ModalWatcher watcher([&](QWidget* modal) {
+      auto* output = qobject_cast<OutputWindow*>(modal);
+      if (output == nullptr) return false;
+      painted = std::string(settings.startPicture) + " " + std::to_string(settings.outputWidth) +
+                "x" + std::to_string(settings.outputHeight);
+      output->done(0);
+      return true;
+    });
+    if (paintAtOnce) {
+      Click(kPaint);  // returns when the output window has closed
+      EXPECT_EQ(painted, second + " 90x120");
+    }
+    ASSERT_TRUE(WaitUntil([&] { return !window->PreviewPending(); }));
+    // Let a late signal of the superseded load arrive if it would.
+    WaitUntil([] { return false; }, 100);
+    EXPECT_EQ(loaded.count(), 1);
+    EXPECT_EQ(window->cursor().shape(), Qt::ArrowCursor);
+    EXPECT_TRUE(watcher.Messages().isEmpty());
+    EXPECT_EQ(Text(kWidthPixels), "90");
+    EXPECT_EQ(Text(kHeightPixels), "120");
+    EXPECT_EQ(settings.sourceWidth, 90);
+    EXPECT_EQ(settings.sourceHeight, 120);
+    EXPECT_EQ(Text(kStartPictureName), "second.jpg");
+    // The preview fills the height with the second picture's proportions.
+    const Rect r = window->PreviewRect();
+    EXPECT_EQ(r.Height(), window->PreviewArea().height());
+    EXPECT_NEAR(static_cast<double>(r.Width()) / r.Height(), 90.0 / 120.0, 0.03);
+    EXPECT_EQ(window->PreviewImage().size(), QSize(r.Width(), r.Height()));
+    window->UseStartPicture(env.ExamplePicture());
+    ASSERT_TRUE(WaitUntil([&] { return !window->PreviewPending(); }));
+  }
+  // The window may close while a load runs.
+  window->UseStartPicture(first);
 }
 
 TEST_F(MainWindowTest, PaintRefusesSizesThatCannotBeMadeWithoutOpeningTheOutputWindow) {

@@ -65,7 +65,7 @@ class SizeBoxesTest : public ::testing::Test {
     std::strcpy(settings.startPicture, picture.c_str());
     window = std::make_unique<MainWindow>();
     window->show();
-    ASSERT_TRUE(WaitUntil([this] { return window->StartupDone(); }));
+    ASSERT_TRUE(WaitUntil([this] { return window->StartupDone() && !window->PreviewPending(); }));
     ASSERT_EQ(Text(kWidthPixels), QString::number(width));
   }
   void TearDown() override { window.reset(); }

@@ -14,6 +14,7 @@
 #include <QPainter>
 #include <QTimerEvent>
 #include <QUrl>
+#include <QtConcurrent/QtConcurrentRun>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -34,9 +35,53 @@ using namespace main_ids;
 
 char pendingStartPicture[kStartPictureSize];
 
+// A start picture decoded and scaled for the preview, made on the worker.
+struct LoadedPreview {
+  int generation = 0;
+  std::string path;
+  bool decoded = false;
+  int32_t width = 0;  // the picture's own size
+  int32_t height = 0;
+  ImgBitmap bitmap;  // scaled to fit the preview area
+  Rect rect;         // where it is drawn
+  QImage image;      // the bitmap as Qt shows it
+};
+
 namespace {
 
 bool splashAtOpening = true;
+
+// Decodes the picture at loaded->path and scales it to fit `area`, centred.
+void LoadPreviewPicture(const QRect& area, LoadedPreview* loaded) {
+  ImgInitHandle(&loaded->bitmap);
+  if (ImgLoadFile(loaded->path.c_str(), &loaded->bitmap) != 1) return;
+  if (loaded->bitmap.width == 0) {
+    ImgFree(&loaded->bitmap);
+    return;
+  }
+  loaded->decoded = true;
+  const int32_t width = loaded->width = loaded->bitmap.width;
+  const int32_t height = loaded->height = loaded->bitmap.height;
+
+  // Scale to fit the preview area, in single precision as the sizes have always been worked out.
+  const float W = static_cast<float>(area.width());
+  const float H = static_cast<float>(area.height());
+  const float s = W / static_cast<float>(width);
+  float dw = static_cast<float>(width) * s;
+  float dh = static_cast<float>(height) * s;
+  if (dh > H) {
+    const float f = H / dh;
+    dw *= f;
+    dh *= f;
+  }
+  ImgResize(&loaded->bitmap, TruncateToInt(dw), TruncateToInt(dh));
+  Rect& r = loaded->rect;
+  r.left = area.left() + TruncateToInt((W - dw) * 0.5f);
+  r.top = area.top() + TruncateToInt((H - dh) * 0.5f);
+  r.right = TruncateToInt(static_cast<float>(r.left) + dw);
+  r.bottom = TruncateToInt(static_cast<float>(r.top) + dh);
+  loaded->image = ImageFromBitmap(loaded->bitmap);
+}
 
 // The longest start picture path the '...' dialog hands back, terminator included.
 constexpr int32_t kChosenStartPictureSize = 300;
@@ -106,6 +151,12 @@ MainWindow::MainWindow(QWidget* parent) : TableDialog(kMainWindowLayout, parent)
   ImgInitHandle(&previewBitmap_);
   if (QWidget* preview = Item(kPreview)) preview->installEventFilter(this);
   sizeBoxes_ = new SizeBoxes(this);
+  previewWorker_.setMaxThreadCount(1);
+  connect(&previewWatcher_, &QFutureWatcher<std::shared_ptr<LoadedPreview>>::finished, this,
+          [this] {
+            // A signal of a load the watcher no longer follows must not wait for the newer one.
+            if (previewWatcher_.isFinished()) ShowLoadedPreview(previewWatcher_.result());
+          });
   ConnectControls();
   Opening();
 }
@@ -244,46 +295,54 @@ void MainWindow::LoadPreview() {
   // name in the box: it is the start picture from now on.
   if (QWidget* preview = Item(kPreview)) preview->update();
   SetText(kStartPictureName, FileNamePart(pendingStartPicture));
-  if (ImgLoadFile(pendingStartPicture, &previewBitmap_) != 1) {
+
+  // Decoding a large picture takes seconds: the window stays usable, with a busy cursor, and
+  // shows the picture when it is ready.
+  const int generation = ++*latestPreview_;
+  previewPending_ = true;
+  setCursor(Qt::BusyCursor);
+  // The load holds nothing of the window, which may close before it ends.
+  previewWatcher_.setFuture(
+      QtConcurrent::run(&previewWorker_, [generation, latest = latestPreview_, area = PreviewArea(),
+                                          path = std::string(pendingStartPicture)] {
+        auto loaded = std::make_shared<LoadedPreview>();
+        loaded->generation = generation;
+        loaded->path = path;
+        if (latest->load() == generation) LoadPreviewPicture(area, loaded.get());
+        return loaded;
+      }));
+}
+
+void MainWindow::ShowLoadedPreview(const std::shared_ptr<LoadedPreview>& loaded) {
+  // A load superseded by a newer choice, or already shown by FinishPreviewNow, is dropped.
+  if (!previewPending_ || loaded->generation != latestPreview_->load()) return;
+  previewPending_ = false;
+  unsetCursor();
+  if (!loaded->decoded) {
     ShowWarning("File is format not recognized.");
+    emit PreviewLoaded();
     return;
   }
-  if (previewBitmap_.width == 0) {
-    ImgFree(&previewBitmap_);
-    ShowWarning("File is format not recognized.");
-    return;
-  }
-  const int32_t width = previewBitmap_.width;
-  const int32_t height = previewBitmap_.height;
-  settings.sourceWidth = width;
-  settings.sourceHeight = height;
-  SetText(kWidthPixels, FormatPixels(width));
-  SetText(kHeightPixels, FormatPixels(height));
+  settings.sourceWidth = loaded->width;
+  settings.sourceHeight = loaded->height;
+  SetText(kWidthPixels, FormatPixels(loaded->width));
+  SetText(kHeightPixels, FormatPixels(loaded->height));
   SetText(kWidthPercent, FormatPercent(100.0));
   SetText(kHeightPercent, FormatPercent(100.0));
+  previewBitmap_ = std::move(loaded->bitmap);
+  previewRect_ = loaded->rect;
+  previewImage_ = loaded->image;
 
-  // Scale to fit the preview area, in single precision as the sizes have always been worked out.
-  const QRect area = PreviewArea();
-  const float W = static_cast<float>(area.width());
-  const float H = static_cast<float>(area.height());
-  const float s = W / static_cast<float>(width);
-  float dw = static_cast<float>(width) * s;
-  float dh = static_cast<float>(height) * s;
-  if (dh > H) {
-    const float f = H / dh;
-    dw *= f;
-    dh *= f;
-  }
-  ImgResize(&previewBitmap_, TruncateToInt(dw), TruncateToInt(dh));
-  previewRect_.left = area.left() + TruncateToInt((W - dw) * 0.5f);
-  previewRect_.top = area.top() + TruncateToInt((H - dh) * 0.5f);
-  previewRect_.right = TruncateToInt(static_cast<float>(previewRect_.left) + dw);
-  previewRect_.bottom = TruncateToInt(static_cast<float>(previewRect_.top) + dh);
-  previewImage_ = ImageFromBitmap(previewBitmap_);
-
-  SetText(kStartPictureName, FileNamePart(pendingStartPicture));
+  SetText(kStartPictureName, FileNamePart(loaded->path));
   update();
   if (QWidget* preview = Item(kPreview)) preview->update();
+  emit PreviewLoaded();
+}
+
+void MainWindow::FinishPreviewNow() {
+  if (!previewPending_) return;
+  previewWatcher_.waitForFinished();
+  ShowLoadedPreview(previewWatcher_.result());
 }
 
 void MainWindow::PaintPreview(QWidget* area) {
@@ -388,6 +447,10 @@ std::string OutputSizeProblem(int32_t width, int32_t height) {
 }
 
 void MainWindow::Paint() {
+  // The picture just chosen is painted at its own size, not at the previous picture's, so Paint!
+  // waits for its preview to finish loading. It stays enabled meanwhile: Enter in any box
+  // presses it too, and a disabled default button would drop that press without a word.
+  FinishPreviewNow();
   CollectControls();
   // A size that cannot be made is refused here, before an output window opens with nothing to
   // show; the boxes keep what the user typed.
@@ -407,6 +470,8 @@ void MainWindow::About() {
 }
 
 void MainWindow::Exit() {
+  // A preview still loading is dropped: the window closes at once, and the next start loads the
+  // start picture again anyway.
   CollectControls();
   SaveSettings();
   done(0);

@@ -6,7 +6,11 @@
 // The main window: the four steps (effect, start picture, output size, mosaic options), the
 // preview of the start picture, and 'Paint!', 'About' and 'Exit'.
 
+#include <QFutureWatcher>
 #include <QImage>
+#include <QThreadPool>
+#include <atomic>
+#include <memory>
 #include <string>
 
 #include "app/gui/dialog_layout.h"
@@ -16,6 +20,7 @@
 #include "painting/owner_windows.h"
 
 class SizeBoxes;
+struct LoadedPreview;
 
 // Control identifiers of the main window.
 namespace main_ids {
@@ -90,7 +95,8 @@ class MainWindow : public TableDialog, public FrontWindow {
 
   // Copies every control into the Settings record.
   void CollectControls();
-  // Loads pendingStartPicture into the preview and sets the size boxes to its size.
+  // Starts loading pendingStartPicture into the preview; when it has loaded, the size boxes
+  // take its size. A newer call supersedes a load still running.
   void LoadPreview();
   // Enables step 4 according to the effect and the two check boxes.
   void ApplyMosaicEnabling();
@@ -102,6 +108,12 @@ class MainWindow : public TableDialog, public FrontWindow {
   QImage PreviewImage() const { return previewImage_; }
   // The start-up timer has done its work.
   bool StartupDone() const { return startupTimer_ == 0; }
+  // A start picture is still being loaded for the preview.
+  bool PreviewPending() const { return previewPending_; }
+
+ signals:
+  // The latest start picture has loaded (or failed to) and the window shows the outcome.
+  void PreviewLoaded();
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -122,6 +134,9 @@ class MainWindow : public TableDialog, public FrontWindow {
   void EnableListGroup(bool enabled);
   void EnableTilesDown(bool enabled);
   void PaintPreview(QWidget* area);
+  void ShowLoadedPreview(const std::shared_ptr<LoadedPreview>& loaded);
+  // Waits for the preview still loading, if any, and shows it.
+  void FinishPreviewNow();
 
   SizeBoxes* sizeBoxes_ = nullptr;
   ImgBitmap previewBitmap_;
@@ -129,4 +144,13 @@ class MainWindow : public TableDialog, public FrontWindow {
   Rect previewRect_;
   bool mainWindowPainted_ = false;
   int startupTimer_ = 0;
+
+  // Start pictures are decoded away from the window, one at a time, so that a large picture
+  // neither freezes the window nor has several decodes in memory together.
+  // Counts the loads started; only the latest one is shown. The loads read it too, to skip
+  // decoding a picture already superseded while it waited for the worker.
+  std::shared_ptr<std::atomic<int>> latestPreview_ = std::make_shared<std::atomic<int>>(0);
+  bool previewPending_ = false;
+  QFutureWatcher<std::shared_ptr<LoadedPreview>> previewWatcher_;
+  QThreadPool previewWorker_;
 };
