@@ -18,6 +18,7 @@
 #include <memory>
 
 #include <png.h>
+#include <zlib.h>
 
 namespace imaging_internal {
 
@@ -257,13 +258,16 @@ DirectDecode Decode(PngReading& r) {
 }  // namespace
 
 DirectDecode DecodePng(const uint8_t* data, size_t size, ImgBitmap* bitmap) {
-  // The size from the header, judged before libpng allocates anything.
-  if (size < 24 || std::memcmp(data, "\x89PNG\r\n\x1A\n", 8) != 0 ||
-      std::memcmp(data + 12, "IHDR", 4) != 0) {
+  // The size from an intact header, judged before libpng allocates anything. A damaged header is
+  // libpng's to report.
+  constexpr size_t kHeaderEnd = 8 + 4 + 4 + 13 + 4;
+  if (size < kHeaderEnd || std::memcmp(data, "\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR", 16) != 0 ||
+      crc32(0, data + 12, 4 + 13) != BigEndian32(data + 29)) {
     return DirectDecode::kNotHandled;
   }
   const uint32_t width = BigEndian32(data + 16), height = BigEndian32(data + 20);
-  if (width > 0 && height > 0 && !FitsProgramLimits(width, height)) {
+  if (width > 0 && height > 0 && width <= PNG_UINT_31_MAX && height <= PNG_UINT_31_MAX &&
+      !FitsProgramLimits(width, height)) {
     return DirectDecode::kTooLarge;
   }
   PngReading reading;
