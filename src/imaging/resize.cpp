@@ -185,6 +185,8 @@ int ImgResize(ImgBitmap* bitmap, int32_t width, int32_t height, int) {
       static_cast<int64_t>(width) * height > kMaxPicturePixels) {
     return 0;
   }
+  // A picture kept at its own size needs no ImageMagick image, whatever its sides.
+  if (width == bitmap->width && height == bitmap->height) return 1;
   // Every strip is as wide or as tall as the picture: no side may exceed what ImageMagick
   // builds, or building a strip would end the process.
   const PictureLimits& limits = GetPictureLimits();
@@ -192,7 +194,6 @@ int ImgResize(ImgBitmap* bitmap, int32_t width, int32_t height, int) {
       std::max(height, bitmap->height) > limits.maxHeight) {
     return 0;
   }
-  if (width == bitmap->width && height == bitmap->height) return 1;
   try {
     EnsureMagickReady();
     if (std::max(static_cast<int64_t>(bitmap->width) * bitmap->height,
