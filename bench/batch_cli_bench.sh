@@ -14,10 +14,7 @@
 set -euo pipefail
 source "$(dirname "$0")/bench_setup.sh"
 ROUNDS=${2:-3}
-PICTURES="$BUILD_DIR/bench-pictures/batch"
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
-mkdir -p "$PICTURES"
+bench_folders batch
 
 for ((i = 0; i < 24; i++)); do
   photo=$(printf '%s/photo-%02d.jpg' "$PICTURES" "$i")

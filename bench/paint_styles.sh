@@ -14,10 +14,7 @@ set -euo pipefail
 source "$(dirname "$0")/bench_setup.sh"
 RUNS=${2:-3}
 CORE=${BENCH_CORE:-0}
-PICTURES="$BUILD_DIR/bench-pictures"
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
-mkdir -p "$PICTURES"
+bench_folders
 export MAGICK_THREAD_LIMIT=1 OMP_NUM_THREADS=1
 
 

@@ -18,22 +18,12 @@
 set -euo pipefail
 source "$(dirname "$0")/bench_setup.sh"
 EXAMPLE="resources/Example Picture.jpg"
-PICTURES="$BUILD_DIR/bench-pictures"
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
-mkdir -p "$PICTURES"
+bench_folders
 export MAGICK_THREAD_LIMIT=1 OMP_NUM_THREADS=1
 
 
-# Peak resident memory (MB, 10^6 bytes) and processor time (s) of one run of a command.
-measure() {
-  /usr/bin/time -f "%M %U %S" -o "$WORK/time" "$@" >/dev/null 2>"$WORK/err" ||
-    { cat "$WORK/err" >&2; return 1; }
-  awk '{ printf "%.0f %.2f\n", $1 * 1024 / 1e6, $2 + $3 }' "$WORK/time"
-}
-
 convert_peak() {  # input
-  measure "$CONVERT" "$1" -paint 3 "$WORK/convert.jpg"
+  peak_memory "$CONVERT" "$1" -paint 3 "$WORK/convert.jpg"
 }
 
 STYLES=(van-gogh pointillism colored-pencil charcoal-pencil black-and-white mosaic)
@@ -43,7 +33,7 @@ row() {  # label style input target-MB convert-MB convert-s [cli options]
   shift 6
   local extra=()
   [[ $style == mosaic ]] && extra=(--tiles-across 200)
-  read -r m t < <(measure "$CLI" --quiet --seed 1 --effect "$style" "${extra[@]}" "$@" "$input" \
+  read -r m t < <(peak_memory "$CLI" --quiet --seed 1 --effect "$style" "${extra[@]}" "$@" "$input" \
     "$WORK/out.jpg")
   local verdict=ok
   ((m <= target)) || { verdict=OVER; status=1; }

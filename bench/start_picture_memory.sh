@@ -13,10 +13,7 @@
 # and kept in BUILD_DIR/bench-pictures.
 set -euo pipefail
 source "$(dirname "$0")/bench_setup.sh"
-PICTURES="$BUILD_DIR/bench-pictures"
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
-mkdir -p "$PICTURES"
+bench_folders
 
 printf '%-24s %9s %7s\n' "start picture" "peak MB" "cpu s"
 for size in 5000x5000 8000x6000; do
@@ -24,9 +21,9 @@ for size in 5000x5000 8000x6000; do
   for format in png tif; do
     input="$PICTURES/photo-$size.$format"
     [[ -s $input ]] || "$CONVERT" "$PICTURES/photo-$size.jpg" "$input"
-    if /usr/bin/time -f "%M %U %S" -o "$WORK/time" "$CLI" --quiet --seed 1 \
-      --effect black-and-white "$input" "$WORK/out.jpg" >/dev/null 2>"$WORK/err"; then
-      read -r peak cpu < <(awk '{ printf "%.0f %.2f\n", $1 * 1024 / 1e6, $2 + $3 }' "$WORK/time")
+    if figures=$(peak_memory "$CLI" --quiet --seed 1 --effect black-and-white "$input" \
+      "$WORK/out.jpg" 2>/dev/null); then
+      read -r peak cpu <<<"$figures"
     else
       peak="status $?" cpu="-"
     fi

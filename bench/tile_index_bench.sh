@@ -131,20 +131,16 @@ for size in $SIZES; do
   row "warm index" "$(time_mosaic "$CLI" "$library" 32 --index "$index")"
   bytes=$(stat -c %s "$index")
   row "index size" "$((bytes / 1024)) KiB, $((bytes / size)) bytes a picture (one tile size)"
-  RUNS_SAVED=$RUNS
-  RUNS=1
-  row "40 across, first run (index warm at 32)" "$(time_mosaic "$CLI" "$library" 40 --index "$index")"
-  RUNS=$RUNS_SAVED
+  row "40 across, first run (index warm at 32)" \
+    "$(RUNS=1 time_mosaic "$CLI" "$library" 40 --index "$index")"
   row "40 across, warm index" "$(time_mosaic "$CLI" "$library" 40 --index "$index")"
   bytes=$(stat -c %s "$index")
   row "index size" "$((bytes / 1024)) KiB, $((bytes / size / 2)) bytes a picture and tile size"
 
   prepared="$WORK/metapixel-$size"
   mkdir -p "$prepared"
-  RUNS=1
   row "metapixel-prepare, tiles of 32 x 24" \
-    "$(time_runs metapixel-prepare "$library" "$prepared" --width=32 --height=24)"
-  RUNS=$RUNS_SAVED
+    "$(RUNS=1 time_runs metapixel-prepare "$library" "$prepared" --width=32 --height=24)"
   row "metapixel, tiles of 32 x 24" "$(time_runs metapixel --metapixel "$START" "$WORK/mp.jpg" \
     --library "$prepared" --width=32 --height=24)"
 done
@@ -154,10 +150,7 @@ if ((SMALL > 0)); then
   make_small "$SMALL" "$small"
   index="$WORK/index-small.sqlite"
   echo "$SMALL pictures of 160 x 120, start picture 1024 x 768, 32 tiles across:"
-  RUNS_SAVED=$RUNS
-  RUNS=1
-  row "cold index" "$(time_mosaic "$CLI" "$small" 32 --index "$index")"
-  RUNS=$RUNS_SAVED
+  row "cold index" "$(RUNS=1 time_mosaic "$CLI" "$small" 32 --index "$index")"
   row "warm index" "$(time_mosaic "$CLI" "$small" 32 --index "$index")"
   bytes=$(stat -c %s "$index")
   row "index size" "$((bytes / 1024)) KiB, $((bytes / SMALL)) bytes a picture"

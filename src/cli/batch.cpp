@@ -2,7 +2,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/batch.h"
 
-#include <sched.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,6 +16,7 @@
 #include <vector>
 
 #include "base/front_window.h"
+#include "base/processors.h"
 #include "cli/terminal_window.h"
 #include "painting/effect_table.h"
 
@@ -235,7 +235,7 @@ int Batch::Run() {
   BatchWindow interrupt;
   InstallStopOnInterrupt(&interrupt);
 
-  const int jobs = options_.jobs > 0 ? options_.jobs : CoreCount();
+  const int jobs = options_.jobs > 0 ? options_.jobs : UsableProcessors();
   std::vector<std::thread> workers;
   {
     std::unique_lock lock(mutex_);
@@ -269,12 +269,6 @@ int Batch::Run() {
 }
 
 }  // namespace
-
-int CoreCount() {
-  cpu_set_t set;
-  if (sched_getaffinity(0, sizeof set, &set) == 0) return std::max(CPU_COUNT(&set), 1);
-  return static_cast<int>(std::max(std::thread::hardware_concurrency(), 1u));
-}
 
 std::string BatchOutputPath(const std::string& dir, const std::string& input,
                             const std::string& effectName, const std::string& format) {

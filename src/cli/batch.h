@@ -29,9 +29,6 @@ using PaintFileFunction = std::function<FileOutcome(
 // 0 when every picture was painted or skipped, otherwise the worst status of a single file.
 int RunBatch(const CliOptions& options, const PaintFileFunction& paintFile);
 
-// The processors this process may run on.
-int CoreCount();
-
 // The output of one input: DIR/<input's name without its ending>-<effect>.<format>.
 std::string BatchOutputPath(const std::string& dir, const std::string& input,
                             const std::string& effectName, const std::string& format);

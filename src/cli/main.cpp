@@ -15,6 +15,7 @@
 #include <string>
 
 #include "app/settings.h"
+#include "base/processors.h"
 #include "cli/batch.h"
 #include "cli/cli_options.h"
 #include "cli/terminal_window.h"
@@ -139,7 +140,7 @@ FileOutcome PaintBatchFile(const CliOptions& options, const std::string& input,
   RenderRequest request = RequestFor(options);
   request.startPath = input;
   // The jobs share the cores: a mosaic's decoders get their part, not all of them each.
-  const int cores = CoreCount();
+  const int cores = UsableProcessors();
   const int jobs = std::clamp(options.jobs > 0 ? options.jobs : cores, 1, cores);
   request.mosaic.decoders = std::max(1, cores / jobs);
   RenderResult painted = Render(request, window);

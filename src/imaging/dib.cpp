@@ -18,10 +18,7 @@ DibHandle DibHandle::Allocate(size_t bytes) {
 }
 
 DibHandle DibHandle::Create24(int32_t width, int32_t height) {
-  if (width <= 0 || height <= 0 || width > kMaxPictureSide || height > kMaxPictureSide ||
-      static_cast<int64_t>(width) * height > kMaxPicturePixels) {
-    return DibHandle();
-  }
+  if (!WithinProgramLimits(width, height)) return DibHandle();
   const int64_t image = DibRowBytes(width, 24) * height;
   DibHandle h = Allocate(static_cast<size_t>(kDibHeaderSize + image));
   if (!h) return h;

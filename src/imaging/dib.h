@@ -35,6 +35,12 @@ constexpr uint32_t kBiRgb = 0;  // no compression
 constexpr int64_t kMaxPicturePixels = 100'000'000;
 constexpr int32_t kMaxPictureSide = 65535;
 
+// True when a picture of width x height is within those limits (both sides at least 1).
+constexpr bool WithinProgramLimits(int64_t width, int64_t height) {
+  return width > 0 && height > 0 && width <= kMaxPictureSide && height <= kMaxPictureSide &&
+         width * height <= kMaxPicturePixels;
+}
+
 // Bytes in one row of `width` pixels at `bitCount` bits, padded to a multiple of 4.
 constexpr int64_t DibRowBytes(int64_t width, int bitCount) {
   return ((width * bitCount + 31) / 32) * 4;

@@ -20,11 +20,4 @@ enum class DirectDecode {
   kTooLarge,    // the picture exceeds the program's limits; refused before anything was allocated
 };
 
-// True when a bitmap of width x height is within the program's limits (both sides at least 1).
-constexpr bool FitsProgramLimits(uint64_t width, uint64_t height) {
-  return width > 0 && height > 0 && width <= static_cast<uint64_t>(kMaxPictureSide) &&
-         height <= static_cast<uint64_t>(kMaxPictureSide) &&
-         width * height <= static_cast<uint64_t>(kMaxPicturePixels);
-}
-
 }  // namespace imaging_internal

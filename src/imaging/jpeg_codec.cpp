@@ -108,7 +108,7 @@ DirectDecode Decode(jpeg_decompress_struct& info, JpegErrors& errors, const uint
   info.scale_num = 1;
   info.scale_denom = static_cast<unsigned int>(denominator);
   jpeg_calc_output_dimensions(&info);
-  if (!FitsProgramLimits(info.output_width, info.output_height) ||
+  if (!WithinProgramLimits(info.output_width, info.output_height) ||
       ImgCreate(picture, 1, static_cast<int32_t>(info.output_width),
                 static_cast<int32_t>(info.output_height), 24) != 1) {
     return DirectDecode::kNotHandled;

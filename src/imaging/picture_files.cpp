@@ -148,7 +148,7 @@ bool DecodeWithMagick(const std::vector<uint8_t>& data, const std::string& forma
   // Most JPEG files are decoded straight into the 24-bit bitmap, to the same pixels; only the
   // program's own limits on a bitmap apply to them.
   if (format == "JPEG" &&
-      FitsProgramLimits(decodedSide(probe.columns()), decodedSide(probe.rows())) &&
+      WithinProgramLimits(decodedSide(probe.columns()), decodedSide(probe.rows())) &&
       DecodeJpeg(data.data(), data.size(), denominator, bitmap) == DirectDecode::kDecoded) {
     return true;
   }

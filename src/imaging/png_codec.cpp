@@ -210,7 +210,7 @@ DirectDecode Decode(PngReading& r) {
   int bitDepth = 0, colourType = 0, interlace = 0;
   png_get_IHDR(r.png, r.info, &width, &height, &bitDepth, &colourType, &interlace, nullptr,
                nullptr);
-  if (!FitsProgramLimits(width, height) || MayCarryOrientation(r.png, r.info)) {
+  if (!WithinProgramLimits(width, height) || MayCarryOrientation(r.png, r.info)) {
     return DirectDecode::kNotHandled;
   }
   // ImageMagick takes grey samples of a gamma above 0.75 for linear light and converts them.
@@ -267,7 +267,7 @@ DirectDecode DecodePng(const uint8_t* data, size_t size, ImgBitmap* bitmap) {
   }
   const uint32_t width = BigEndian32(data + 16), height = BigEndian32(data + 20);
   if (width > 0 && height > 0 && width <= PNG_UINT_31_MAX && height <= PNG_UINT_31_MAX &&
-      !FitsProgramLimits(width, height)) {
+      !WithinProgramLimits(width, height)) {
     return DirectDecode::kTooLarge;
   }
   PngReading reading;

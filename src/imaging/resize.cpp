@@ -181,10 +181,7 @@ int ResizeInStrips(ImgBitmap* bitmap, int32_t width, int32_t height, int64_t str
 
 int ImgResize(ImgBitmap* bitmap, int32_t width, int32_t height, int) {
   if (bitmap == nullptr || !bitmap->hasImage || !bitmap->dib) return 0;
-  if (width <= 0 || height <= 0 || width > kMaxPictureSide || height > kMaxPictureSide ||
-      static_cast<int64_t>(width) * height > kMaxPicturePixels) {
-    return 0;
-  }
+  if (!WithinProgramLimits(width, height)) return 0;
   // A picture kept at its own size needs no ImageMagick image, whatever its sides.
   if (width == bitmap->width && height == bitmap->height) return 1;
   // Every strip is as wide or as tall as the picture: no side may exceed what ImageMagick

@@ -131,7 +131,7 @@ DirectDecode DecodeTiff(const uint8_t* data, size_t size, ImgBitmap* bitmap) {
       TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &height) != 1 || width == 0 || height == 0) {
     return DirectDecode::kNotHandled;
   }
-  if (!FitsProgramLimits(width, height)) return DirectDecode::kTooLarge;
+  if (!WithinProgramLimits(width, height)) return DirectDecode::kTooLarge;
   if (!DecodedHere(tiff.get())) return DirectDecode::kNotHandled;
 
   uint16_t samples = 1;

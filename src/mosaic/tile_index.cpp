@@ -449,7 +449,6 @@ void TileIndex::Compact() {
 
 void TileIndex::Flush() {
   if (db_ == nullptr || (added_.empty() && used_.empty() && forget_.empty())) return;
-  const bool grew = !added_.empty();
   if (!Exec("BEGIN IMMEDIATE")) return;
   WriteAdded();
   for (const Used& u : used_) {

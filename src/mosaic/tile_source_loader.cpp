@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "base/paths.h"
+#include "base/processors.h"
 
 namespace {
 
@@ -129,8 +130,7 @@ void TileSourceLoader::Identify() {
 void TileSourceLoader::Start(int lookahead, int decoders) {
   if (lookahead <= 0 || !decoders_.empty()) return;
   lookahead_ = static_cast<size_t>(lookahead);
-  const unsigned threads = decoders > 0 ? static_cast<unsigned>(decoders)
-                                        : std::max(1u, std::thread::hardware_concurrency());
+  const unsigned threads = static_cast<unsigned>(decoders > 0 ? decoders : UsableProcessors());
   for (unsigned i = 0; i < threads; ++i) {
     try {
       decoders_.emplace_back(&TileSourceLoader::Decode, this);

@@ -23,10 +23,7 @@ PreparedPicture Failed(int code, std::string reason) {
 PreparedPicture Finish(ImgBitmap* bitmap, int32_t width, int32_t height, int32_t effect) {
   const OutputSize size = OutputSizeFor(bitmap->width, bitmap->height, width, height);
   // Sizes beyond the picture limits are refused by the resize itself.
-  const bool withinLimits = size.width > 0 && size.height > 0 && size.width <= kMaxPictureSide &&
-                            size.height <= kMaxPictureSide &&
-                            static_cast<int64_t>(size.width) * size.height <= kMaxPicturePixels;
-  if (withinLimits) {
+  if (WithinProgramLimits(size.width, size.height)) {
     std::string problem =
         PaintingMemoryProblem(effect, bitmap->width, bitmap->height, size.width, size.height);
     if (!problem.empty()) {

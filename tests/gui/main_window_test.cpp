@@ -47,6 +47,14 @@ class MainWindowTest : public ::testing::Test {
   bool Checked(int id) const { return window->ItemAs<QAbstractButton>(id)->isChecked(); }
   bool Enabled(int id) const { return window->Item(id)->isEnabled(); }
   void Click(int id) { window->ItemAs<QAbstractButton>(id)->click(); }
+  // A file named like a JPEG that holds text; empty when it cannot be written.
+  std::string BrokenPicture() {
+    const std::string path = env.Folder().File("broken.jpg");
+    QFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::WriteOnly)) return std::string();
+    file.write("this is not a picture at all");
+    return path;
+  }
 
   GuiTestEnvironment env;
   std::unique_ptr<MainWindow> window;
@@ -185,11 +193,8 @@ TEST_F(MainWindowTest, MissingStartPictureIsForgottenSilently) {
 }
 
 TEST_F(MainWindowTest, PictureThatDoesNotDecodeWarnsAndKeepsTheSizes) {
-  const std::string bad = env.Folder().File("broken.jpg");
-  QFile file(QString::fromStdString(bad));
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write("this is not a picture at all");
-  file.close();
+  const std::string bad = BrokenPicture();
+  ASSERT_FALSE(bad.empty());
   std::strcpy(settings.startPicture, bad.c_str());
 
   ModalWatcher watcher;
@@ -207,11 +212,8 @@ TEST_F(MainWindowTest, PictureThatDoesNotDecodeWarnsAndKeepsTheSizes) {
 }
 
 TEST_F(MainWindowTest, NewStartPictureThatDoesNotDecodeShowsItsNameBesideTheEmptyPreview) {
-  const std::string bad = env.Folder().File("broken.jpg");
-  QFile file(QString::fromStdString(bad));
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write("this is not a picture at all");
-  file.close();
+  const std::string bad = BrokenPicture();
+  ASSERT_FALSE(bad.empty());
   Open();
   ASSERT_TRUE(WaitForStartup());
   ASSERT_TRUE(window->HasPreview());

@@ -436,10 +436,7 @@ void MainWindow::ChooseStartPicture() {
 }
 
 std::string OutputSizeProblem(int32_t width, int32_t height) {
-  if (width >= 1 && height >= 1 && width <= kMaxPictureSide && height <= kMaxPictureSide &&
-      int64_t{width} * height <= kMaxPicturePixels) {
-    return std::string();
-  }
+  if (WithinProgramLimits(width, height)) return std::string();
   return "The output size " + std::to_string(width) + " x " + std::to_string(height) +
          " cannot be painted.|Width and height must each be from 1 to " +
          std::to_string(kMaxPictureSide) + " pixels, and the picture at most " +

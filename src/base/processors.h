@@ -1,0 +1,7 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+// The processors this process may run on (its CPU affinity, so a run under taskset or in a
+// limited container counts only what it gets); at least 1.
+int UsableProcessors();
