@@ -11,9 +11,9 @@
 #include <cstdint>
 #include <string>
 
+#include "base/paths.h"
+
 constexpr size_t kSettingsRecordSize = 560;
-constexpr size_t kPictureListEntrySize = 300;
-constexpr size_t kStartPictureSize = 500;
 
 // The most entries the picture list takes: a settings file with more is not loaded, and 'Add'
 // and dropping stop there, so that a list the program saves always loads again.

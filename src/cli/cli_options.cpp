@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "app/settings.h"
+#include "base/paths.h"
 #include "imaging/dib.h"
 #include "painting/effect_table.h"
 

@@ -14,7 +14,7 @@
 #include <filesystem>
 #include <string>
 
-#include "app/settings.h"
+#include "base/paths.h"
 #include "base/processors.h"
 #include "cli/batch.h"
 #include "cli/cli_options.h"

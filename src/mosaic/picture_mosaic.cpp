@@ -23,6 +23,7 @@
 #endif
 
 #include "base/paint_context.h"
+#include "base/paint_result.h"
 #include "base/truncate.h"
 #include "effects/effect_engine.h"
 #include "effects/pixel_primitives.h"
@@ -504,15 +505,15 @@ int RunPictureMosaic(PaintContext& paint, DibHandle* dibRef, const Rect& display
   int result = 0;
   if (options.useList && options.pictureList.empty() && !options.useLibrary) {
     paint.Warn("No picture or avi files specified in 'Your Picture List'.");
-    result = 2;
+    result = kPaintRefused;
   } else if (tilesAcross == 0.0f || tilesDown == 0.0f) {
     paint.Warn("Tile number must be greater then zero.");
-    result = 2;
+    result = kPaintRefused;
   } else if (!options.useList && !options.useLibrary) {
     paint.Warn("You must select either the Picture Library, Picture List or both.");
-    result = 2;
+    result = kPaintRefused;
   } else if (dibRef == nullptr || !*dibRef || dibRef->Header()->biBitCount != 24) {
-    result = 1;
+    result = kPaintStopped;
   }
 
   if (result == 0) {

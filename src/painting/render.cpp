@@ -26,6 +26,26 @@ RenderResult Render(const RenderRequest& request, FrontWindow& window) {
 }
 
 RenderResult Render(const RenderRequest& request, PaintContext& paint, FrontWindow* frame) {
+  if (FindEffect(request.effect) == nullptr) return RenderPrepared(request, {}, paint, frame);
+  PreparedPicture start =
+      request.startPicture
+          ? PrepareStartPicture(*request.startPicture, request.width, request.height,
+                                request.effect)
+          : PrepareStartPicture(request.startPath, request.width, request.height, request.effect);
+  if (!start.picture) {
+    RenderResult result;
+    result.randomState = paint.random.State();
+    result.code = start.code;
+    result.reason = std::move(start.reason);
+    return result;
+  }
+  RenderResult result = RenderPrepared(request, std::move(start.picture), paint, frame);
+  if (result.code == kPaintRefused) result.picture.Free();
+  return result;
+}
+
+RenderResult RenderPrepared(const RenderRequest& request, DibHandle start, PaintContext& paint,
+                            FrontWindow* frame) {
   RenderResult result;
   result.randomState = paint.random.State();
   if (FindEffect(request.effect) == nullptr) {
@@ -33,15 +53,8 @@ RenderResult Render(const RenderRequest& request, PaintContext& paint, FrontWind
     result.reason = "unknown effect " + std::to_string(static_cast<int>(request.effect));
     return result;
   }
-
-  PreparedPicture start =
-      request.startPicture
-          ? PrepareStartPicture(*request.startPicture, request.width, request.height,
-                                request.effect)
-          : PrepareStartPicture(request.startPath, request.width, request.height, request.effect);
-  if (!start.picture) {
-    result.code = start.code;
-    result.reason = std::move(start.reason);
+  if (!start) {
+    result.reason = "no start picture";
     return result;
   }
 
@@ -50,14 +63,11 @@ RenderResult Render(const RenderRequest& request, PaintContext& paint, FrontWind
   if (frame != nullptr) frame->FrameClientSize(&clientWidth, &clientHeight);
   const Rect display{2, 2, clientWidth - 2, clientHeight - 2};
 
-  result.width = start.picture.Header()->biWidth;
-  result.height = std::abs(start.picture.Header()->biHeight);
-  result.picture = std::move(start.picture);
+  result.width = start.Header()->biWidth;
+  result.height = std::abs(start.Header()->biHeight);
+  result.picture = std::move(start);
   result.code = PaintPrepared(paint, request.effect, &result.picture, display, request.mosaic);
   result.randomState = paint.random.State();
-  if (result.code == kPaintRefused) {
-    result.reason = paint.refusal;
-    result.picture.Free();
-  }
+  if (result.code == kPaintRefused) result.reason = paint.refusal;
   return result;
 }

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "base/paint_result.h"
 #include "base/rect.h"
 #include "imaging/dib.h"
 #include "mosaic/mosaic_options.h"
@@ -18,11 +19,6 @@
 
 class FrontWindow;
 struct PaintContext;
-
-// Painting results shared by the driver and the effects.
-constexpr int kPaintFinished = 0;
-constexpr int kPaintStopped = 1;  // stopped by the user, or failed without a message
-constexpr int kPaintRefused = 2;  // refused, with a warning already shown
 
 struct RenderRequest {
   EffectKind effect = VanGogh;
@@ -60,6 +56,13 @@ RenderResult Render(const RenderRequest& request, FrontWindow& window);
 // generator is left where the painting leaves it). `frame` gives the picture frame's client
 // size; the picture is shown in it less a border of 2 pixels.
 RenderResult Render(const RenderRequest& request, PaintContext& paint, FrontWindow* frame);
+
+// The painting of a start picture already prepared by PrepareStartPicture for this request
+// (24 bits at the output size), which the painting takes and works on in place: the request's
+// start picture and size are not read. Unlike Render, a refused painting hands the start picture
+// back unchanged in the result.
+RenderResult RenderPrepared(const RenderRequest& request, DibHandle start, PaintContext& paint,
+                            FrontWindow* frame);
 
 // The painting itself, on a start picture already prepared (24 bits at the output size) and in
 // place: *picture receives the result. `display` is the rectangle of the picture frame in which

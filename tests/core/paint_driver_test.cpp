@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: The Quillane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "painting/paint_driver.h"
+#include "app/paint_driver.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <ctime>
 
 #include "app/settings.h"
-#include "painting/random.h"
+#include "app/program_random.h"
 #include "support/fake_window.h"
 #include "support/painting_pictures.h"
 #include "support/test_support.h"

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "painting/random.h"
+#include "app/program_random.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 
 #include "imaging/drawing_surface.h"
 #include "imaging/imaging.h"
-#include "painting/random.h"
+#include "app/program_random.h"
 #include "support/painting_pictures.h"
 
 namespace {

@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "app/gui/dialog_layout.h"
-#include "painting/owner_windows.h"
+#include "gui/dialog_layout.h"
+#include "app/owner_windows.h"
 
 inline constexpr std::array<ControlEntry, 12> kCompanionTestControls = {{
     {-1, ControlKind::GroupBox, "选择开始图片(步骤2)", 6, 61, 167, 170},

@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 // Help on the controls of the main window: the texts, their wrapping and the ways to ask.
-#include "app/gui/context_help.h"
+#include "gui/context_help.h"
 
 #include <gtest/gtest.h>
 

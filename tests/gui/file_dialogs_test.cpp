@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 // The open-file dialog behind '...' and 'Add': paths, filters and the caller's buffer.
-#include "app/gui/file_dialogs.h"
+#include "gui/file_dialogs.h"
 
 #include <gtest/gtest.h>
 
@@ -90,6 +90,7 @@ TEST(FilterSpecTest, PatternsWithoutParenthesesInTheDescriptionGetThem) {
 
 class ChooseFileTest : public ::testing::Test {
  protected:
+  FileRequest fileRequest;
   void SetUp() override {
     window_.move(120, 80);
     window_.show();

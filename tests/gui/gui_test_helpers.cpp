@@ -12,7 +12,7 @@
 #include <QTimer>
 #include <cstdlib>
 
-#include "app/gui/main_window.h"
+#include "gui/main_window.h"
 #include "base/paths.h"
 
 GuiTestEnvironment::GuiTestEnvironment() {

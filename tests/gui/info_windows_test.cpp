@@ -14,10 +14,10 @@
 #include <QTest>
 #include <QUrl>
 
-#include "app/gui/dialog_layout.h"
+#include "gui/dialog_layout.h"
 #include "companions_test_window.h"
-#include "info/about_window.h"
-#include "info/splash_window.h"
+#include "gui/about_window.h"
+#include "gui/splash_window.h"
 
 // Receives the web addresses the program asks the desktop to open.
 class UrlCatcher : public QObject {

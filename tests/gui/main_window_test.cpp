@@ -16,10 +16,10 @@
 #include <cstring>
 #include <memory>
 
-#include "app/gui/main_window.h"
+#include "gui/main_window.h"
 #include "app/settings.h"
 #include "gui/gui_test_helpers.h"
-#include "painting/gui/output_window.h"
+#include "gui/output_window.h"
 
 using namespace main_ids;
 

@@ -21,14 +21,14 @@
 #include <memory>
 #include <thread>
 
-#include "app/gui/bitmap_image.h"
-#include "app/gui/main_window.h"
+#include "gui/bitmap_image.h"
+#include "gui/main_window.h"
 #include "app/settings.h"
 #include "effects/effect_engine.h"
 #include "gui/gui_test_helpers.h"
 #include "imaging/imaging.h"
-#include "painting/gui/output_window.h"
-#include "painting/paint_driver.h"
+#include "gui/output_window.h"
+#include "app/paint_driver.h"
 
 using namespace output_ids;
 

@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 // 'Your Picture List': the list box, 'Add', 'Remove' and dropped files, with the 300-byte slots.
-#include "app/gui/picture_list.h"
+#include "gui/picture_list.h"
 
 #include <gtest/gtest.h>
 

@@ -13,8 +13,8 @@
 #include <limits>
 #include <memory>
 
-#include "app/gui/main_window.h"
-#include "app/gui/size_boxes.h"
+#include "gui/main_window.h"
+#include "gui/size_boxes.h"
 #include "app/settings.h"
 #include "gui/gui_test_helpers.h"
 

@@ -14,7 +14,7 @@
 
 #include "app/settings.h"
 #include "imaging/dib.h"
-#include "painting/paint_driver.h"
+#include "app/paint_driver.h"
 #include "support/fake_window.h"
 #include "support/test_support.h"
 

@@ -11,7 +11,7 @@
 
 #include "base/rect.h"
 #include "imaging/drawing_surface.h"
-#include "painting/owner_windows.h"
+#include "app/owner_windows.h"
 
 struct ShownPicture {
   int bitmapWidth;

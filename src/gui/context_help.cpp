@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: The Quillane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "app/gui/context_help.h"
+#include "gui/context_help.h"
 
 #include <QEvent>
 #include <QKeyEvent>
@@ -12,8 +12,8 @@
 #include <QWidget>
 #include <algorithm>
 
-#include "app/gui/dialog_layout.h"
-#include "painting/owner_windows.h"
+#include "gui/dialog_layout.h"
+#include "app/owner_windows.h"
 
 namespace {
 

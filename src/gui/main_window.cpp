@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: The Quillane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "app/gui/main_window.h"
+#include "gui/main_window.h"
 
 #include <QAbstractButton>
 #include <QDragEnterEvent>
@@ -19,21 +19,19 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/gui/bitmap_image.h"
-#include "app/gui/context_help.h"
-#include "app/gui/file_dialogs.h"
-#include "app/gui/picture_list.h"
-#include "app/gui/size_boxes.h"
-#include "app/gui/warning_box.h"
 #include "base/paths.h"
+#include "gui/about_window.h"
+#include "gui/bitmap_image.h"
+#include "gui/context_help.h"
+#include "gui/file_dialogs.h"
+#include "gui/output_window.h"
+#include "gui/picture_list.h"
+#include "gui/size_boxes.h"
+#include "gui/splash_window.h"
+#include "gui/warning_box.h"
 #include "imaging/dib.h"
-#include "info/about_window.h"
-#include "info/splash_window.h"
-#include "painting/gui/output_window.h"
 
 using namespace main_ids;
-
-char pendingStartPicture[kStartPictureSize];
 
 // A start picture decoded and scaled for the preview, made on the worker.
 struct LoadedPreview {
@@ -144,7 +142,8 @@ std::string FileNamePart(const std::string& path) {
   return name;
 }
 
-MainWindow::MainWindow(QWidget* parent) : TableDialog(kMainWindowLayout, parent) {
+MainWindow::MainWindow(QWidget* parent, std::string tileIndexFile)
+    : TableDialog(kMainWindowLayout, parent), tileIndexFile_(std::move(tileIndexFile)) {
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowCloseButtonHint | Qt::WindowContextHelpButtonHint);
   setAcceptDrops(true);
@@ -427,12 +426,13 @@ void MainWindow::UseStartPicture(const std::string& path) {
 }
 
 void MainWindow::ChooseStartPicture() {
-  fileRequest.title = "Select Picture File";
-  fileRequest.fileBuffer = pendingStartPicture;
-  fileRequest.fileBufferSize = kChosenStartPictureSize;
-  fileRequest.owner = this;
-  fileRequest.filterSpec = kStartPictureFilterSpec;
-  if (ChooseFile(&fileRequest) != 0) LoadPreview();
+  FileRequest request;
+  request.title = "Select Picture File";
+  request.fileBuffer = pendingStartPicture;
+  request.fileBufferSize = kChosenStartPictureSize;
+  request.owner = this;
+  request.filterSpec = kStartPictureFilterSpec;
+  if (ChooseFile(&request) != 0) LoadPreview();
 }
 
 std::string OutputSizeProblem(int32_t width, int32_t height) {
@@ -456,7 +456,7 @@ void MainWindow::Paint() {
     ShowWarning(problem);
     return;
   }
-  RunOutputWindow(this);
+  RunOutputWindow(this, tileIndexFile_);
   messageOwner = this;
   mainWindowHandle = this;
 }

@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: The Quillane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "app/gui/file_dialogs.h"
+#include "gui/file_dialogs.h"
 
 #include <QDir>
 #include <QEvent>
@@ -12,9 +12,8 @@
 #include <QWidget>
 #include <cstring>
 
-#include "painting/owner_windows.h"
+#include "app/owner_windows.h"
 
-FileRequest fileRequest;
 
 // The formats the imaging library reads, each as a description and a pattern.
 #define QUILLANE_FORMAT_PAIRS                      \

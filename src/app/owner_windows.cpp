@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: The Quillane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "painting/owner_windows.h"
+#include "app/owner_windows.h"
 
 #include <algorithm>
 #include <cstdio>

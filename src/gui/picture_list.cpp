@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: The Quillane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "app/gui/picture_list.h"
+#include "gui/picture_list.h"
 
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
@@ -18,10 +18,10 @@
 #include <string>
 #include <vector>
 
-#include "app/gui/dialog_layout.h"
-#include "app/gui/file_dialogs.h"
+#include "gui/dialog_layout.h"
+#include "gui/file_dialogs.h"
 #include "app/settings.h"
-#include "painting/owner_windows.h"
+#include "app/owner_windows.h"
 
 namespace {
 
@@ -270,6 +270,7 @@ void RebuildPictureListBox(TableDialog* mainWindow, int anchor) {
 void AddPicturesToList(TableDialog* mainWindow) {
   char* buffer = static_cast<char*>(std::calloc(kAddBufferSize, 1));
   if (buffer == nullptr) return;
+  FileRequest fileRequest;
   fileRequest.title = "Select image files";
   fileRequest.fileBuffer = buffer;
   fileRequest.fileBufferSize = static_cast<int32_t>(kAddBufferSize);

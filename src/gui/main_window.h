@@ -13,11 +13,11 @@
 #include <memory>
 #include <string>
 
-#include "app/gui/dialog_layout.h"
+#include "app/owner_windows.h"
 #include "app/settings.h"
 #include "base/rect.h"
+#include "gui/dialog_layout.h"
 #include "imaging/imaging.h"
-#include "painting/owner_windows.h"
 
 class SizeBoxes;
 struct LoadedPreview;
@@ -63,9 +63,6 @@ constexpr int kEffectButtons[6] = {main_ids::kPictureMosaic,  main_ids::kVanGogh
                                    main_ids::kPointillism,    main_ids::kColoredPencil,
                                    main_ids::kCharcoalPencil, main_ids::kBlackAndWhitePhoto};
 
-// The path that '...' writes into; it becomes startPicture when the controls are collected.
-extern char pendingStartPicture[kStartPictureSize];
-
 // The splash window is shown while the main window opens; tests that open many windows turn it
 // off.
 void SetSplashAtOpening(bool show);
@@ -80,7 +77,9 @@ std::string OutputSizeProblem(int32_t width, int32_t height);
 class MainWindow : public TableDialog, public FrontWindow {
   Q_OBJECT
  public:
-  explicit MainWindow(QWidget* parent = nullptr);
+  // Mosaics painted from the window keep their tile pictures in the picture index at
+  // `tileIndexFile` (empty for none).
+  explicit MainWindow(QWidget* parent = nullptr, std::string tileIndexFile = std::string());
   ~MainWindow() override;
 
   void ShowWarningBox(const std::string& text) override;
@@ -138,6 +137,9 @@ class MainWindow : public TableDialog, public FrontWindow {
   // Waits for the preview still loading, if any, and shows it.
   void FinishPreviewNow();
 
+  // The path that '...' writes into; it becomes startPicture when the controls are collected.
+  char pendingStartPicture[kStartPictureSize] = {};
+  std::string tileIndexFile_;
   SizeBoxes* sizeBoxes_ = nullptr;
   ImgBitmap previewBitmap_;
   QImage previewImage_;  // previewBitmap_ as Qt shows it

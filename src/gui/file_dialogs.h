@@ -26,8 +26,6 @@ struct FileRequest {
   int32_t fileOffset = 0;            // out: offset of the first file name in fileBuffer
 };
 
-extern FileRequest fileRequest;
-
 // Filter lists of the start picture dialog and of the picture list dialog.
 extern const char kStartPictureFilterSpec[];
 extern const char kPictureListFilterSpec[];

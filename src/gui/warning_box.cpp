@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: The Quillane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "app/gui/warning_box.h"
+#include "gui/warning_box.h"
 
 #include <QCoreApplication>
 #include <QMessageBox>

@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: The Quillane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "painting/gui/output_window.h"
+#include "gui/output_window.h"
 
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -17,24 +17,21 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
-#include <QThread>
 #include <QTimerEvent>
 #include <QWheelEvent>
-#include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 #include <array>
 #include <cmath>
 
-#include "app/gui/bitmap_image.h"
-#include "app/gui/warning_box.h"
+#include "app/painting_request.h"
 #include "app/settings.h"
 #include "base/paths.h"
 #include "effects/effect_engine.h"
+#include "gui/bitmap_image.h"
+#include "gui/warning_box.h"
 #include "imaging/imaging.h"
 #include "painting/effect_table.h"
-#include "painting/paint_driver.h"
 #include "painting/painted_picture.h"
-#include "painting/start_picture.h"
 
 using namespace output_ids;
 
@@ -91,9 +88,9 @@ QString SaveSuffix(const QString& path, const QString& filter) {
 
 // Save's suggestion: the start picture's name and the effect, in the last Save's folder or else
 // the start picture's.
-QString SuggestedSaveName() {
-  const QFileInfo start(QString::fromUtf8(settings.startPicture));
-  const EffectEntry* effect = FindEffect(settings.effect);
+QString SuggestedSaveName(const RenderRequest& request) {
+  const QFileInfo start(QString::fromStdString(request.startPath));
+  const EffectEntry* effect = FindEffect(request.effect);
   QString name = start.completeBaseName();
   if (effect != nullptr) name += QStringLiteral(" - ") + QString::fromUtf8(effect->title);
   const QString folder = lastSaveFolder.isEmpty() ? start.absolutePath() : lastSaveFolder;
@@ -102,25 +99,24 @@ QString SuggestedSaveName() {
 
 }  // namespace
 
-void RunOutputWindow(QWidget* owner) {
-  OutputWindow window(owner);
+void RunOutputWindow(QWidget* owner, const std::string& tileIndexFile) {
+  OutputWindow window(owner, tileIndexFile);
   if (!window.Open()) return;
   window.exec();
 }
 
-OutputWindow::OutputWindow(QWidget* parent)
+OutputWindow::OutputWindow(QWidget* parent, std::string tileIndexFile)
     : TableDialog(kOutputWindowLayout, parent),
       saveButton_(Control<QPushButton>(kSave)),
       printButton_(Control<QPushButton>(kPrint)),
       stopButton_(Control<QPushButton>(kStop)),
       status_(Control<QLabel>(kStatus)),
       frame_(Control<QFrame>(kFrame)),
-      zoomLevel_(new QLabel(frame_)) {
+      zoomLevel_(new QLabel(frame_)),
+      tileIndexFile_(std::move(tileIndexFile)) {
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowCloseButtonHint);
   setModal(true);
-  worker_.setMaxThreadCount(1);
-  worker_.setExpiryTimeout(-1);
 
   frame_->installEventFilter(this);
   frame_->setToolTip(QString::fromLatin1(kFrameHelp));
@@ -151,48 +147,34 @@ OutputWindow::OutputWindow(QWidget* parent)
   }
   shortcut(QKeySequence::ZoomOut, [this] { ZoomAbout(-1, QRectF(DisplayRect()).center()); });
   shortcut(QKeySequence(Qt::CTRL | Qt::Key_0), [this] { ToggleFitAnd100(); });
-
-  connect(&prepareWatcher_, &QFutureWatcher<std::shared_ptr<DibHandle>>::finished, this,
-          [this] { PictureReady(prepareWatcher_.result()); });
-  connect(&paintWatcher_, &QFutureWatcher<int>::finished, this,
-          [this] { FinishPainting(paintWatcher_.result()); });
 }
 
 OutputWindow::~OutputWindow() {
-  // Whatever still runs ends before the window goes: the painting is asked to stop and no longer
-  // waits for this thread; saves are written to the end.
-  RequestStop();
-  {
-    std::lock_guard<std::mutex> lock(callMutex_);
-    abandoned_ = true;
-  }
-  callDone_.notify_all();
-  worker_.waitForDone();
+  // The session's work ends before the window goes: its signals no longer reach the window.
+  if (session_) session_->disconnect(this);
+  session_.reset();
   frame_->removeEventFilter(this);
   if (paintTimer_ != 0) killTimer(paintTimer_);
-  pictureDib_.Free();
   if (messageOwner == this) messageOwner = nullptr;
   if (mainWindowHandle == this) mainWindowHandle = nullptr;
 }
 
 bool OutputWindow::Open() {
-  pictureDib_.Free();
-  pictureHeader_ = nullptr;
-  picturePixels_ = nullptr;
   windowPainted_ = false;
   closeOnPress_ = false;
   ClearStop();
 
-  settings.startPicture[kStartPictureSize - 1] = '\0';
-  if (settings.startPicture[0] == '\0' || !FileOpensForReading(settings.startPicture)) {
+  // The painting is read from the settings once, here; the session is handed nothing else.
+  RenderRequest request = PaintingRequest(settings, tileIndexFile_);
+  if (request.startPath.empty() || !FileOpensForReading(request.startPath.c_str())) {
     ShowWarning("No 'Start Picture' specified.");
     return false;
   }
   messageOwner = this;
   mainWindowHandle = this;
   paintTimer_ = startTimer(1);
-  outputWidth_ = settings.outputWidth;
-  outputHeight_ = settings.outputHeight;
+  outputWidth_ = request.width;
+  outputHeight_ = request.height;
   SizeToPicture();
   saveButton_->setEnabled(false);
   printButton_->setEnabled(false);
@@ -202,32 +184,28 @@ bool OutputWindow::Open() {
   canvas_.fill(palette().color(QPalette::Window));
   FirstView();
 
+  session_ = std::make_unique<PaintingSession>(std::move(request));
+  PaintingSession* session = session_.get();
+  connect(session, &PaintingSession::PictureReady, this, &OutputWindow::PictureReady);
+  connect(session, &PaintingSession::StatusChanged, status_, &QLabel::setText);
+  connect(session, &PaintingSession::PictureShown, this, &OutputWindow::ShowPicture);
+  connect(session, &PaintingSession::WarningShown, this, &OutputWindow::ShowWarningBox);
+  connect(session, &PaintingSession::PaintingFinished, this, &OutputWindow::FinishPainting);
+  connect(session, &PaintingSession::SaveFinished, this, &OutputWindow::SaveEnded);
   // Decoding and resizing a large picture takes seconds: the window shows at once, with a busy
   // cursor, and the painting starts when the picture is ready.
-  preparing_ = true;
+  session->Prepare();
   UpdateBusyCursor();
-  // A picture that does not decode here (the main window has already refused such files)
-  // leaves nothing to show, and the painting then stops at once.
-  prepareWatcher_.setFuture(
-      QtConcurrent::run(&worker_, [path = std::string(settings.startPicture), width = outputWidth_,
-                                   height = outputHeight_, effect = settings.effect] {
-        auto prepared = std::make_shared<PreparedPicture>();
-        if (width > 0 && height > 0) {
-          *prepared = PrepareStartPicture(path, width, height, effect);
-        }
-        return prepared;
-      }));
   return true;
 }
 
-void OutputWindow::PictureReady(std::shared_ptr<PreparedPicture> prepared) {
-  preparing_ = false;
-  if (prepared) {
-    // A size too large for the memory at hand is refused with the reason.
-    if (prepared->tooLarge) ShowWarning(prepared->reason.c_str());
-    pictureDib_ = std::move(prepared->picture);
-  }
-  LockPicture();
+const DibHandle& OutputWindow::Picture() const {
+  static const DibHandle none;
+  return session_ ? session_->Picture() : none;
+}
+
+void OutputWindow::PictureReady(const QString& warning) {
+  if (!warning.isEmpty()) ShowWarning(warning.toStdString().c_str());
   ShowHeldPicture();
   UpdateBusyCursor();
   if (closeWhenIdle_) {
@@ -235,11 +213,6 @@ void OutputWindow::PictureReady(std::shared_ptr<PreparedPicture> prepared) {
     return;
   }
   TryStartPainting();
-}
-
-void OutputWindow::LockPicture() {
-  pictureHeader_ = pictureDib_ ? pictureDib_.Header() : nullptr;
-  picturePixels_ = pictureDib_ ? pictureDib_.Pixels() : nullptr;
 }
 
 void OutputWindow::SizeToPicture() {
@@ -261,8 +234,8 @@ void OutputWindow::SizeToPicture() {
   const float FH = static_cast<float>(frame_->height() - 4);
   const float DW = static_cast<float>(width() + decoration.width());
   const float DH = static_cast<float>(height() + decoration.height());
-  float TW = static_cast<float>(settings.outputWidth);
-  float TH = static_cast<float>(settings.outputHeight);
+  float TW = static_cast<float>(outputWidth_);
+  float TH = static_cast<float>(outputHeight_);
   if (TW < FW) TW = FW;
   if (TH < FH) TH = FH;
   float NW = TW - FW + DW;
@@ -288,8 +261,8 @@ QRect OutputWindow::DisplayRect() const {
 }
 
 void OutputWindow::ShowHeldPicture() {
-  if (picturePixels_ == nullptr) return;
-  const QImage picture = ImageFromDib(pictureDib_);
+  if (!Picture()) return;
+  const QImage picture = ImageFromDib(Picture());
   if (picture.isNull()) return;
   // A stopped stroke painting hands back its canvas with the margin: the picture keeps its place
   // in the view, the margin around it.
@@ -482,25 +455,17 @@ void OutputWindow::timerEvent(QTimerEvent* event) {
 }
 
 void OutputWindow::TryStartPainting() {
-  // Once, when the window has been drawn and the picture is ready.
-  if (paintTimer_ != 0 || preparing_ || painting_ || done_) return;
-  painting_ = true;
-  // The painting runs beside the window's thread, so that the window keeps repainting and Stop
-  // is heard at once; everything it shows arrives here.
-  paintWatcher_.setFuture(QtConcurrent::run(&worker_, [this] {
-    return PaintDriver(this, this, &pictureDib_, pictureHeader_, picturePixels_);
-  }));
+  // Once, when the window has been drawn and the picture is ready. The painting runs beside the
+  // window's thread, so that the window keeps repainting and Stop is heard at once.
+  if (paintTimer_ != 0 || !session_) return;
+  session_->StartPainting();
 }
 
 void OutputWindow::FinishPainting(int result) {
-  painting_ = false;
-  done_ = true;
-  result_ = result;
-  LockPicture();
   ShowHeldPicture();
   // Whatever the result, as long as there is a picture: buttons that would do nothing stay off.
-  saveButton_->setEnabled(static_cast<bool>(pictureDib_));
-  printButton_->setEnabled(static_cast<bool>(pictureDib_));
+  saveButton_->setEnabled(static_cast<bool>(Picture()));
+  printButton_->setEnabled(static_cast<bool>(Picture()));
   stopButton_->setText(QStringLiteral("OK"));
   if (result != kPaintStopped) closeOnPress_ = true;
   emit PaintingFinished(result);
@@ -517,12 +482,12 @@ void OutputWindow::FinishPainting(int result) {
 
 void OutputWindow::CloseWhenIdle() {
   closeWhenIdle_ = true;
-  if (painting_) RequestStop();
+  if (PaintingRunning()) session_->Stop();
   if (!Busy()) done(0);
 }
 
 void OutputWindow::UpdateBusyCursor() {
-  if (preparing_ || pendingSaves_ > 0) {
+  if (PicturePreparing() || Saving()) {
     setCursor(Qt::BusyCursor);
   } else {
     unsetCursor();
@@ -530,8 +495,8 @@ void OutputWindow::UpdateBusyCursor() {
 }
 
 void OutputWindow::PressStopOrOk() {
-  if (painting_) {
-    RequestStop();
+  if (PaintingRunning()) {
+    session_->Stop();
     pressWhilePainting_ = true;
     return;
   }
@@ -560,38 +525,14 @@ void OutputWindow::FrameClientSize(int* width, int* height) {
 }
 
 void OutputWindow::ShowStatus(const std::string& text) {
-  const QString line = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-  QMetaObject::invokeMethod(
-      this, [this, line] { status_->setText(line); }, Qt::AutoConnection);
-}
-
-void OutputWindow::CallOnWindowThread(const std::function<void()>& call) {
-  if (QThread::currentThread() == thread()) {
-    call();
-    return;
-  }
-  auto finished = std::make_shared<bool>(false);
-  QMetaObject::invokeMethod(
-      this,
-      [this, &call, finished] {
-        std::unique_lock<std::mutex> lock(callMutex_);
-        if (abandoned_) return;
-        lock.unlock();
-        call();
-        lock.lock();
-        *finished = true;
-        callDone_.notify_all();
-      },
-      Qt::QueuedConnection);
-  std::unique_lock<std::mutex> lock(callMutex_);
-  callDone_.wait(lock, [this, &finished] { return *finished || abandoned_; });
+  status_->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
 }
 
 void OutputWindow::ShowPicture(const ImgBitmap& bitmap, const Rect& source, const Rect& destination,
                                int stage) {
-  // The painting waits until its picture is on show: it never runs ahead of what the user sees,
-  // so Stop acts on the picture in view, and the bitmap stays valid while it is copied.
-  CallOnWindowThread([this, &bitmap, &source, &destination, stage] {
+  // The painting waits until its picture is on show (see PaintingSession::PictureShown): Stop
+  // acts on the picture in view, and the bitmap stays valid while it is copied.
+  {
     // The effects draw into a display rectangle inset by 2 from the frame they were told of, a
     // frame as large as the picture: the canvas takes their pixels one to one.
     const QRect target = ToQRect(destination).translated(-2, -2);
@@ -633,7 +574,7 @@ void OutputWindow::ShowPicture(const ImgBitmap& bitmap, const Rect& source, cons
       }
     }
     ShowCanvasPart(visible);
-  });
+  }
 }
 
 QRect OutputWindow::CanvasInView() const {
@@ -649,15 +590,15 @@ void OutputWindow::ShowCanvasPart(const QRect& part) {
 }
 
 void OutputWindow::ShowWarningBox(const std::string& text) {
-  CallOnWindowThread([this, &text] { ShowWarningMessageBox(this, text); });
+  ShowWarningMessageBox(this, text);
 }
 
 void OutputWindow::Save() {
-  if (!pictureDib_ || painting_) return;
+  if (!Picture() || PaintingRunning()) return;
   QString filter;
-  const QString path =
-      QFileDialog::getSaveFileName(this, QStringLiteral("Save Picture File"), SuggestedSaveName(),
-                                   QString::fromLatin1(kSaveFilters), &filter);
+  const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save Picture File"),
+                                                    SuggestedSaveName(session_->Request()),
+                                                    QString::fromLatin1(kSaveFilters), &filter);
   // Back from the dialog, the window takes the keyboard again for Ctrl S and the zoom keys.
   activateWindow();
   if (path.isEmpty()) return;
@@ -666,26 +607,17 @@ void OutputWindow::Save() {
 }
 
 QString OutputWindow::SaveTo(const QString& path, const QString& filter) {
-  if (!pictureDib_ || painting_) return QString();
+  if (!Picture() || PaintingRunning()) return QString();
   const QString target = path + SaveSuffix(path, filter);
-  if (pendingSaves_++ == 0) statusBeforeSaving_ = status_->text();
+  if (!Saving()) statusBeforeSaving_ = status_->text();
+  if (!session_->Save(target)) return QString();
   status_->setText(QStringLiteral("Saving %1...").arg(QFileInfo(target).fileName()));
   UpdateBusyCursor();
-  // The picture held does not change once painted, so the worker reads it in place.
-  auto* watcher = new QFutureWatcher<bool>(this);
-  connect(watcher, &QFutureWatcher<bool>::finished, this, [this, watcher, target] {
-    watcher->deleteLater();
-    SaveEnded(target, watcher->result());
-  });
-  watcher->setFuture(QtConcurrent::run(&worker_, [this, target] {
-    return SavePaintedPicture(target.toUtf8().constData(), pictureDib_, outputWidth_,
-                              outputHeight_) == 1;
-  }));
   return target;
 }
 
 void OutputWindow::SaveEnded(const QString& path, bool saved) {
-  if (--pendingSaves_ == 0) {
+  if (!Saving()) {
     status_->setText(statusBeforeSaving_);
     UpdateBusyCursor();
   }
@@ -697,7 +629,7 @@ void OutputWindow::SaveEnded(const QString& path, bool saved) {
 }
 
 void OutputWindow::Print() {
-  if (!pictureDib_ || painting_) return;
+  if (!Picture() || PaintingRunning()) return;
   QPrinter printer(QPrinter::HighResolution);
   QPrintDialog dialog(&printer, this);
   if (dialog.exec() != QDialog::Accepted) return;
@@ -708,7 +640,10 @@ void OutputWindow::Print() {
 
 bool OutputWindow::PrintTo(QPrinter* printer) {
   ImgBitmap painted;
-  if (TakePaintedPicture(pictureDib_, outputWidth_, outputHeight_, &painted) != 1) return false;
+  if (!session_ || TakePaintedPicture(Picture(), session_->OutputWidth(), session_->OutputHeight(),
+                                      &painted) != 1) {
+    return false;
+  }
   const QImage picture = ImageFromBitmap(painted);
   ImgFree(&painted);
   if (picture.isNull()) return false;

@@ -6,10 +6,9 @@
 
 #include <QApplication>
 
-#include "app/gui/main_window.h"
 #include "app/settings.h"
+#include "gui/main_window.h"
 #include "mosaic/tile_index.h"
-#include "painting/paint_driver.h"
 
 int main(int argc, char** argv) {
   // Past a file size limit a write then fails like on a full disk: a saved picture is not left
@@ -20,10 +19,9 @@ int main(int argc, char** argv) {
   // Lets the desktop match the windows to the menu entry and its icon.
   QGuiApplication::setDesktopFileName(QStringLiteral(QUILLANE_APP_ID));
   SetDefaultSettings();
-  // Mosaics keep their tile pictures in the user's cache folder, without asking.
-  programTileIndexFile = DefaultTileIndexPath();
   {
-    MainWindow window;
+    // Mosaics keep their tile pictures in the user's cache folder, without asking.
+    MainWindow window(nullptr, DefaultTileIndexPath());
     window.exec();
   }
   return 0;

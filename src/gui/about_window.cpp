@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: The Quillane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "info/about_window.h"
+#include "gui/about_window.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -16,8 +16,8 @@
 #include <algorithm>
 #include <array>
 
-#include "app/gui/dialog_layout.h"
-#include "info/info_resources.h"
+#include "gui/dialog_layout.h"
+#include "gui/info_resources.h"
 
 const char kMakerWebAddress[] = "https://quillane.example/";
 

@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: The Quillane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "info/info_resources.h"
+#include "gui/info_resources.h"
 
 #include <QtGlobal>
 

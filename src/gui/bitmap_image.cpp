@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: The Quillane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "app/gui/bitmap_image.h"
+#include "gui/bitmap_image.h"
 
 #include <algorithm>
 #include <cstdlib>

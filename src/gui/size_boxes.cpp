@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: The Quillane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "app/gui/size_boxes.h"
+#include "gui/size_boxes.h"
 
 #include <locale.h>
 
@@ -16,7 +16,7 @@
 #include <cstdlib>
 #include <limits>
 
-#include "app/gui/dialog_layout.h"
+#include "gui/dialog_layout.h"
 #include "app/settings.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: The Quillane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "info/splash_window.h"
+#include "gui/splash_window.h"
 
 #include <QEvent>
 #include <QGuiApplication>
@@ -12,8 +12,8 @@
 #include <QTimer>
 #include <array>
 
-#include "app/gui/dialog_layout.h"
-#include "info/info_resources.h"
+#include "gui/dialog_layout.h"
+#include "gui/info_resources.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: The Quillane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "app/gui/dialog_layout.h"
+#include "gui/dialog_layout.h"
 
 #include <QCheckBox>
 #include <QFontMetrics>

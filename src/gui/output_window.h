@@ -5,27 +5,22 @@
 
 // The output window: the start picture at the output size, painted by the effect while the user
 // watches; Stop, then "OK"; Save and Print for the result. The picture frame can be zoomed and
-// moved about; slow work (preparing the start picture, painting, writing files) runs on the
-// window's own worker thread, one piece after the other.
+// moved about. The window only shows: its painting session prepares, paints and writes the
+// files off the window's thread.
 
-#include <QFutureWatcher>
 #include <QImage>
 #include <QPointF>
 #include <QString>
-#include <QThreadPool>
 #include <QTimer>
-#include <condition_variable>
-#include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 
-#include "app/gui/dialog_layout.h"
+#include "app/owner_windows.h"
 #include "base/rect.h"
+#include "gui/dialog_layout.h"
+#include "gui/painting_session.h"
 #include "imaging/dib.h"
-#include "painting/owner_windows.h"
 
-struct PreparedPicture;
 class QFrame;
 class QLabel;
 class QPrinter;
@@ -39,22 +34,23 @@ constexpr int kStatus = 1030;
 constexpr int kFrame = 1028;
 }  // namespace output_ids
 
-// Opens the output window modally over `owner` and returns when it has closed. Shows "No 'Start
-// Picture' specified." and returns at once when the start picture cannot be opened.
-void RunOutputWindow(QWidget* owner);
+// Opens the output window modally over `owner` for the painting that Settings asks for, with the
+// picture index in `tileIndexFile` (empty for none), and returns when it has closed. Shows "No
+// 'Start Picture' specified." and returns at once when the start picture cannot be opened.
+void RunOutputWindow(QWidget* owner, const std::string& tileIndexFile);
 
 class OutputWindow : public TableDialog, public FrontWindow {
   Q_OBJECT
  public:
-  explicit OutputWindow(QWidget* parent);
+  explicit OutputWindow(QWidget* parent, std::string tileIndexFile = std::string());
   ~OutputWindow() override;
 
-  // Checks the start picture, takes the front, sizes the window and starts preparing the picture
-  // (decoding and resizing it) on the worker thread. False (after the warning) when there is no
-  // start picture to open.
+  // Reads the painting that Settings asks for, checks the start picture, takes the front, sizes
+  // the window and has the session prepare the picture. False (after the warning) when there is
+  // no start picture to open.
   bool Open();
 
-  // FrontWindow; the painting thread calls these.
+  // FrontWindow, on the window's thread: the session's painting shows through these.
   void FrameClientSize(int* width, int* height) override;
   void ShowStatus(const std::string& text) override;
   void ShowPicture(const ImgBitmap& bitmap, const Rect& source, const Rect& destination,
@@ -89,14 +85,14 @@ class OutputWindow : public TableDialog, public FrontWindow {
   // The frame's display rectangle: its client area inside a 2-pixel border.
   QRect DisplayRect() const;
 
-  bool PicturePreparing() const { return preparing_; }
-  bool PaintingRunning() const { return painting_; }
-  bool PaintingDone() const { return done_; }
-  bool Saving() const { return pendingSaves_ > 0; }
-  int PaintResult() const { return result_; }
+  bool PicturePreparing() const { return session_ && session_->Preparing(); }
+  bool PaintingRunning() const { return session_ && session_->Painting(); }
+  bool PaintingDone() const { return session_ && session_->Done(); }
+  bool Saving() const { return session_ && session_->Saving(); }
+  int PaintResult() const { return session_ ? session_->Result() : -1; }
   bool CloseOnPress() const { return closeOnPress_; }
   // The picture held (after a painting: its result).
-  const DibHandle& Picture() const { return pictureDib_; }
+  const DibHandle& Picture() const;
   // What the picture frame shows.
   QImage FrameImage() const;
   // The picture as painted so far, at its own size.
@@ -116,20 +112,16 @@ class OutputWindow : public TableDialog, public FrontWindow {
  private:
   bool FrameEvent(QEvent* event);
   void SizeToPicture();
-  void PictureReady(std::shared_ptr<PreparedPicture> prepared);
-  void LockPicture();
+  void PictureReady(const QString& warning);
   void ShowHeldPicture();
   void TryStartPainting();
   void FinishPainting(int result);
   void SaveEnded(const QString& path, bool saved);
-  // Closes now when no work is running, or asks the painting to stop and closes when the
+  // Closes now when the session is idle, or asks the painting to stop and closes when the
   // painting and every save have ended.
   void CloseWhenIdle();
-  bool Busy() const { return preparing_ || painting_ || pendingSaves_ > 0; }
+  bool Busy() const { return session_ && session_->Busy(); }
   void UpdateBusyCursor();
-  // Runs `call` on the window's thread and waits for it; returns at once, without the call,
-  // once the window is going away.
-  void CallOnWindowThread(const std::function<void()>& call);
   // The part of the canvas in the frame's view, and a repaint of a part of the canvas.
   QRect CanvasInView() const;
   void ShowCanvasPart(const QRect& part);
@@ -146,14 +138,16 @@ class OutputWindow : public TableDialog, public FrontWindow {
   QFrame* frame_;
   QLabel* zoomLevel_;
 
-  DibHandle pictureDib_;
-  BitmapInfoHeader* pictureHeader_ = nullptr;
-  uint8_t* picturePixels_ = nullptr;
+  std::string tileIndexFile_;
+  std::unique_ptr<PaintingSession> session_;
   int32_t outputWidth_ = 0;
   int32_t outputHeight_ = 0;
   int paintTimer_ = 0;
   bool windowPainted_ = false;
   bool closeOnPress_ = false;
+  bool pressWhilePainting_ = false;
+  bool closeWhenIdle_ = false;
+  QString statusBeforeSaving_;
 
   QImage canvas_;  // the picture as shown, at its own size
   // The part in view of the refresh in progress, kept from one stage to the next.
@@ -168,23 +162,4 @@ class OutputWindow : public TableDialog, public FrontWindow {
   bool dragging_ = false;
   QPointF dragFrom_;
   QTimer zoomLevelTimer_;
-
-  bool preparing_ = false;
-  bool painting_ = false;
-  bool done_ = false;
-  bool pressWhilePainting_ = false;
-  bool closeWhenIdle_ = false;
-  int pendingSaves_ = 0;
-  QString statusBeforeSaving_;
-  int result_ = -1;
-
-  std::mutex callMutex_;
-  std::condition_variable callDone_;
-  bool abandoned_ = false;  // guarded by callMutex_
-
-  QFutureWatcher<std::shared_ptr<PreparedPicture>> prepareWatcher_;
-  QFutureWatcher<int> paintWatcher_;
-  // One thread: the start picture, the painting and the saves run in the order they were asked
-  // for, so a second Save waits for the first. Declared last, so that it is gone first.
-  QThreadPool worker_;
 };

@@ -1,0 +1,168 @@
+// SPDX-FileCopyrightText: The Quillane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "gui/painting_session.h"
+
+#include <QThread>
+#include <QtConcurrent/QtConcurrentRun>
+#include <utility>
+
+#include "app/program_random.h"
+#include "base/paint_context.h"
+#include "base/paths.h"
+#include "painting/effect_table.h"
+#include "painting/painted_picture.h"
+#include "painting/start_picture.h"
+
+PaintingSession::PaintingSession(RenderRequest request, QObject* parent)
+    : QObject(parent), request_(std::move(request)) {
+  worker_.setMaxThreadCount(1);
+  worker_.setExpiryTimeout(-1);
+  connect(&prepareWatcher_, &QFutureWatcher<std::shared_ptr<PreparedPicture>>::finished, this,
+          [this] { Prepared(prepareWatcher_.result()); });
+  connect(&paintWatcher_, &QFutureWatcher<std::shared_ptr<RenderResult>>::finished, this,
+          [this] { Painted(paintWatcher_.result()); });
+}
+
+PaintingSession::~PaintingSession() {
+  // Whatever still runs ends before the session goes: the painting is asked to stop and no
+  // longer waits for this thread; saves are written to the end.
+  RequestStop();
+  {
+    std::lock_guard<std::mutex> lock(callMutex_);
+    abandoned_ = true;
+  }
+  callDone_.notify_all();
+  worker_.waitForDone();
+}
+
+void PaintingSession::Prepare() {
+  if (preparing_ || painting_ || done_) return;
+  preparing_ = true;
+  // A picture that does not decode leaves nothing to show, and the painting then stops at once.
+  prepareWatcher_.setFuture(QtConcurrent::run(&worker_, [request = request_] {
+    auto prepared = std::make_shared<PreparedPicture>();
+    if (request.width > 0 && request.height > 0) {
+      *prepared =
+          PrepareStartPicture(request.startPath, request.width, request.height, request.effect);
+    }
+    return prepared;
+  }));
+}
+
+void PaintingSession::Prepared(std::shared_ptr<PreparedPicture> prepared) {
+  preparing_ = false;
+  QString warning;
+  if (prepared) {
+    // A size too large for the memory at hand is refused with the reason.
+    if (prepared->tooLarge) warning = QString::fromStdString(prepared->reason);
+    picture_ = std::move(prepared->picture);
+  }
+  if (picture_) {
+    outputWidth_ = picture_.Header()->biWidth;
+    outputHeight_ = std::abs(picture_.Header()->biHeight);
+  }
+  emit PictureReady(warning);
+}
+
+bool PaintingSession::StartPainting() {
+  if (preparing_ || painting_ || done_) return false;
+  painting_ = true;
+  // The start picture must still be there: the user may have moved it since choosing it.
+  if (request_.startPath.empty() || !FileOpensForReading(request_.startPath.c_str())) {
+    ShowWarningBox("No 'Start Picture' specified.");
+    Finish(kPaintRefused);
+    return true;
+  }
+  if (!picture_) {
+    Finish(kPaintStopped);
+    return true;
+  }
+  const uint32_t seed = NextPaintingSeed();
+  if (FindEffect(request_.effect) == nullptr) {
+    Finish(kPaintFinished);  // nothing to paint
+    return true;
+  }
+  // The painting takes the picture; what it paints comes back in its result.
+  paintWatcher_.setFuture(QtConcurrent::run(
+      &worker_, [this, seed, start = std::make_shared<DibHandle>(std::move(picture_))] {
+        PaintContext paint = PaintContext::For(this, seed);
+        return std::make_shared<RenderResult>(
+            RenderPrepared(request_, std::move(*start), paint, this));
+      }));
+  return true;
+}
+
+void PaintingSession::Painted(std::shared_ptr<RenderResult> result) {
+  ContinueRandom(result->randomState);
+  picture_ = std::move(result->picture);
+  Finish(result->code);
+}
+
+void PaintingSession::Finish(int result) {
+  painting_ = false;
+  done_ = true;
+  result_ = result;
+  emit PaintingFinished(result);
+}
+
+bool PaintingSession::Save(const QString& path) {
+  if (!picture_ || painting_) return false;
+  ++pendingSaves_;
+  // The picture held does not change once painted, so the worker reads it in place.
+  auto* watcher = new QFutureWatcher<bool>(this);
+  connect(watcher, &QFutureWatcher<bool>::finished, this, [this, watcher, path] {
+    watcher->deleteLater();
+    --pendingSaves_;
+    emit SaveFinished(path, watcher->result());
+  });
+  watcher->setFuture(QtConcurrent::run(&worker_, [this, target = path.toStdString()] {
+    return SavePaintedPicture(target.c_str(), picture_, outputWidth_, outputHeight_) == 1;
+  }));
+  return true;
+}
+
+void PaintingSession::FrameClientSize(int* width, int* height) {
+  // The effects show the whole picture at its own size; a window scales and moves it.
+  *width = outputWidth_ + 4;
+  *height = outputHeight_ + 4;
+}
+
+void PaintingSession::ShowStatus(const std::string& text) {
+  const QString line = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+  QMetaObject::invokeMethod(
+      this, [this, line] { emit StatusChanged(line); }, Qt::AutoConnection);
+}
+
+void PaintingSession::ShowPicture(const ImgBitmap& bitmap, const Rect& source,
+                                  const Rect& destination, int stage) {
+  CallOnSessionThread([this, &bitmap, &source, &destination, stage] {
+    emit PictureShown(bitmap, source, destination, stage);
+  });
+}
+
+void PaintingSession::ShowWarningBox(const std::string& text) {
+  CallOnSessionThread([this, &text] { emit WarningShown(text); });
+}
+
+void PaintingSession::CallOnSessionThread(const std::function<void()>& call) {
+  if (QThread::currentThread() == thread()) {
+    call();
+    return;
+  }
+  auto finished = std::make_shared<bool>(false);
+  QMetaObject::invokeMethod(
+      this,
+      [this, &call, finished] {
+        std::unique_lock<std::mutex> lock(callMutex_);
+        if (abandoned_) return;
+        lock.unlock();
+        call();
+        lock.lock();
+        *finished = true;
+        callDone_.notify_all();
+      },
+      Qt::QueuedConnection);
+  std::unique_lock<std::mutex> lock(callMutex_);
+  callDone_.wait(lock, [this, &finished] { return *finished || abandoned_; });
+}
