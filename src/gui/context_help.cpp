@@ -12,8 +12,9 @@
 #include <QWidget>
 #include <algorithm>
 
-#include "gui/dialog_layout.h"
 #include "app/owner_windows.h"
+#include "gui/dialog_layout.h"
+#include "painting/effect_table.h"
 
 namespace {
 
@@ -22,31 +23,9 @@ struct HelpEntry {
   const char* text;
 };
 
-// The texts are English although the labels are Chinese.
+// The texts are English although the labels are Chinese. The effects' radio buttons take theirs
+// from the effect table.
 constexpr HelpEntry kHelpTable[] = {
-    {{1013, 0},
-     "The 'Picture Mosaic' effect will use all the pictures from the picture list and picture "
-     "library to build the start picture out of all the others.  The more pictures in the picture "
-     "list, the better the final image will look.  This effect has been used for the covers of "
-     "famous magazines, movie posters, and popular art posters.  Hint: Try squinting your eyes "
-     "when you look at the final image."},
-    {{1014, 0},
-     "The 'Van Gogh' effect will repaint the start picture using a special algorithm designed to "
-     "create a final picture that resembles artwork from the famed artist Vincent Van Gogh."},
-    {{1018, 0},
-     "The 'Pointillism' effect will repaint the start picture using a special algorithm designed "
-     "to mimic the pointillism artistic painting style."},
-    {{1019, 0},
-     "The 'Colored Pencil' effect will repaint the start picture using a special algorithm "
-     "designed to mimic the look for having drawn the start picture using colored pencils on white "
-     "paper."},
-    {{1020, 0},
-     "The 'Charcoal Pencil' effect will repaint the start picture using a special algorithm "
-     "designed to mimic the look for having drawn the start picture on white paper using a "
-     "charcoal pencil."},
-    {{1021, 0},
-     "The 'Black & White Photo' effect will reprocess the start picture, removing all color from "
-     "the start picture, resulting in the look of a black and white photo."},
     {{1000, 1048}, "The name of the start picture is displayed in this area."},
     {{1010, 0},
      "Use this button to specify the picture file you want to apply a special effect to."},
@@ -156,6 +135,9 @@ class HelpRequestFilter : public QObject {
 
 const char* HelpTextFor(int controlId) {
   if (controlId <= 0) return nullptr;
+  for (const EffectEntry& effect : kEffectTable) {
+    if (effect.button == controlId) return effect.help;
+  }
   for (const HelpEntry& entry : kHelpTable) {
     if (entry.ids[0] == controlId || entry.ids[1] == controlId) return entry.text;
   }

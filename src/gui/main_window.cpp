@@ -89,12 +89,17 @@ constexpr int kNone = -1;
 // The window as laid out, in dialog units.
 constexpr std::array kMainControls = {
     ControlEntry{kNone, ControlKind::GroupBox, "图片效果 (步骤1)", 7, 6, 167, 50},
-    ControlEntry{kPictureMosaic, ControlKind::RadioButton, "马赛克照片", 13, 18, 70, 9},
-    ControlEntry{kVanGogh, ControlKind::RadioButton, "梵高画", 13, 30, 70, 9},
-    ControlEntry{kPointillism, ControlKind::RadioButton, "点画法", 13, 43, 70, 9},
-    ControlEntry{kColoredPencil, ControlKind::RadioButton, "彩色铅笔", 83, 18, 70, 9},
-    ControlEntry{kCharcoalPencil, ControlKind::RadioButton, "碳笔画", 83, 31, 70, 9},
-    ControlEntry{kBlackAndWhitePhoto, ControlKind::RadioButton, "黑白照片", 83, 43, 79, 9},
+    ControlEntry{kPictureMosaic, ControlKind::RadioButton, kEffectTable[PictureMosaic].label, 13,
+                 18, 70, 9},
+    ControlEntry{kVanGogh, ControlKind::RadioButton, kEffectTable[VanGogh].label, 13, 30, 70, 9},
+    ControlEntry{kPointillism, ControlKind::RadioButton, kEffectTable[Pointillism].label, 13, 43,
+                 70, 9},
+    ControlEntry{kColoredPencil, ControlKind::RadioButton, kEffectTable[ColoredPencil].label, 83,
+                 18, 70, 9},
+    ControlEntry{kCharcoalPencil, ControlKind::RadioButton, kEffectTable[CharcoalPencil].label, 83,
+                 31, 70, 9},
+    ControlEntry{kBlackAndWhitePhoto, ControlKind::RadioButton,
+                 kEffectTable[BlackAndWhitePhoto].label, 83, 43, 79, 9},
     ControlEntry{kNone, ControlKind::GroupBox, "选择开始图片(步骤2)", 6, 61, 167, 170},
     ControlEntry{kStartPictureLabel, ControlKind::Label, "开始图片:", 13, 73, 42, 9},
     ControlEntry{kStartPictureName, ControlKind::ReadOnlyEdit, "", 13, 85, 130, 12},
@@ -173,8 +178,8 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::ConnectControls() {
-  for (int id : kEffectButtons) {
-    connect(Control<QAbstractButton>(id), &QAbstractButton::clicked, this,
+  for (const EffectEntry& effect : kEffectTable) {
+    connect(Control<QAbstractButton>(effect.button), &QAbstractButton::clicked, this,
             [this] { ApplyMosaicEnabling(); });
   }
   auto onClick = [this](int id, auto slot) {
@@ -203,7 +208,9 @@ void MainWindow::Opening() {
   if (settings.startPicture[0] != '\0' && !FileOpensForReading(settings.startPicture)) {
     settings.startPicture[0] = '\0';
   }
-  for (int i = 0; i < 6; ++i) SetChecked(kEffectButtons[i], settings.effect == i);
+  for (const EffectEntry& effect : kEffectTable) {
+    SetChecked(effect.button, settings.effect == effect.kind);
+  }
   SetText(kStartPictureName, FileNamePart(settings.startPicture));
   std::memcpy(pendingStartPicture, settings.startPicture, kStartPictureSize);
 
@@ -382,8 +389,8 @@ void MainWindow::timerEvent(QTimerEvent* event) {
 }
 
 void MainWindow::CollectControls() {
-  for (int i = 0; i < 6; ++i) {
-    if (IsChecked(kEffectButtons[i])) settings.effect = i;
+  for (const EffectEntry& effect : kEffectTable) {
+    if (IsChecked(effect.button)) settings.effect = effect.kind;
   }
   std::memcpy(settings.startPicture, pendingStartPicture, kStartPictureSize);
   settings.startPicture[kStartPictureSize - 1] = '\0';

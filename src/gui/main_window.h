@@ -18,18 +18,20 @@
 #include "base/rect.h"
 #include "gui/dialog_layout.h"
 #include "imaging/imaging.h"
+#include "painting/effect_table.h"
 
 class SizeBoxes;
 struct LoadedPreview;
 
 // Control identifiers of the main window.
 namespace main_ids {
-constexpr int kPictureMosaic = 1013;
-constexpr int kVanGogh = 1014;
-constexpr int kPointillism = 1018;
-constexpr int kColoredPencil = 1019;
-constexpr int kCharcoalPencil = 1020;
-constexpr int kBlackAndWhitePhoto = 1021;
+// The effects' radio buttons, from the effect table.
+constexpr int kPictureMosaic = kEffectTable[PictureMosaic].button;
+constexpr int kVanGogh = kEffectTable[VanGogh].button;
+constexpr int kPointillism = kEffectTable[Pointillism].button;
+constexpr int kColoredPencil = kEffectTable[ColoredPencil].button;
+constexpr int kCharcoalPencil = kEffectTable[CharcoalPencil].button;
+constexpr int kBlackAndWhitePhoto = kEffectTable[BlackAndWhitePhoto].button;
 constexpr int kStartPictureLabel = 1048;
 constexpr int kStartPictureName = 1000;
 constexpr int kChooseStartPicture = 1010;
@@ -57,11 +59,6 @@ constexpr int kPaint = 1;
 constexpr int kAbout = 3;
 constexpr int kExit = 2;
 }  // namespace main_ids
-
-// The radio buttons of the six effects, in the order of EffectKind.
-constexpr int kEffectButtons[6] = {main_ids::kPictureMosaic,  main_ids::kVanGogh,
-                                   main_ids::kPointillism,    main_ids::kColoredPencil,
-                                   main_ids::kCharcoalPencil, main_ids::kBlackAndWhitePhoto};
 
 // The splash window is shown while the main window opens; tests that open many windows turn it
 // off.

@@ -5,20 +5,14 @@
 
 #include <cstring>
 
-// The two pencils run each other's engine number: Colored Pencil is style 3, Charcoal Pencil 2.
-const EffectEntry kEffectTable[6] = {
-    {PictureMosaic, "mosaic", "Picture Mosaic", kNoPaintStyle},
-    {VanGogh, "van-gogh", "Van Gogh", 0},
-    {Pointillism, "pointillism", "Pointillism", 1},
-    {ColoredPencil, "colored-pencil", "Colored Pencil", 3},
-    {CharcoalPencil, "charcoal-pencil", "Charcoal Pencil", 2},
-    {BlackAndWhitePhoto, "black-and-white", "Black & White Photo", 4},
-};
-
-const EffectEntry* FindEffect(int32_t kind) {
-  if (kind < 0 || kind > 5) return nullptr;
-  return &kEffectTable[kind];
-}
+static_assert(
+    [] {
+      for (int i = 0; i < kEffectCount; ++i) {
+        if (kEffectTable[i].kind != i) return false;
+      }
+      return true;
+    }(),
+    "kEffectTable is in the order of EffectKind");
 
 const EffectEntry* FindEffectByName(const char* cliName) {
   if (cliName == nullptr) return nullptr;

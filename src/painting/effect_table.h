@@ -3,7 +3,12 @@
 
 #pragma once
 
+// The effects, one row each: what the painting, the renderer, the memory check and the main
+// window know of an effect. A new effect is a new row here, its radio button in the main
+// window's layout and its painting.
+
 #include <cstdint>
+#include <iterator>
 
 // The effects in the order of the main window's radio buttons (the Settings field `effect`).
 enum EffectKind : int32_t {
@@ -17,17 +22,52 @@ enum EffectKind : int32_t {
 
 constexpr int kNoPaintStyle = -1;  // the mosaic is not a stroke style
 
-// One row of the dispatch table that the paint driver and the command-line renderer share.
 struct EffectEntry {
   EffectKind kind;
   const char* cliName;  // name on the command line, e.g. "van-gogh"
   const char* title;    // name shown to the user, e.g. "Van Gogh"
   int paintStyle;       // PaintStyle run by the painterly engine, or kNoPaintStyle
+  // Pictures of the output size with the canvas margin that the painting holds at its peak
+  // (the canvas, the reference picture, a colour copy); 0 when it paints in place.
+  int framedPictures;
+  int button;         // the main window's radio button (control id)
+  const char* label;  // the radio button's text
+  const char* help;   // the radio button's context help
 };
 
-extern const EffectEntry kEffectTable[6];
+// In the order of EffectKind. The two pencils run each other's engine number: Colored Pencil is
+// style 3, Charcoal Pencil 2.
+inline constexpr EffectEntry kEffectTable[] = {
+    {PictureMosaic, "mosaic", "Picture Mosaic", kNoPaintStyle, 0, 1013, "马赛克照片",
+     "The 'Picture Mosaic' effect will use all the pictures from the picture list and picture "
+     "library to build the start picture out of all the others.  The more pictures in the "
+     "picture list, the better the final image will look.  This effect has been used for the "
+     "covers of famous magazines, movie posters, and popular art posters.  Hint: Try squinting "
+     "your eyes when you look at the final image."},
+    {VanGogh, "van-gogh", "Van Gogh", 0, 2, 1014, "梵高画",
+     "The 'Van Gogh' effect will repaint the start picture using a special algorithm designed "
+     "to create a final picture that resembles artwork from the famed artist Vincent Van Gogh."},
+    {Pointillism, "pointillism", "Pointillism", 1, 2, 1018, "点画法",
+     "The 'Pointillism' effect will repaint the start picture using a special algorithm "
+     "designed to mimic the pointillism artistic painting style."},
+    {ColoredPencil, "colored-pencil", "Colored Pencil", 3, 3, 1019, "彩色铅笔",
+     "The 'Colored Pencil' effect will repaint the start picture using a special algorithm "
+     "designed to mimic the look for having drawn the start picture using colored pencils on "
+     "white paper."},
+    {CharcoalPencil, "charcoal-pencil", "Charcoal Pencil", 2, 3, 1020, "碳笔画",
+     "The 'Charcoal Pencil' effect will repaint the start picture using a special algorithm "
+     "designed to mimic the look for having drawn the start picture on white paper using a "
+     "charcoal pencil."},
+    {BlackAndWhitePhoto, "black-and-white", "Black & White Photo", 4, 0, 1021, "黑白照片",
+     "The 'Black & White Photo' effect will reprocess the start picture, removing all color "
+     "from the start picture, resulting in the look of a black and white photo."},
+};
 
-// The entry for an `effect` value, or null outside 0 to 5.
-const EffectEntry* FindEffect(int32_t kind);
+inline constexpr int kEffectCount = static_cast<int>(std::size(kEffectTable));
+
+// The entry for an `effect` value, or null outside the table.
+constexpr const EffectEntry* FindEffect(int32_t kind) {
+  return kind >= 0 && kind < kEffectCount ? &kEffectTable[kind] : nullptr;
+}
 // The entry for a command-line name, or null.
 const EffectEntry* FindEffectByName(const char* cliName);

@@ -39,8 +39,9 @@ int64_t PaintingMemoryNeed(int32_t effect, int32_t sourceWidth, int32_t sourceHe
   }
   // The stroke styles paint on a framed canvas beside the framed reference picture; the pencils
   // keep a colour copy of it as well.
-  if (effect == VanGogh || effect == Pointillism) need = std::max(need, 2 * framed);
-  if (effect == ColoredPencil || effect == CharcoalPencil) need = std::max(need, 3 * framed);
+  if (const EffectEntry* entry = FindEffect(effect)) {
+    need = std::max(need, entry->framedPictures * framed);
+  }
   // The JPEG writer keeps two bytes for every sample of the picture to optimise its coding.
   need = std::max(need, 3 * picture);
   return need + kRunningRoom;

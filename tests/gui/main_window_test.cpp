@@ -16,9 +16,9 @@
 #include <cstring>
 #include <memory>
 
-#include "gui/main_window.h"
 #include "app/settings.h"
 #include "gui/gui_test_helpers.h"
+#include "gui/main_window.h"
 #include "gui/output_window.h"
 
 using namespace main_ids;
@@ -171,7 +171,8 @@ TEST_F(MainWindowTest, EnablingRulesFollowTheEffectAndTheTwoBoxes) {
 TEST_F(MainWindowTest, UnknownEffectChecksNoButtonAndIsKept) {
   settings.effect = 7;
   Open();
-  for (int id : kEffectButtons) EXPECT_FALSE(Checked(id)) << id;
+  for (const EffectEntry& effect : kEffectTable)
+    EXPECT_FALSE(Checked(effect.button)) << effect.button;
   for (int id : kStep4) EXPECT_FALSE(Enabled(id)) << id;
   window->CollectControls();
   EXPECT_EQ(settings.effect, 7);
