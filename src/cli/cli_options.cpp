@@ -13,6 +13,7 @@
 
 #include "base/paths.h"
 #include "imaging/dib.h"
+#include "imaging/picture_formats.h"
 #include "painting/effect_table.h"
 
 const char kCliUsage[] =
@@ -216,8 +217,8 @@ CliCommand ParseCliOptions(int argc, const char* const* argv, CliOptions* option
       options->outputDir = value;
     } else if (name == "--format") {
       if (!takeValue()) return CliCommand::kUsageError;
-      if (value != "png" && value != "jpg" && value != "bmp" && value != "tif") {
-        *problem = "unknown format '" + value + "' (png, jpg, bmp or tif)";
+      if (FormatForCliName(value) == nullptr) {
+        *problem = "unknown format '" + value + "' (" + CliFormatNamesText() + ")";
         return CliCommand::kUsageError;
       }
       options->format = value;

@@ -69,8 +69,7 @@ int Paint(const CliOptions& options) {
     return kExitUsage;
   }
   if (SaveFormatForName(options.output) == SaveFormat::kNone) {
-    std::fprintf(stderr,
-                 "quillane-cli: OUTPUT must end in .png, .jpg, .jpeg, .bmp, .tif or .tiff\n");
+    std::fprintf(stderr, "quillane-cli: OUTPUT must end in %s\n", WrittenEndingsText().c_str());
     return kExitUsage;
   }
   // A name the file system cannot take would only fail after the painting.

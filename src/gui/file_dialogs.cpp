@@ -3,6 +3,7 @@
 
 #include "gui/file_dialogs.h"
 
+#include <strings.h>
 #include <QDir>
 #include <QEvent>
 #include <QFile>
@@ -10,36 +11,50 @@
 #include <QFileInfo>
 #include <QObject>
 #include <QWidget>
+#include <algorithm>
+
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "app/owner_windows.h"
+#include "imaging/picture_formats.h"
 
+namespace {
 
-// The formats the imaging library reads, each as a description and a pattern.
-#define QUILLANE_FORMAT_PAIRS                      \
-  "Adobe Photoshop 3.0 Image (*.psd)|*.psd|"       \
-  "JPEG Image (*.jpg)|*.jpg|"                      \
-  "Kodak PhotoCD Image (*.pcd)|*.pcd|"             \
-  "MacPaint Image (*.mac)|*.mac|"                  \
-  "MacPict Image (*.pct)|*.pct|"                   \
-  "Microsoft Paint Image (*.msp)|*.msp|"           \
-  "Portable Network Graphics Image (*.png)|*.png|" \
-  "Sun Raster Image (*.ras)|*.ras|"                \
-  "Targa Image (*.tga)|*.tga|"                     \
-  "TIFF Image (No LZW Decomp) (*.tif)|*.tif|"      \
-  "Windows BMP Image (*.bmp)|*.bmp|"               \
-  "Windows Metafile Image (*.wmf)|*.wmf|"          \
-  "ZSoft PCX Image (*.pcx)|*.pcx|"
+// "All Pictures" with every ending of every format read, then the formats that the dialogs name
+// on their own, in the alphabetical order of their descriptions, each with all its endings; in
+// either case.
+std::string PictureFilterSpec(const char* allLabel, const std::string& extraPatterns,
+                              const std::string& extraPairs) {
+  std::string all;
+  std::vector<const PictureFormat*> named;
+  for (const PictureFormat& format : kPictureFormats) {
+    all += (all.empty() ? "" : ";") + FormatPatterns(format, ';');
+    if (format.dialogLabel != nullptr) named.push_back(&format);
+  }
+  std::sort(named.begin(), named.end(), [](const PictureFormat* a, const PictureFormat* b) {
+    return strcasecmp(a->dialogLabel, b->dialogLabel) < 0;
+  });
+  std::string spec = std::string(allLabel) + "|" + all + extraPatterns + "|";
+  for (const PictureFormat* format : named) {
+    spec += std::string(format->dialogLabel) + "|" + FormatPatterns(*format, ';') + "|";
+  }
+  return spec + extraPairs;
+}
 
-const char kStartPictureFilterSpec[] =
-    "All Pictures|*.jpg;*.bmp;*.tga;*.tif;*.png;*.mac;*.msp;*.pct;*.pcx;*.psd;*.cmp;*.ras;*.wmf;"
-    "*.pcd|" QUILLANE_FORMAT_PAIRS;
+}  // namespace
 
-const char kPictureListFilterSpec[] =
-    "All Media|*.jpg;*.bmp;*.tga;*.tif;*.png;*.mac;*.msp;*.pct;*.pcx;*.psd;*.cmp;*.ras;*.wmf;"
-    "*.pcd;*.avi|" QUILLANE_FORMAT_PAIRS "Windows Video File (*.avi)|*.avi|";
+const char* StartPictureFilterSpec() {
+  static const std::string spec = PictureFilterSpec("All Pictures", "", "");
+  return spec.c_str();
+}
 
-#undef QUILLANE_FORMAT_PAIRS
+const char* PictureListFilterSpec() {
+  static const std::string spec =
+      PictureFilterSpec("All Media", ";*.avi;*.AVI", "Windows Video File (*.avi)|*.avi;*.AVI|");
+  return spec.c_str();
+}
 
 namespace {
 

@@ -26,9 +26,10 @@ struct FileRequest {
   int32_t fileOffset = 0;            // out: offset of the first file name in fileBuffer
 };
 
-// Filter lists of the start picture dialog and of the picture list dialog.
-extern const char kStartPictureFilterSpec[];
-extern const char kPictureListFilterSpec[];
+// Filter lists of the start picture dialog and of the picture list dialog, from the table of
+// picture formats.
+const char* StartPictureFilterSpec();
+const char* PictureListFilterSpec();
 
 // Runs the dialog, centred over mainWindowHandle. Non-zero when a file was chosen; 0 on cancel,
 // with fileBuffer exactly as it was.

@@ -438,7 +438,7 @@ void MainWindow::ChooseStartPicture() {
   request.fileBuffer = pendingStartPicture;
   request.fileBufferSize = kChosenStartPictureSize;
   request.owner = this;
-  request.filterSpec = kStartPictureFilterSpec;
+  request.filterSpec = StartPictureFilterSpec();
   if (ChooseFile(&request) != 0) LoadPreview();
 }
 

@@ -47,10 +47,6 @@ constexpr std::array kOutputControls = {
 
 constexpr DialogLayout kOutputWindowLayout{"Quillane", 325, 250, kOutputControls};
 
-constexpr char kSaveFilters[] =
-    "PNG Image (*.png);;JPEG Image (*.jpg *.jpeg);;Windows BMP Image (*.bmp);;"
-    "TIFF Image (*.tif *.tiff)";
-
 constexpr char kFrameHelp[] =
     "Ctrl + mouse wheel, Ctrl + and Ctrl - zoom the picture.\n"
     "Drag with the left mouse button, or turn the mouse wheel, to move it.\n"
@@ -77,13 +73,32 @@ int DissolveStage(int x, int y) {
   return static_cast<int>(h % 5) + 1;
 }
 
-// The file's format from its extension, or the filter's when the extension names none.
+// The Save dialog's filters: the formats the program writes, each with its endings.
+QString SaveFilters() {
+  QStringList filters;
+  for (const PictureFormat& format : kPictureFormats) {
+    if (format.saveLabel == nullptr) continue;
+    QStringList endings;
+    for (int i = 0; i < format.writtenEndings; ++i) {
+      endings << QLatin1Char('*') + QLatin1String(format.endings[i]);
+    }
+    filters << QString::fromUtf8(format.saveLabel) + QStringLiteral(" (") +
+                   endings.join(QLatin1Char(' ')) + QLatin1Char(')');
+  }
+  return filters.join(QStringLiteral(";;"));
+}
+
+// The file's ending when it names a format written, else the first ending of the format whose
+// filter was chosen, else PNG's.
 QString SaveSuffix(const QString& path, const QString& filter) {
   if (SaveFormatForName(path.toStdString()) != SaveFormat::kNone) return QString();
-  if (filter.contains(QLatin1String("*.jpg"))) return QStringLiteral(".jpg");
-  if (filter.contains(QLatin1String("*.bmp"))) return QStringLiteral(".bmp");
-  if (filter.contains(QLatin1String("*.tif"))) return QStringLiteral(".tif");
-  return QStringLiteral(".png");
+  for (const PictureFormat& format : kPictureFormats) {
+    if (format.writtenEndings > 0 &&
+        filter.contains(QLatin1Char('*') + QLatin1String(format.endings[0]))) {
+      return QLatin1String(format.endings[0]);
+    }
+  }
+  return QLatin1String(kPictureFormats[0].endings[0]);
 }
 
 // Save's suggestion: the start picture's name and the effect, in the last Save's folder or else
@@ -596,9 +611,9 @@ void OutputWindow::ShowWarningBox(const std::string& text) {
 void OutputWindow::Save() {
   if (!Picture() || PaintingRunning()) return;
   QString filter;
-  const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save Picture File"),
-                                                    SuggestedSaveName(session_->Request()),
-                                                    QString::fromLatin1(kSaveFilters), &filter);
+  const QString path =
+      QFileDialog::getSaveFileName(this, QStringLiteral("Save Picture File"),
+                                   SuggestedSaveName(session_->Request()), SaveFilters(), &filter);
   // Back from the dialog, the window takes the keyboard again for Ctrl S and the zoom keys.
   activateWindow();
   if (path.isEmpty()) return;

@@ -276,7 +276,7 @@ void AddPicturesToList(TableDialog* mainWindow) {
   fileRequest.fileBufferSize = static_cast<int32_t>(kAddBufferSize);
   fileRequest.owner = mainWindow;
   fileRequest.extraFlags = OFN_ALLOWMULTISELECT;
-  fileRequest.filterSpec = kPictureListFilterSpec;
+  fileRequest.filterSpec = PictureListFilterSpec();
   fileRequest.fileOffset = 0;
   if (ChooseFile(&fileRequest) == 0 || fileRequest.fileOffset < 0 ||
       static_cast<size_t>(fileRequest.fileOffset) >= kAddBufferSize - 1) {

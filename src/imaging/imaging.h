@@ -14,6 +14,7 @@
 
 #include "base/rect.h"
 #include "imaging/dib.h"
+#include "imaging/picture_formats.h"
 
 class DrawingContext;
 
@@ -80,12 +81,6 @@ enum class PictureProblem {
 // ImgLoadFile that also tells why it failed; `problem` may be null.
 int ImgLoadPictureFile(const char* path, ImgBitmap* bitmap, PictureProblem* problem,
                        int32_t hintWidth = 0, int32_t hintHeight = 0);
-
-// The formats a picture can be written in, chosen by the file name's ending.
-enum class SaveFormat { kNone, kPng, kJpeg, kBmp, kTiff };
-// The format for the ending of the file name (.png, .jpg or .jpeg, .bmp, .tif or .tiff, in any
-// case); kNone for any other ending or none.
-SaveFormat SaveFormatForName(const std::string& path);
 
 // Writes the picture to a file whose extension picks the format (.png, .jpg/.jpeg, .bmp,
 // .tif/.tiff), 24 bits per pixel. 1 on success; a failed write leaves no partial file behind.

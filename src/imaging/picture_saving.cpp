@@ -102,17 +102,6 @@ bool WriteWithStdio(const std::string& path, SaveFormat format, const ImgBitmap&
 
 }  // namespace
 
-SaveFormat SaveFormatForName(const std::string& path) {
-  std::string extension = std::filesystem::path(path).extension().string();
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  if (extension == ".png") return SaveFormat::kPng;
-  if (extension == ".jpg" || extension == ".jpeg") return SaveFormat::kJpeg;
-  if (extension == ".bmp") return SaveFormat::kBmp;
-  if (extension == ".tif" || extension == ".tiff") return SaveFormat::kTiff;
-  return SaveFormat::kNone;
-}
-
 int ImgSaveFile(const char* path, const ImgBitmap& bitmap) {
   if (path == nullptr || *path == '\0' || !bitmap.hasImage || !bitmap.dib) return 0;
   if (bitmap.width <= 0 || bitmap.height <= 0) return 0;

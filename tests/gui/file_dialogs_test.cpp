@@ -60,25 +60,36 @@ TEST(SplitPathTest, CutsAtTheLastSlashOrColon) {
 }
 
 TEST(FilterSpecTest, StartPictureFiltersInOrderWithAllFilesLast) {
-  const QStringList filters = FilterSpecToQtFilters(kStartPictureFilterSpec);
+  const QStringList filters = FilterSpecToQtFilters(StartPictureFilterSpec());
   ASSERT_EQ(filters.size(), 15);
-  EXPECT_EQ(filters[0],
-            "All Pictures (*.jpg *.bmp *.tga *.tif *.png *.mac *.msp *.pct *.pcx *.psd *.cmp "
-            "*.ras *.wmf *.pcd)");
-  EXPECT_EQ(filters[1], "Adobe Photoshop 3.0 Image (*.psd) (*.psd)");
-  EXPECT_EQ(filters[2], "JPEG Image (*.jpg) (*.jpg)");
-  EXPECT_EQ(filters[10], "TIFF Image (No LZW Decomp) (*.tif) (*.tif)");
-  EXPECT_EQ(filters[13], "ZSoft PCX Image (*.pcx) (*.pcx)");
+  EXPECT_TRUE(filters[0].startsWith("All Pictures (*.png *.PNG *.jpg *.JPG *.jpeg"));
+  EXPECT_EQ(filters[1], "Adobe Photoshop 3.0 Image (*.psd) (*.psd *.PSD)");
+  EXPECT_EQ(filters[2], "JPEG Image (*.jpg) (*.jpg *.JPG *.jpeg *.JPEG *.jpe *.JPE)");
+  EXPECT_EQ(filters[10], "TIFF Image (No LZW Decomp) (*.tif) (*.tif *.TIF *.tiff *.TIFF)");
+  EXPECT_EQ(filters[13], "ZSoft PCX Image (*.pcx) (*.pcx *.PCX)");
   EXPECT_EQ(filters[14], "All Files (*.*) (*)");
 }
 
+// "All Pictures" and "All Media" show every picture the program reads, in either case.
+TEST(FilterSpecTest, AllPicturesHoldsEveryEndingReadInEitherCase) {
+  for (const char* spec : {StartPictureFilterSpec(), PictureListFilterSpec()}) {
+    const QStringList patterns =
+        FilterSpecToQtFilters(spec)[0].section('(', 1).chopped(1).split(' ');
+    for (const char* ending : {".jpeg", ".jpe", ".tiff", ".webp", ".ppm", ".pnm", ".jp2", ".gif",
+                               ".PNG", ".TIFF", ".JPEG", ".BMP"}) {
+      EXPECT_TRUE(patterns.contains(QStringLiteral("*") + ending)) << spec << " " << ending;
+    }
+    EXPECT_FALSE(patterns.contains("*.cmp")) << "CMP files cannot be read";
+  }
+}
+
 TEST(FilterSpecTest, PictureListFiltersAddTheVideoFormat) {
-  const QStringList filters = FilterSpecToQtFilters(kPictureListFilterSpec);
+  const QStringList filters = FilterSpecToQtFilters(PictureListFilterSpec());
   ASSERT_EQ(filters.size(), 16);
-  EXPECT_TRUE(filters[0].startsWith("All Media (*.jpg *.bmp"));
-  EXPECT_TRUE(filters[0].endsWith("*.pcd *.avi)"));
-  EXPECT_EQ(filters[1], "Adobe Photoshop 3.0 Image (*.psd) (*.psd)");
-  EXPECT_EQ(filters[14], "Windows Video File (*.avi) (*.avi)");
+  EXPECT_TRUE(filters[0].startsWith("All Media (*.png *.PNG"));
+  EXPECT_TRUE(filters[0].endsWith("*.avi *.AVI)"));
+  EXPECT_EQ(filters[1], "Adobe Photoshop 3.0 Image (*.psd) (*.psd *.PSD)");
+  EXPECT_EQ(filters[14], "Windows Video File (*.avi) (*.avi *.AVI)");
   EXPECT_EQ(filters[15], "All Files (*.*) (*)");
 }
 
@@ -118,7 +129,7 @@ TEST_F(ChooseFileTest, OpensInTheBufferFolderWithTheNameProposedCentredAndCancel
   fileRequest.fileBufferSize = 300;
   fileRequest.owner = &window_;
   fileRequest.extraFlags = 0;
-  fileRequest.filterSpec = kStartPictureFilterSpec;
+  fileRequest.filterSpec = StartPictureFilterSpec();
 
   bool seen = false;
   WhenModalOpens([&](QWidget* modal) {
@@ -128,7 +139,7 @@ TEST_F(ChooseFileTest, OpensInTheBufferFolderWithTheNameProposedCentredAndCancel
     EXPECT_EQ(dialog->windowTitle(), "Select Picture File");
     EXPECT_TRUE(dialog->testOption(QFileDialog::DontUseNativeDialog));
     EXPECT_EQ(dialog->fileMode(), QFileDialog::AnyFile);
-    EXPECT_EQ(dialog->nameFilters(), FilterSpecToQtFilters(kStartPictureFilterSpec));
+    EXPECT_EQ(dialog->nameFilters(), FilterSpecToQtFilters(StartPictureFilterSpec()));
     EXPECT_TRUE(dialog->selectedNameFilter().startsWith("All Pictures"));
     // The list shows the labels as they are; "All Files (*.*)" lists files without extension.
     auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
@@ -171,7 +182,7 @@ TEST_F(ChooseFileTest, OneChosenFileIsWrittenAsAFullPath) {
   fileRequest.fileBuffer = buffer;
   fileRequest.fileBufferSize = 300;
   fileRequest.owner = &window_;
-  fileRequest.filterSpec = kStartPictureFilterSpec;
+  fileRequest.filterSpec = StartPictureFilterSpec();
 
   WhenModalOpens([&](QWidget* modal) {
     auto* dialog = qobject_cast<QFileDialog*>(modal);
@@ -197,7 +208,7 @@ TEST_F(ChooseFileTest, SeveralChosenFilesAreTheFolderThenEachName) {
   fileRequest.fileBufferSize = 25000;
   fileRequest.owner = &window_;
   fileRequest.extraFlags = OFN_ALLOWMULTISELECT;
-  fileRequest.filterSpec = kPictureListFilterSpec;
+  fileRequest.filterSpec = PictureListFilterSpec();
 
   WhenModalOpens([&](QWidget* modal) {
     auto* dialog = qobject_cast<QFileDialog*>(modal);
