@@ -325,10 +325,14 @@ void MainWindow::ShowLoadedPreview(const std::shared_ptr<LoadedPreview>& loaded)
   previewPending_ = false;
   unsetCursor();
   if (!loaded->decoded) {
-    ShowWarning("File is format not recognized.");
+    // The warning names the file: it may have come from a drop or a remembered setting.
+    startPictureProblem_ = "File is format not recognized.|" + loaded->path;
+    std::string text = startPictureProblem_;
+    ShowWarning(text);
     emit PreviewLoaded();
     return;
   }
+  startPictureProblem_.clear();
   settings.sourceWidth = loaded->width;
   settings.sourceHeight = loaded->height;
   SetText(kWidthPixels, FormatPixels(loaded->width));
@@ -442,12 +446,23 @@ void MainWindow::ChooseStartPicture() {
   if (ChooseFile(&request) != 0) LoadPreview();
 }
 
+namespace {
+
+// 100000000 as 100,000,000.
+std::string GroupDigits(int64_t value) {
+  std::string digits = std::to_string(value);
+  for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) digits.insert(at, ",");
+  return digits;
+}
+
+}  // namespace
+
 std::string OutputSizeProblem(int32_t width, int32_t height) {
   if (WithinProgramLimits(width, height)) return std::string();
   return "The output size " + std::to_string(width) + " x " + std::to_string(height) +
          " cannot be painted.|Width and height must each be from 1 to " +
          std::to_string(kMaxPictureSide) + " pixels, and the picture at most " +
-         std::to_string(kMaxPicturePixels) + " pixels in all.";
+         GroupDigits(kMaxPicturePixels) + " pixels in all.";
 }
 
 void MainWindow::Paint() {
@@ -455,7 +470,16 @@ void MainWindow::Paint() {
   // waits for its preview to finish loading. It stays enabled meanwhile: Enter in any box
   // presses it too, and a disabled default button would drop that press without a word.
   FinishPreviewNow();
+  // Enter or Alt+P in a size box leaves the focus there: the box is committed first, as leaving
+  // it would.
+  sizeBoxes_->CommitEditedBox();
   CollectControls();
+  // A start picture that does not decode would only give an empty output window.
+  if (!startPictureProblem_.empty() && FileOpensForReading(settings.startPicture)) {
+    std::string text = startPictureProblem_;
+    ShowWarning(text);
+    return;
+  }
   // A size that cannot be made is refused here, before an output window opens with nothing to
   // show; the boxes keep what the user typed.
   if (std::string problem = OutputSizeProblem(settings.outputWidth, settings.outputHeight);

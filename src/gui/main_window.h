@@ -137,6 +137,8 @@ class MainWindow : public TableDialog, public FrontWindow {
   // The path that '...' writes into; it becomes startPicture when the controls are collected.
   char pendingStartPicture[kStartPictureSize] = {};
   std::string tileIndexFile_;
+  // Why the latest start picture did not load; empty when it did.
+  std::string startPictureProblem_;
   SizeBoxes* sizeBoxes_ = nullptr;
   ImgBitmap previewBitmap_;
   QImage previewImage_;  // previewBitmap_ as Qt shows it

@@ -13,15 +13,19 @@
 #include <QMimeData>
 #include <QUrl>
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
+#include "app/owner_windows.h"
+#include "app/settings.h"
 #include "gui/dialog_layout.h"
 #include "gui/file_dialogs.h"
-#include "app/settings.h"
-#include "app/owner_windows.h"
+#include "imaging/picture_formats.h"
 
 namespace {
 
@@ -32,14 +36,72 @@ QListWidget* ListBox(TableDialog* mainWindow) {
   return mainWindow ? mainWindow->ItemAs<QListWidget>(kListBoxId) : nullptr;
 }
 
-// What a line of the list box shows: the text after the path's last separator. A path without
-// any separator shows as an empty line.
-QString DisplayName(const PictureListEntry& entry) {
-  const size_t length = strnlen(entry.path, kPictureListEntrySize);
-  const std::string path(entry.path, length);
-  const size_t cut = path.find_last_of("/:");
-  if (cut == std::string::npos) return QString();
-  return QFile::decodeName(QByteArray::fromStdString(path.substr(cut + 1)));
+std::string EntryPath(const PictureListEntry& entry) {
+  return std::string(entry.path, strnlen(entry.path, kPictureListEntrySize));
+}
+
+// The last `parts` parts of the path (the name, then its folders); the whole path when it has no
+// more. A path without any separator has an empty name.
+std::string PathTail(const std::string& path, int parts) {
+  size_t start = path.size();
+  for (int i = 0; i < parts; ++i) {
+    if (start == 0) return path;
+    const size_t cut = path.find_last_of("/:", start - 1);
+    if (cut == std::string::npos) return i == 0 ? std::string() : path;
+    start = cut;
+  }
+  return path.substr(start + 1);
+}
+
+// What the lines of the list box show: the text after each path's last separator, and for
+// names that several entries share, as many of their folders as tell them apart.
+std::vector<QString> DisplayNames(const PictureListEntry* entries, int32_t count) {
+  std::vector<std::string> paths(static_cast<size_t>(count));
+  std::unordered_map<std::string, std::vector<int32_t>> byName;
+  for (int32_t i = 0; i < count; ++i) {
+    paths[i] = EntryPath(entries[i]);
+    byName[PathTail(paths[i], 1)].push_back(i);
+  }
+  std::vector<std::string> shown(static_cast<size_t>(count));
+  for (auto& [name, rows] : byName) {
+    int parts = 1;
+    if (rows.size() > 1) {
+      // More folders until the tails differ, or until the whole paths are shown.
+      for (bool apart = false; !apart && parts < 64; ++parts) {
+        std::unordered_map<std::string, int> seen;
+        bool whole = true;
+        for (int32_t row : rows) {
+          const std::string tail = PathTail(paths[row], parts + 1);
+          whole = whole && tail == paths[row];
+          ++seen[tail];
+        }
+        apart = seen.size() == rows.size() || whole;
+      }
+    }
+    for (int32_t row : rows) shown[row] = PathTail(paths[row], parts);
+  }
+  std::vector<QString> names;
+  names.reserve(shown.size());
+  for (const std::string& text : shown) {
+    names.push_back(QFile::decodeName(QByteArray::fromStdString(text)));
+  }
+  return names;
+}
+
+// The pictures and AVI files directly in a folder, by name: what the list takes of a folder
+// dropped on it.
+std::vector<std::string> FolderMedia(const std::string& folder) {
+  std::vector<std::string> found;
+  std::error_code error;
+  for (const auto& item : std::filesystem::directory_iterator(folder, error)) {
+    const std::string path = item.path().string();
+    std::string ending = item.path().extension().string();
+    for (char& c : ending) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (!item.is_regular_file(error)) continue;
+    if (FormatForName(path) != nullptr || ending == ".avi") found.push_back(path);
+  }
+  std::sort(found.begin(), found.end());
+  return found;
 }
 
 // Replaces the picture list by `block` holding `count` entries (the block may be null for none).
@@ -248,9 +310,10 @@ void RebuildPictureListBox(TableDialog* mainWindow, int anchor) {
   if (list == nullptr) return;
   list->clear();
   const int32_t count = PictureListCount();
+  const std::vector<QString> names = DisplayNames(settings.pictureList, count);
   for (int32_t i = 0; i < count; ++i) {
     const PictureListEntry& entry = settings.pictureList[i];
-    auto* item = new QListWidgetItem(DisplayName(entry), list);
+    auto* item = new QListWidgetItem(names[i], list);
     item->setToolTip(
         QFile::decodeName(QByteArray(entry.path, strnlen(entry.path, kPictureListEntrySize))));
   }
@@ -351,8 +414,27 @@ void DropFilesOnList(TableDialog* mainWindow, const QStringList& paths) {
   if (paths.isEmpty()) return;
   std::vector<std::string> encoded;
   encoded.reserve(paths.size());
-  for (const QString& path : paths) encoded.push_back(QFile::encodeName(path).toStdString());
-  AppendPaths(mainWindow, encoded);
+  std::vector<std::string> emptyFolders;
+  for (const QString& path : paths) {
+    std::string name = QFile::encodeName(path).toStdString();
+    // A folder brings the pictures and videos in it, not itself.
+    std::error_code error;
+    if (std::filesystem::is_directory(name, error)) {
+      std::vector<std::string> media = FolderMedia(name);
+      if (media.empty()) emptyFolders.push_back(name);
+      encoded.insert(encoded.end(), media.begin(), media.end());
+    } else {
+      encoded.push_back(std::move(name));
+    }
+  }
+  if (!encoded.empty()) AppendPaths(mainWindow, encoded);
+  if (!emptyFolders.empty()) {
+    std::string text =
+        "Nothing was added to 'Your Picture List' from this folder: it holds no "
+        "picture or avi files.";
+    for (const std::string& folder : emptyFolders) text += "|" + folder;
+    ShowWarning(text);
+  }
 }
 
 void UndoPictureListRemoval(TableDialog* mainWindow) {

@@ -16,8 +16,8 @@
 #include <cstdlib>
 #include <limits>
 
-#include "gui/dialog_layout.h"
 #include "app/settings.h"
+#include "gui/dialog_layout.h"
 
 namespace {
 
@@ -138,6 +138,12 @@ bool SizeBoxes::eventFilter(QObject* watched, QEvent* event) {
     if (id == kWidthPercentBox || id == kHeightPercentBox) LeavePercentBox(id);
   }
   return QObject::eventFilter(watched, event);
+}
+
+void SizeBoxes::CommitEditedBox() {
+  const int id = window_->IdOf(window_->focusWidget());
+  if (id == kWidthPixelsBox || id == kHeightPixelsBox) LeavePixelBox(id);
+  if (id == kWidthPercentBox || id == kHeightPercentBox) LeavePercentBox(id);
 }
 
 void SizeBoxes::LeavePixelBox(int id) {

@@ -46,6 +46,9 @@ class SizeBoxes : public QObject {
   // What leaving each kind of box does (also called by the focus handling).
   void LeavePixelBox(int id);
   void LeavePercentBox(int id);
+  // Commits the box that has the focus, as leaving it would: a press of the default button
+  // leaves the focus where it is.
+  void CommitEditedBox();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

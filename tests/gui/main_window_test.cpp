@@ -202,7 +202,8 @@ TEST_F(MainWindowTest, PictureThatDoesNotDecodeWarnsAndKeepsTheSizes) {
   Open();
   ASSERT_TRUE(WaitForStartup());
   ASSERT_TRUE(WaitUntil([&] { return !watcher.Messages().isEmpty(); }, 5000));
-  EXPECT_EQ(watcher.Messages(), QStringList{"File is format not recognized."});
+  EXPECT_EQ(watcher.Messages(),
+            QStringList{"File is format not recognized.\n" + QString::fromStdString(bad)});
   EXPECT_EQ(watcher.Captions(), QStringList{"Limnora"});
   EXPECT_FALSE(window->HasPreview());
   EXPECT_EQ(Text(kWidthPixels), "1024");
@@ -224,7 +225,8 @@ TEST_F(MainWindowTest, NewStartPictureThatDoesNotDecodeShowsItsNameBesideTheEmpt
   EXPECT_EQ(Text(kStartPictureName), "broken.jpg");
   EXPECT_FALSE(window->HasPreview());
   ASSERT_TRUE(WaitUntil([&] { return !window->PreviewPending(); }));
-  EXPECT_EQ(watcher.Messages(), QStringList{"File is format not recognized."});
+  EXPECT_EQ(watcher.Messages(),
+            QStringList{"File is format not recognized.\n" + QString::fromStdString(bad)});
   EXPECT_FALSE(window->HasPreview());
   EXPECT_EQ(Text(kStartPictureName), "broken.jpg");
 

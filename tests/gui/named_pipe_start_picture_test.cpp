@@ -12,9 +12,9 @@
 #include <cstring>
 #include <memory>
 
-#include "gui/main_window.h"
 #include "app/settings.h"
 #include "gui/gui_test_helpers.h"
+#include "gui/main_window.h"
 #include "gui/output_window.h"
 
 namespace {
@@ -35,7 +35,8 @@ TEST(NamedPipeStartPicture, MainWindowOpensAndRefusesThePicture) {
   ASSERT_TRUE(WaitUntil([&] { return window->StartupDone(); }));
   ASSERT_TRUE(WaitUntil([&] { return !watcher.Messages().isEmpty(); }, 5000));
   alarm(0);
-  EXPECT_EQ(watcher.Messages(), QStringList{"File is format not recognized."});
+  EXPECT_EQ(watcher.Messages(),
+            QStringList{"File is format not recognized.\n" + QString::fromStdString(pipe)});
   EXPECT_FALSE(window->HasPreview());
 }
 
