@@ -12,8 +12,8 @@
 #include <QTimer>
 #include <cstdlib>
 
-#include "gui/main_window.h"
 #include "base/paths.h"
+#include "gui/main_window.h"
 
 GuiTestEnvironment::GuiTestEnvironment() {
   QDir().mkpath(QString::fromStdString(ConfigFolder()));

@@ -14,9 +14,9 @@
 #include <QTest>
 #include <QUrl>
 
-#include "gui/dialog_layout.h"
 #include "companions_test_window.h"
 #include "gui/about_window.h"
+#include "gui/dialog_layout.h"
 #include "gui/splash_window.h"
 
 // Receives the web addresses the program asks the desktop to open.

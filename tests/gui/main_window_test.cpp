@@ -208,9 +208,20 @@ TEST_F(MainWindowTest, PictureThatDoesNotDecodeWarnsAndKeepsTheSizes) {
   EXPECT_FALSE(window->HasPreview());
   EXPECT_EQ(Text(kWidthPixels), "1024");
   EXPECT_EQ(Text(kHeightPixels), "768");
-  // The chosen path still becomes the start picture.
+  // The chosen path still becomes the start picture, but Paint! refuses it with the same
+  // warning and opens no output window.
   window->CollectControls();
   EXPECT_EQ(std::string(settings.startPicture), bad);
+  bool outputOpened = false;
+  ModalWatcher paintWatcher([&](QWidget* modal) {
+    outputOpened = outputOpened || qobject_cast<OutputWindow*>(modal) != nullptr;
+    return false;
+  });
+  window->Paint();
+  EXPECT_FALSE(outputOpened);
+  const QStringList shown = watcher.Messages() + paintWatcher.Messages();
+  ASSERT_EQ(shown.size(), 2);
+  EXPECT_EQ(shown[1], shown[0]);
 }
 
 TEST_F(MainWindowTest, NewStartPictureThatDoesNotDecodeShowsItsNameBesideTheEmptyPreview) {
@@ -321,7 +332,7 @@ TEST_F(MainWindowTest, PaintRefusesSizesThatCannotBeMadeWithoutOpeningTheOutputW
     ASSERT_EQ(watcher.Messages().size(), 1);
     EXPECT_EQ(watcher.Messages()[0],
               QString("The output size %1 cannot be painted.\nWidth and height must each be from "
-                      "1 to 65535 pixels, and the picture at most 100000000 pixels in all.")
+                      "1 to 65535 pixels, and the picture at most 100,000,000 pixels in all.")
                   .arg(c.shown));
     EXPECT_EQ(watcher.Captions(), QStringList{"Limnora"});
     // The boxes keep what was typed.
@@ -387,11 +398,19 @@ TEST_F(MainWindowTest, EscapeAndTheCloseBoxSaveLikeExit) {
   EXPECT_EQ(settings.effect, 1);
 }
 
-TEST_F(MainWindowTest, EnterPaintsWithTheTextsAsTyped) {
+// Enter or Alt+P in a size box paints what the boxes show once the box being edited has been
+// committed, as leaving it would commit it.
+class MainWindowPaintKeyTest : public MainWindowTest,
+                               public ::testing::WithParamInterface<QKeyCombination> {};
+
+TEST_P(MainWindowPaintKeyTest, CommitsTheBoxBeingEditedThenPaints) {
   Open();
   ASSERT_TRUE(WaitForStartup());
   Click(kBlackAndWhitePhoto);
   QLineEdit* width = window->ItemAs<QLineEdit>(kWidthPixels);
+  // Alt+P is the button's mnemonic, which only an active window hears.
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
   width->setFocus();
   width->selectAll();
   QTest::keyClicks(width, "40");
@@ -413,16 +432,23 @@ TEST_F(MainWindowTest, EnterPaintsWithTheTextsAsTyped) {
     if (output->PaintingDone()) output->PressStopOrOk();
     return true;
   });
-  QTest::keyClick(width, Qt::Key_Return);  // returns when the output window has closed
+  // Enter paints at once; a mnemonic clicks the button a moment later.
+  QTest::keyClick(width, GetParam().key(), GetParam().keyboardModifiers());
+  ASSERT_TRUE(WaitUntil([&] { return sawOutput && QApplication::activeModalWidget() == nullptr; }));
 
   EXPECT_TRUE(sawOutput);
   EXPECT_EQ(seenWidth, 40);
-  EXPECT_EQ(seenHeight, 60);       // the height was not coupled yet
-  EXPECT_EQ(seenPercent, 100.0f);  // nor the percentage
+  // Enter commits the box as leaving it would: the locked height and the percentage follow.
+  EXPECT_EQ(seenHeight, 30);
+  EXPECT_EQ(seenPercent, 50.0f);
   EXPECT_NE(frontDuringPainting, window.get());
   EXPECT_EQ(messageOwner, window.get());
   EXPECT_EQ(mainWindowHandle, window.get());
   EXPECT_TRUE(window->isVisible());
 }
+
+INSTANTIATE_TEST_SUITE_P(Keys, MainWindowPaintKeyTest,
+                         ::testing::Values(QKeyCombination(Qt::Key_Return),
+                                           QKeyCombination(Qt::AltModifier, Qt::Key_P)));
 
 }  // namespace

@@ -21,14 +21,14 @@
 #include <memory>
 #include <thread>
 
-#include "gui/bitmap_image.h"
-#include "gui/main_window.h"
+#include "app/paint_driver.h"
 #include "app/settings.h"
 #include "effects/effect_engine.h"
+#include "gui/bitmap_image.h"
 #include "gui/gui_test_helpers.h"
-#include "imaging/imaging.h"
+#include "gui/main_window.h"
 #include "gui/output_window.h"
-#include "app/paint_driver.h"
+#include "imaging/imaging.h"
 
 using namespace output_ids;
 

@@ -15,6 +15,7 @@
 #include <QUrl>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -255,15 +256,37 @@ TEST_F(PictureListTest, DroppedFilesAreAppendedInOrderAndTheFirstIsSelected) {
   InstallPictureListDropTarget(&window_);
   SetList({"/p/kept.jpg"});
   RebuildPictureListBox(&window_, kNoAnchor);
-  const std::vector<std::string> dropped = {folder_.File("x.jpg"), folder_.File("y.avi"),
-                                            folder_.Path()};
+  // A folder brings the pictures and videos directly in it, by name; not itself, not the rest.
+  const std::string photos = folder_.File("photos");
+  std::filesystem::create_directories(photos + "/inner");
+  for (const char* name : {"b.AVI", "a.png", "notes.txt", "inner/c.jpg"}) {
+    std::ofstream(photos + "/" + name) << "x";
+  }
+  const std::vector<std::string> dropped = {folder_.File("x.jpg"), folder_.File("y.avi"), photos};
   QList<QUrl> urls;
   for (const std::string& path : dropped) urls << QUrl::fromLocalFile(QString::fromStdString(path));
   ASSERT_TRUE(DropOn(List(), urls));
-  EXPECT_EQ(ListPaths(),
-            std::vector<std::string>({"/p/kept.jpg", dropped[0], dropped[1], dropped[2]}));
+  EXPECT_EQ(ListPaths(), std::vector<std::string>({"/p/kept.jpg", dropped[0], dropped[1],
+                                                   photos + "/a.png", photos + "/b.AVI"}));
   EXPECT_EQ(SelectedLines(), std::vector<int>({1}));
   EXPECT_TRUE(window_.warnings.empty());
+
+  // A folder without any adds nothing, and says so.
+  const std::string nothing = folder_.File("nothing");
+  std::filesystem::create_directories(nothing);
+  std::ofstream(nothing + "/notes.txt") << "x";
+  ASSERT_TRUE(DropOn(List(), {QUrl::fromLocalFile(QString::fromStdString(nothing))}));
+  EXPECT_EQ(ListPaths().size(), 5u);
+  ASSERT_EQ(window_.warnings.size(), 1u);
+}
+
+// Entries that share a name show as many of their folders as tell them apart.
+TEST_F(PictureListTest, SameNamesShowTheirFolders) {
+  SetList({"/home/a/2024/beach.jpg", "/home/b/2024/beach.jpg", "/home/a/sun.jpg", "/x/sun.jpg",
+           "/y/sun.jpg/sun.jpg", "noslash"});
+  RebuildPictureListBox(&window_, kNoAnchor);
+  EXPECT_EQ(Lines(), QStringList({"a/2024/beach.jpg", "b/2024/beach.jpg", "a/sun.jpg", "x/sun.jpg",
+                                  "sun.jpg/sun.jpg", "", ""}));
 }
 
 TEST_F(PictureListTest, DragsWithoutLocalFilesAreRefused) {

@@ -13,10 +13,10 @@
 #include <limits>
 #include <memory>
 
-#include "gui/main_window.h"
-#include "gui/size_boxes.h"
 #include "app/settings.h"
 #include "gui/gui_test_helpers.h"
+#include "gui/main_window.h"
+#include "gui/size_boxes.h"
 
 using namespace main_ids;
 
