@@ -88,8 +88,9 @@ enum class SaveFormat { kNone, kPng, kJpeg, kBmp, kTiff };
 SaveFormat SaveFormatForName(const std::string& path);
 
 // Writes the picture to a file whose extension picks the format (.png, .jpg/.jpeg, .bmp,
-// .tif/.tiff), 24 bits per pixel. 1 on success; a failed write leaves no partial file behind.
-int ImgSaveFile(const char* path, const ImgBitmap& bitmap);
+// .tif/.tiff), 24 bits per pixel. 1 on success; a failed write leaves no partial file behind,
+// and says why in `problem` when given.
+int ImgSaveFile(const char* path, const ImgBitmap& bitmap, std::string* problem = nullptr);
 
 // Names and versions of the libraries that decode and resize pictures and frames.
 std::string ImgLibraryVersions();

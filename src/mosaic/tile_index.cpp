@@ -317,10 +317,13 @@ void TileIndex::Open(const std::string& file) {
   // Only a missing path or an empty file becomes a new index. A file of the program's own cache
   // folder that is no index is its index damaged past the header, and made anew; any other
   // file may be something else named by mistake, and is left alone.
-  bool isNew = false;
+  bool isNew = false;   // an empty file, made an index in place
+  bool create = false;  // made whole under another name and moved into place
   int failure = 0;
   switch (ExamineIndexFile(file, &failure)) {
     case IndexFile::kMissing:
+      create = true;
+      break;
     case IndexFile::kEmpty:
       isNew = true;
       break;
@@ -338,10 +341,11 @@ void TileIndex::Open(const std::string& file) {
         return;
       }
       RemoveIndexFiles(file);
-      rebuilt_ = isNew = true;
+      rebuilt_ = create = true;
       break;
   }
   for (int attempt = 0; attempt < 2; ++attempt) {
+    if (create && !CreateIndexFile(file)) return;
     const int opened = sqlite3_open_v2(
         file.c_str(), &db_, SQLITE_OPEN_READWRITE | (isNew ? SQLITE_OPEN_CREATE : 0), nullptr);
     if (opened == SQLITE_OK && Prepare(isNew)) return;
@@ -350,11 +354,51 @@ void TileIndex::Open(const std::string& file) {
         IsOwnIndexFile(file)) {
       RemoveIndexFiles(file);
       problem_.clear();
-      rebuilt_ = isNew = true;
+      rebuilt_ = create = true;
+      isNew = false;
       continue;
     }
     return;
   }
+}
+
+// A new index is made whole under a name of its own and then put in place unless another run
+// put its own there first, so that no run ever finds a half-made file at the index's path and
+// takes it for someone else's.
+bool TileIndex::CreateIndexFile(const std::string& file) {
+  std::string temporary = file + ".new-XXXXXX";
+  const int fd = ::mkstemp(temporary.data());
+  if (fd < 0) {
+    problem_ = "cannot make " + file + ": " + std::strerror(errno);
+    return false;
+  }
+  ::fchmod(fd, 0644);
+  ::close(fd);
+  bool made = sqlite3_open_v2(temporary.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK;
+  if (made) {
+    sqlite3_busy_timeout(db_, kBusyMilliseconds);
+    // WAL mode is kept in the file: the index needs no switching, which would wait for others.
+    made = Exec("PRAGMA auto_vacuum = INCREMENTAL") && Exec("PRAGMA journal_mode = WAL") &&
+           MakeReady(true);
+  }
+  if (db_ != nullptr) {
+    if (!made) GiveUp(sqlite3_errmsg(db_));
+    sqlite3_close_v2(db_);
+    db_ = nullptr;
+  }
+  if (made &&
+      ::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, file.c_str(), RENAME_NOREPLACE) != 0) {
+    // Where the file system cannot rename without replacing, a hard link does the same.
+    if (errno == EINVAL && ::link(temporary.c_str(), file.c_str()) != 0 && errno != EEXIST) {
+      made = false;
+    } else if (errno != EEXIST && errno != EINVAL) {
+      made = false;
+    }
+    if (!made) problem_ = "cannot make " + file + ": " + std::strerror(errno);
+  }
+  RemoveIndexFiles(temporary);
+  rebuilt_ = rebuilt_ && made;
+  return made;
 }
 
 bool TileIndex::Exec(const char* sql) {

@@ -102,6 +102,7 @@ class TileIndex {
 
  private:
   void Open(const std::string& file);
+  bool CreateIndexFile(const std::string& file);
   bool Prepare(bool isNew);
   bool MakeReady(bool isNew);
   // `error`: SQLite's code for the reason, when it is no longer the connection's last one.
