@@ -313,6 +313,22 @@ const Hostile kCases[] = {
        return std::vector<std::string>{"--quiet", Start(d), Fifo(d, "pipe.png")};
      },
      64, "pipe.png' is a named pipe, not a regular file", false},
+    {"JpegHeaderClaiming65535SquareIsTooLarge",
+     [](const ScratchFolder& d) {
+       Bytes jpeg = samples::EncodedPicture("JPEG", 40, 30);
+       for (size_t i = 2; i + 9 < jpeg.size(); ++i) {
+         if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) std::fill_n(jpeg.begin() + i + 5, 4, 0xFF);
+       }
+       samples::WriteBytes(d.File("huge.jpg"), jpeg);
+       return Plain(d.File("huge.jpg"), d);
+     },
+     2, "too large", false},
+    {"BigTiffIsPainted",
+     [](const ScratchFolder& d) {
+       samples::WriteBytes(d.File("big.tif"), samples::EncodedPicture("TIFF64", 40, 30));
+       return Plain(d.File("big.tif"), d);
+     },
+     0, "", true},
     {"OutputFolderMissing",
      [](const ScratchFolder& d) {
        return std::vector<std::string>{"--quiet", Start(d), d.File("gone/out.png")};
