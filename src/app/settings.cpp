@@ -12,8 +12,10 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <vector>
 
 #include "base/paths.h"
+#include "imaging/file_replacing.h"
 
 Settings settings;
 
@@ -73,20 +75,6 @@ void SetRecordDefaults(Settings* s) {
 // The length that is written: an in-memory list without a block has nothing to write.
 int32_t WrittenListLength(const Settings& s) {
   return (s.pictureList != nullptr && s.pictureListLength > 0) ? s.pictureListLength : 0;
-}
-
-bool WriteAll(int fd, const uint8_t* data, size_t size) {
-  while (size > 0) {
-    const ssize_t n = write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (n == 0) return false;
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
 }
 
 }  // namespace
@@ -235,26 +223,16 @@ int SaveSettings() {
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
 
-  // Written beside the old file and renamed over it: a failed save leaves the old settings.
-  std::string temporary = path + ".XXXXXX";
-  const int fd = mkstemp(temporary.data());
-  if (fd < 0) return 1;
-
+  // Written as every file of the program is: a failed save leaves the old settings, a link is
+  // written through, and what is not a regular file is never replaced.
   uint8_t head[kListOffset];
   EncodeSettingsRecord(settings, head);
   const int32_t length = WrittenListLength(settings);
   PutInt32(head + kListLengthOffset, length);
-  bool ok = WriteAll(fd, head, sizeof head);
-  if (ok && length > 0) {
-    ok = WriteAll(fd, reinterpret_cast<const uint8_t*>(settings.pictureList),
-                  static_cast<size_t>(length));
+  std::vector<uint8_t> bytes(head, head + sizeof head);
+  if (length > 0) {
+    const auto* list = reinterpret_cast<const uint8_t*>(settings.pictureList);
+    bytes.insert(bytes.end(), list, list + length);
   }
-  if (ok) ok = fsync(fd) == 0;
-  if (close(fd) != 0) ok = false;
-  if (ok) ok = rename(temporary.c_str(), path.c_str()) == 0;
-  if (!ok) {
-    unlink(temporary.c_str());
-    return 1;
-  }
-  return 0;
+  return ReplaceFileWith(path, bytes.data(), bytes.size()) ? 0 : 1;
 }

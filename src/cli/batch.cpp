@@ -18,6 +18,7 @@
 #include "base/front_window.h"
 #include "base/processors.h"
 #include "cli/terminal_window.h"
+#include "cli/write_signals.h"
 #include "painting/effect_table.h"
 
 namespace {
@@ -234,6 +235,9 @@ int Batch::Run() {
   // paintings under way.
   BatchWindow interrupt;
   InstallStopOnInterrupt(&interrupt);
+  // Pictures are written while others are painted: a signal that ends the batch must take the
+  // files being written with it at any time.
+  InstallEndSignals();
 
   const int jobs = options_.jobs > 0 ? options_.jobs : UsableProcessors();
   std::vector<std::thread> workers;
@@ -251,6 +255,7 @@ int Batch::Run() {
   for (std::thread& worker : workers) worker.join();
 
   RemoveStopOnInterrupt();
+  RemoveWriteSignals();
 
   int painted = 0, failed = 0, skipped = 0, waiting = 0;
   for (const Job& job : jobs_) {

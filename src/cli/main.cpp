@@ -8,10 +8,7 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <filesystem>
 #include <string>
 
 #include "base/paths.h"
@@ -77,6 +74,11 @@ int Paint(const CliOptions& options) {
     std::fprintf(stderr, "quillane-cli: cannot write OUTPUT: %s\n", problem.c_str());
     return kExitUsage;
   }
+  if (std::string problem;
+      !options.tileReport.empty() && !CanWriteFileAt(options.tileReport, &problem)) {
+    std::fprintf(stderr, "quillane-cli: cannot write the tile report: %s\n", problem.c_str());
+    return kExitUsage;
+  }
   if (options.input.size() >= kStartPictureSize) {
     std::fprintf(stderr, "%s: the path is too long for a start picture\n", options.input.c_str());
     return kExitRefused;
@@ -112,25 +114,26 @@ int Paint(const CliOptions& options) {
     if (!painted.reason.empty()) std::fprintf(stderr, "quillane-cli: %s\n", painted.reason.c_str());
     return kExitStopped;
   }
+  std::string problem;
   if (SavePaintedPicture(options.output.c_str(), std::move(painted.picture), painted.width,
-                         painted.height) != 1) {
-    std::fprintf(stderr, "quillane-cli: cannot write %s\n", options.output.c_str());
+                         painted.height, &problem) != 1) {
+    if (problem.empty()) problem = "cannot write " + options.output;
+    std::fprintf(stderr, "quillane-cli: %s\n", problem.c_str());
     return kExitStopped;
   }
-  RemoveWriteSignals();
   // The report goes with the picture it describes, a stopped one too.
-  std::string problem;
   if (!options.tileReport.empty() && !WriteTileReport(options.tileReport, tiles, &problem)) {
     std::fprintf(stderr, "quillane-cli: %s\n", problem.c_str());
     return kExitStopped;
   }
+  RemoveWriteSignals();
   return painted.code == kPaintFinished ? kExitFinished : kExitStopped;
 }
 
-// One picture of a batch, on a thread of its own. Only a finished painting is written, under
-// a hidden name beside its place and then renamed: a batch killed while writing leaves no
-// half-written output that the next run would skip as done, and --overwrite keeps the old
-// output until the new one is complete.
+// One picture of a batch, on a thread of its own. Only a finished painting is written, and as
+// every file of the program is: a batch killed while writing leaves no half-written output that
+// the next run would skip as done, --overwrite keeps the old output until the new one is
+// complete, and an output that is a symbolic link is written through to its target.
 FileOutcome PaintBatchFile(const CliOptions& options, const std::string& input,
                            const std::string& output, FrontWindow& window) {
   if (input.size() >= kStartPictureSize) {
@@ -149,18 +152,10 @@ FileOutcome PaintBatchFile(const CliOptions& options, const std::string& input,
     return {kExitStopped, window.StopPressed() ? "stopped, nothing written" : painted.reason};
   }
 
-  const std::filesystem::path place(output);
-  const std::string partial = (place.parent_path() / ("." + place.stem().string() + ".partial" +
-                                                      place.extension().string()))
-                                  .string();
-  if (SavePaintedPicture(partial.c_str(), std::move(painted.picture), painted.width,
-                         painted.height) != 1) {
-    return {kExitStopped, "cannot write " + output};
-  }
-  if (std::rename(partial.c_str(), output.c_str()) != 0) {
-    const std::string reason = std::strerror(errno);
-    std::remove(partial.c_str());
-    return {kExitStopped, "cannot write " + output + ": " + reason};
+  std::string problem;
+  if (SavePaintedPicture(output.c_str(), std::move(painted.picture), painted.width, painted.height,
+                         &problem) != 1) {
+    return {kExitStopped, problem.empty() ? "cannot write " + output : problem};
   }
   return {kExitFinished, ""};
 }

@@ -9,14 +9,23 @@
 #include <atomic>
 #include <cstdio>
 
+#include "cli/write_signals.h"
+
 namespace {
 
 // The signal handler may only touch lock-free atomics.
 static_assert(std::atomic<bool>::is_always_lock_free);
 static_assert(std::atomic<FrontWindow*>::is_always_lock_free);
 std::atomic<FrontWindow*> interruptTarget{nullptr};
+volatile sig_atomic_t interrupted = 0;
 
-extern "C" void PressStopOnInterrupt(int) {
+extern "C" void PressStopOnInterrupt(int signal) {
+  // A second Ctrl-C ends the program the usual way, taking the files being written with it.
+  if (interrupted != 0) {
+    EndProgramBySignal(signal);
+    return;
+  }
+  interrupted = 1;
   FrontWindow* window = interruptTarget.load(std::memory_order_relaxed);
   if (window != nullptr) window->RequestStop();
 }
@@ -60,10 +69,10 @@ void TerminalWindow::EndProgress() {
 
 void InstallStopOnInterrupt(FrontWindow* window) {
   interruptTarget.store(window, std::memory_order_relaxed);
+  interrupted = 0;
   struct sigaction action = {};
   action.sa_handler = PressStopOnInterrupt;
   sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESETHAND;  // a second Ctrl-C ends the program the usual way
   sigaction(SIGINT, &action, nullptr);
 }
 

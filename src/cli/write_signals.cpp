@@ -15,16 +15,6 @@ volatile sig_atomic_t interrupts = 0;
 
 constexpr char kFinishing[] = "finishing the file, press Ctrl-C again to abandon it\n";
 
-// Only async-signal-safe calls: write, unlink (inside RemovePartialFileNow), sigaction, raise.
-void EndBySignal(int signal) {
-  RemovePartialFileNow();
-  struct sigaction action = {};
-  action.sa_handler = SIG_DFL;
-  sigemptyset(&action.sa_mask);
-  sigaction(signal, &action, nullptr);
-  raise(signal);
-}
-
 void FirstInterrupt() {
   interrupts = 1;
   [[maybe_unused]] const ssize_t n = write(STDERR_FILENO, kFinishing, sizeof kFinishing - 1);
@@ -35,7 +25,11 @@ extern "C" void OnWriteSignal(int signal) {
     FirstInterrupt();
     return;
   }
-  EndBySignal(signal);
+  EndProgramBySignal(signal);
+}
+
+extern "C" void OnEndSignal(int signal) {
+  EndProgramBySignal(signal);
 }
 
 void SetHandler(int signal, void (*handler)(int)) {
@@ -48,6 +42,16 @@ void SetHandler(int signal, void (*handler)(int)) {
 
 }  // namespace
 
+// Only async-signal-safe calls: unlink (inside RemovePartialFileNow), sigaction, raise.
+void EndProgramBySignal(int signal) {
+  RemovePartialFileNow();
+  struct sigaction action = {};
+  action.sa_handler = SIG_DFL;
+  sigemptyset(&action.sa_mask);
+  sigaction(signal, &action, nullptr);
+  raise(signal);
+}
+
 void InstallWriteSignals(bool interruptedBefore) {
   interrupts = interruptedBefore ? 1 : 0;
   for (int s : {SIGINT, SIGTERM, SIGHUP}) SetHandler(s, OnWriteSignal);
@@ -59,4 +63,8 @@ void TakeInterruptDuringWrite() {
 
 void RemoveWriteSignals() {
   for (int s : {SIGINT, SIGTERM, SIGHUP}) SetHandler(s, SIG_DFL);
+}
+
+void InstallEndSignals() {
+  for (int s : {SIGTERM, SIGHUP}) SetHandler(s, OnEndSignal);
 }

@@ -13,3 +13,10 @@ void InstallWriteSignals(bool interruptedBefore);
 void TakeInterruptDuringWrite();
 // Back to the default actions.
 void RemoveWriteSignals();
+
+// SIGTERM and SIGHUP end the program, removing the temporary files being written, while
+// paintings and writes run side by side (a batch).
+void InstallEndSignals();
+// Removes the temporary files being written and ends the program by `signal`. Safe in a signal
+// handler.
+void EndProgramBySignal(int signal);

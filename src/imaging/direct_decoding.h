@@ -18,6 +18,7 @@ enum class DirectDecode {
   kDecoded,     // the bitmap holds the picture
   kNotHandled,  // a file this decoder leaves to ImageMagick (unusual layouts, damaged data, ...)
   kTooLarge,    // the picture exceeds the program's limits; refused before anything was allocated
+  kDamaged,     // a layout the decoder takes, whose data is damaged
 };
 
 }  // namespace imaging_internal

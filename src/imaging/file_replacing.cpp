@@ -106,6 +106,19 @@ void ForgetPartialFile(PartialSlot* slot, const char* path, bool remove) {
   if (slot != nullptr) slot->state.store(0);
 }
 
+// What a path that is no regular file names, for messages.
+const char* KindOf(mode_t mode) {
+  if (S_ISDIR(mode)) return "a folder";
+  if (S_ISFIFO(mode)) return "a named pipe";
+  if (S_ISSOCK(mode)) return "a socket";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+  return "not a regular file";
+}
+
+std::string NotARegularFile(const std::string& path, mode_t mode) {
+  return "'" + path + "' is " + KindOf(mode) + ", not a regular file";
+}
+
 bool WriteAll(int fd, const uint8_t* data, size_t size) {
   while (size > 0) {
     const ssize_t n = write(fd, data, size);
@@ -156,24 +169,46 @@ bool CanWriteFileAt(const std::string& path, std::string* problem) {
         "the name of '" + path + "' is too long (at most " + std::to_string(nameMax) + " bytes)";
     return false;
   }
-  if (stat(target.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-    *problem = "'" + path + "' is a folder";
+  if (access(folder.c_str(), W_OK | X_OK) != 0) {
+    *problem = "cannot write in the folder of '" + path + "': " + std::strerror(errno);
+    return false;
+  }
+  if (stat(target.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+    *problem =
+        S_ISDIR(info.st_mode) ? "'" + path + "' is a folder" : NotARegularFile(path, info.st_mode);
     return false;
   }
   return true;
 }
 
 bool ReplaceFileByWriting(const std::string& path,
-                          const std::function<bool(const char* partial)>& write) {
+                          const std::function<bool(const char* partial)>& write,
+                          std::string* problem) {
   const std::string target = FinalTargetOf(path);
+  std::string unused;
+  std::string& why = problem != nullptr ? *problem : unused;
   struct stat old {};
   const bool exists = stat(target.c_str(), &old) == 0;
-  if (exists && !S_ISREG(old.st_mode)) return false;
+  if (exists && !S_ISREG(old.st_mode)) {
+    why = NotARegularFile(path, old.st_mode);
+    return false;
+  }
+  // The first failure's errno is the reason; later steps only clean up.
+  int error = 0;
+  auto failed = [&error] {
+    if (error == 0) error = errno != 0 ? errno : EIO;
+    return false;
+  };
   PartialSlot* slot = nullptr;
   char partialPath[PATH_MAX + 16];
+  errno = 0;
   const int fd = CreatePartialFile(FolderOf(target), exists ? (old.st_mode & 07777) : 0666, &slot,
                                    partialPath);
-  if (fd < 0) return false;
+  if (fd < 0) {
+    failed();
+    why = "cannot write '" + path + "': " + std::strerror(error);
+    return false;
+  }
   bool ok = true;
   if (exists) {
     // The owner can only be kept by root; the group by a member of it. A failure here leaves
@@ -181,23 +216,32 @@ bool ReplaceFileByWriting(const std::string& path,
     if (fchown(fd, old.st_uid, old.st_gid) != 0) {
       [[maybe_unused]] const int groupKept = fchown(fd, static_cast<uid_t>(-1), old.st_gid);
     }
-    ok = fchmod(fd, old.st_mode & 07777) == 0;
+    ok = fchmod(fd, old.st_mode & 07777) == 0 || failed();
   }
   // The writer opens the file by its name and writes it over; it keeps the mode set here.
-  ok = ok && write(partialPath) && fsync(fd) == 0;
-  ok = close(fd) == 0 && ok;
-  ok = ok && rename(partialPath, target.c_str()) == 0;
+  errno = 0;
+  ok = ok && (write(partialPath) || failed()) && (fsync(fd) == 0 || failed());
+  ok = (close(fd) == 0 || failed()) && ok;
+  ok = ok && (rename(partialPath, target.c_str()) == 0 || failed());
   ForgetPartialFile(slot, partialPath, !ok);
+  if (!ok) why = "cannot write '" + path + "': " + std::strerror(error);
   return ok;
 }
 
-bool ReplaceFileWith(const std::string& path, const uint8_t* data, size_t size) {
-  return ReplaceFileByWriting(path, [&](const char* partial) {
-    const int fd = open(partial, O_WRONLY | O_TRUNC | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool written = WriteAll(fd, data, size);
-    return close(fd) == 0 && written;
-  });
+bool ReplaceFileWith(const std::string& path, const uint8_t* data, size_t size,
+                     std::string* problem) {
+  return ReplaceFileByWriting(
+      path,
+      [&](const char* partial) {
+        const int fd = open(partial, O_WRONLY | O_TRUNC | O_CLOEXEC);
+        if (fd < 0) return false;
+        const bool written = WriteAll(fd, data, size);
+        const int error = errno;
+        const bool closed = close(fd) == 0;
+        if (!written) errno = error != 0 ? error : ENOSPC;
+        return closed && written;
+      },
+      problem);
 }
 
 void RemovePartialFileNow() {

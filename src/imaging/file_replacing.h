@@ -17,18 +17,22 @@
 std::string FinalTargetOf(const std::string& path);
 
 // Whether a file can be written at `path` at all, checked before any work is done: its folder
-// exists, and its name is neither empty, nor a folder, nor too long for the file system.
-// False with the reason in `problem` otherwise.
+// exists and may be written in, its name is neither empty nor too long for the file system,
+// and what is there already (through links) is a regular file, not a folder, a pipe, a device
+// or a socket. False with the reason in `problem` otherwise.
 bool CanWriteFileAt(const std::string& path, std::string* problem);
 
 // Replaces the file at `path` (through links) with the bytes. True on success; on failure the
-// old file is untouched and no temporary file is left. Safe on several threads at once.
-bool ReplaceFileWith(const std::string& path, const uint8_t* data, size_t size);
+// old file is untouched, no temporary file is left and `problem` (when given) says why. Only a
+// regular file is ever replaced. Safe on several threads at once.
+bool ReplaceFileWith(const std::string& path, const uint8_t* data, size_t size,
+                     std::string* problem = nullptr);
 
 // The same with a writer that writes the file whose name it is given (by opening it for
-// writing); true when it wrote the whole file.
+// writing); true when it wrote the whole file, with errno telling why not.
 bool ReplaceFileByWriting(const std::string& path,
-                          const std::function<bool(const char* partial)>& write);
+                          const std::function<bool(const char* partial)>& write,
+                          std::string* problem = nullptr);
 
 // Removes the temporary files of the ReplaceFileWith calls in progress. Safe to call from a
 // signal handler, which then ends the program.

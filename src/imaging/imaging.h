@@ -83,8 +83,9 @@ int ImgLoadPictureFile(const char* path, ImgBitmap* bitmap, PictureProblem* prob
                        int32_t hintWidth = 0, int32_t hintHeight = 0);
 
 // Writes the picture to a file whose extension picks the format (.png, .jpg/.jpeg, .bmp,
-// .tif/.tiff), 24 bits per pixel. 1 on success; a failed write leaves no partial file behind.
-int ImgSaveFile(const char* path, const ImgBitmap& bitmap);
+// .tif/.tiff), 24 bits per pixel. 1 on success; a failed write leaves no partial file behind,
+// and says why in `problem` when given.
+int ImgSaveFile(const char* path, const ImgBitmap& bitmap, std::string* problem = nullptr);
 
 // Names and versions of the libraries that decode and resize pictures and frames.
 std::string ImgLibraryVersions();

@@ -3,12 +3,15 @@
 
 #include "imaging/jpeg_codec.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
 
 // jpeglib.h relies on <cstdio> being included first.
 #include <jpeglib.h>
+// After jpeglib.h, which it needs.
+#include <jerror.h>
 
 namespace imaging_internal {
 
@@ -47,8 +50,36 @@ uint32_t ReadNumber(const uint8_t* at, int bytes, bool bigEndian) {
   return value;
 }
 
-// The orientation field of an Exif block: 1 to 8, 0 when the block has none, -1 when the
-// block cannot be read.
+// The orientation field of the directory at `directory` of an Exif block's TIFF data: 1 to 8,
+// 0 when it has none, -1 when it cannot be read. *exifDirectory receives where the Exif
+// sub-directory it points to starts, when it points to one.
+int DirectoryOrientation(const uint8_t* tiff, size_t tiffSize, uint32_t directory, bool bigEndian,
+                         uint32_t* exifDirectory) {
+  if (directory > tiffSize || tiffSize - directory < 2) return -1;
+  const uint32_t entries = ReadNumber(tiff + directory, 2, bigEndian);
+  if ((tiffSize - directory - 2) / 12 < entries) return -1;
+  int orientation = 0;
+  for (uint32_t i = 0; i < entries; ++i) {
+    const uint8_t* entry = tiff + directory + 2 + 12 * i;
+    const uint32_t tag = ReadNumber(entry, 2, bigEndian);
+    if (tag == 0x8769 && exifDirectory != nullptr) {
+      *exifDirectory = ReadNumber(entry + 8, 4, bigEndian);
+      continue;
+    }
+    if (tag != 0x0112) continue;
+    if (ReadNumber(entry + 2, 2, bigEndian) != 3 || ReadNumber(entry + 4, 4, bigEndian) != 1) {
+      return -1;
+    }
+    const uint32_t value = ReadNumber(entry + 8, 2, bigEndian);
+    if (value < 1 || value > 8) return -1;
+    orientation = static_cast<int>(value);
+  }
+  return orientation;
+}
+
+// The orientation of an Exif block: 1 to 8, 0 when the block has none, -1 when the block
+// cannot be read or holds orientations in both its first directory and its Exif directory
+// that disagree (which one ImageMagick takes is its own affair: such files go to it).
 int ExifOrientation(const uint8_t* data, size_t size) {
   if (size < 14 || std::memcmp(data, "Exif\0\0", 6) != 0) return -1;
   const uint8_t* tiff = data + 6;
@@ -61,28 +92,28 @@ int ExifOrientation(const uint8_t* data, size_t size) {
   } else {
     return -1;
   }
-  const uint32_t directory = ReadNumber(tiff + 4, 4, bigEndian);
-  if (directory > tiffSize || tiffSize - directory < 2) return -1;
-  const uint32_t entries = ReadNumber(tiff + directory, 2, bigEndian);
-  if ((tiffSize - directory - 2) / 12 < entries) return -1;
-  for (uint32_t i = 0; i < entries; ++i) {
-    const uint8_t* entry = tiff + directory + 2 + 12 * i;
-    if (ReadNumber(entry, 2, bigEndian) != 0x0112) continue;
-    if (ReadNumber(entry + 2, 2, bigEndian) != 3 || ReadNumber(entry + 4, 4, bigEndian) != 1) {
-      return -1;
-    }
-    const uint32_t value = ReadNumber(entry + 8, 2, bigEndian);
-    return value >= 1 && value <= 8 ? static_cast<int>(value) : -1;
-  }
-  return 0;
+  uint32_t exifDirectory = 0;
+  const int first = DirectoryOrientation(tiff, tiffSize, ReadNumber(tiff + 4, 4, bigEndian),
+                                         bigEndian, &exifDirectory);
+  if (first < 0 || exifDirectory == 0) return first;
+  const int inExif = DirectoryOrientation(tiff, tiffSize, exifDirectory, bigEndian, nullptr);
+  if (inExif < 0 || (first != 0 && inExif != 0 && first != inExif)) return -1;
+  return first != 0 ? first : inExif;
 }
+
+constexpr uint8_t kExifHeader[6] = {'E', 'x', 'i', 'f', 0, 0};
 
 // True when the picture is stored upright: no Exif block, or one whose orientation is 1.
 bool StoredUpright(const jpeg_decompress_struct& info) {
   int exifBlocks = 0;
   for (jpeg_saved_marker_ptr m = info.marker_list; m != nullptr; m = m->next) {
-    if (m->marker != JPEG_APP0 + 1 || m->data_length < 6 ||
-        std::memcmp(m->data, "Exif\0\0", 6) != 0) {
+    if (m->marker != JPEG_APP0 + 1) continue;
+    if (m->data_length < 6 || std::memcmp(m->data, "Exif\0\0", 6) != 0) {
+      // An Exif header further in, behind a prefix, is still read by ImageMagick: such a block
+      // goes to it. Other blocks (XMP, ...) say nothing of the orientation.
+      const uint8_t* begin = m->data;
+      const uint8_t* end = begin + m->data_length;
+      if (std::search(begin, end, kExifHeader, kExifHeader + 6) != end) return false;
       continue;
     }
     if (++exifBlocks > 1) return false;
@@ -96,7 +127,12 @@ bool StoredUpright(const jpeg_decompress_struct& info) {
 // intact when a jump comes back here.
 DirectDecode Decode(jpeg_decompress_struct& info, JpegErrors& errors, const uint8_t* data,
                     size_t size, int denominator, ImgBitmap* picture) {
-  if (setjmp(errors.jump) != 0) return DirectDecode::kNotHandled;
+  // Damage found once the picture is being decoded is told apart from a layout left to
+  // ImageMagick: a damaged picture is no larger for being damaged.
+  volatile bool decoding = false;
+  if (setjmp(errors.jump) != 0) {
+    return decoding ? DirectDecode::kDamaged : DirectDecode::kNotHandled;
+  }
   jpeg_create_decompress(&info);
   jpeg_mem_src(&info, data, static_cast<unsigned long>(size));
   jpeg_save_markers(&info, JPEG_APP0 + 1, 0xFFFF);
@@ -113,6 +149,7 @@ DirectDecode Decode(jpeg_decompress_struct& info, JpegErrors& errors, const uint
                 static_cast<int32_t>(info.output_height), 24) != 1) {
     return DirectDecode::kNotHandled;
   }
+  decoding = true;
   jpeg_start_decompress(&info);
   while (info.output_scanline < info.output_height) {
     JSAMPROW row = picture->Row(static_cast<int32_t>(info.output_scanline));
@@ -162,6 +199,27 @@ DirectDecode DecodeJpeg(const uint8_t* data, size_t size, int denominator, ImgBi
   const DirectDecode result = Decode(info, errors, data, size, denominator, &picture);
   jpeg_destroy_decompress(&info);
   if (result == DirectDecode::kDecoded) *bitmap = std::move(picture);
+  return result;
+}
+
+DirectDecode ReadJpegSize(const uint8_t* data, size_t size, size_t* width, size_t* height) {
+  jpeg_decompress_struct info;
+  std::memset(&info, 0, sizeof info);
+  JpegErrors errors;
+  Catch(reinterpret_cast<jpeg_common_struct*>(&info), &errors);
+  DirectDecode result = DirectDecode::kNotHandled;
+  if (setjmp(errors.jump) == 0) {
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, data, static_cast<unsigned long>(size));
+    jpeg_read_header(&info, TRUE);
+    result = DirectDecode::kDecoded;
+  } else if (errors.manager.msg_code == JERR_IMAGE_TOO_BIG) {
+    // The frame header was read: its size is what the file claims.
+    result = DirectDecode::kTooLarge;
+  }
+  *width = info.image_width;
+  *height = info.image_height;
+  jpeg_destroy_decompress(&info);
   return result;
 }
 

@@ -23,6 +23,11 @@ namespace imaging_internal {
 // caller reads the file with ImageMagick.
 DirectDecode DecodeJpeg(const uint8_t* data, size_t size, int denominator, ImgBitmap* bitmap);
 
+// The picture size a JPEG header declares. kDecoded with the size, kTooLarge for a size past
+// what JPEG files can hold (still in *width and *height), kNotHandled for a header libjpeg
+// cannot read.
+DirectDecode ReadJpegSize(const uint8_t* data, size_t size, size_t* width, size_t* height);
+
 // Writes the bitmap to the file as a JPEG of quality 92. False when libjpeg fails.
 bool WriteJpeg(std::FILE* file, const ImgBitmap& bitmap);
 

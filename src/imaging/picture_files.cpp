@@ -43,7 +43,10 @@ std::string FormatFromContent(const std::vector<uint8_t>& d) {
   if (has(0, "\x89PNG\r\n\x1A\n", 8)) return "PNG";
   if (has(0, "GIF87a", 6) || has(0, "GIF89a", 6)) return "GIF";
   if (has(0, "BM", 2) && d.size() >= 26) return "BMP";
-  if (has(0, "II*\0", 4) || has(0, "MM\0*", 4)) return "TIFF";
+  // Classic TIFF and BigTIFF.
+  if (has(0, "II*\0", 4) || has(0, "MM\0*", 4) || has(0, "II+\0", 4) || has(0, "MM\0+", 4)) {
+    return "TIFF";
+  }
   if (has(0, "8BPS", 4)) return "PSD";
   if (has(0, "\x59\xA6\x6A\x95", 4)) return "SUN";
   if (has(0, "RIFF", 4) && has(8, "WEBP", 4)) return "WEBP";
@@ -126,9 +129,31 @@ namespace imaging_internal {
 bool DecodeWithMagick(const std::vector<uint8_t>& data, const std::string& format,
                       int32_t hintWidth, int32_t hintHeight, ImgBitmap* bitmap,
                       PictureProblem* problem) {
+  // Most JPEG files are decoded straight into the 24-bit bitmap, to the same pixels, before
+  // ImageMagick is asked anything: only the program's own limits on a bitmap apply to them, and
+  // a JPEG decoded at a reduced scale is judged by that size.
+  int denominator = 1;
+  DirectDecode direct = DirectDecode::kNotHandled;
+  if (format == "JPEG") {
+    size_t width = 0, height = 0;
+    direct = ReadJpegSize(data.data(), data.size(), &width, &height);
+    denominator = JpegScaleDenominator(width, height, hintWidth, hintHeight);
+    const auto side = [&](size_t s) {
+      return static_cast<int64_t>((s + denominator - 1) / denominator);
+    };
+    if (direct == DirectDecode::kTooLarge ||
+        (direct == DirectDecode::kDecoded && !WithinProgramLimits(side(width), side(height)))) {
+      *problem = PictureProblem::kTooLarge;
+      return false;
+    }
+    if (direct == DirectDecode::kDecoded) {
+      direct = DecodeJpeg(data.data(), data.size(), denominator, bitmap);
+      if (direct == DirectDecode::kDecoded) return true;
+    }
+  }
+
   imaging_internal::EnsureMagickReady();
   const Magick::Blob blob(data.data(), data.size());
-
   // The size first: a header may claim a picture far larger than the program will hold.
   Magick::Image probe;
   probe.magick(format);
@@ -137,25 +162,14 @@ bool DecodeWithMagick(const std::vector<uint8_t>& data, const std::string& forma
     probe.ping(blob);
   } catch (const Magick::Warning&) {
   }
-  // Refused before decoding when what would be decoded exceeds the limits; a JPEG decoded at a
-  // reduced scale is judged by that size.
-  const int denominator =
-      format == "JPEG" ? JpegScaleDenominator(probe.columns(), probe.rows(), hintWidth, hintHeight)
-                       : 1;
   const auto decodedSide = [&](size_t side) {
     return static_cast<int64_t>((side + denominator - 1) / denominator);
   };
-  // Most JPEG files are decoded straight into the 24-bit bitmap, to the same pixels; only the
-  // program's own limits on a bitmap apply to them.
-  if (format == "JPEG" &&
-      WithinProgramLimits(decodedSide(probe.columns()), decodedSide(probe.rows())) &&
-      DecodeJpeg(data.data(), data.size(), denominator, bitmap) == DirectDecode::kDecoded) {
-    return true;
-  }
-  // ImageMagick has to hold the others.
+  // ImageMagick has to hold the others. A damaged JPEG too large for it is damaged, not too
+  // large: the program's own limits took it.
   if (probe.columns() > 0 && probe.rows() > 0 &&
       !WithinPictureLimits(decodedSide(probe.columns()), decodedSide(probe.rows()))) {
-    *problem = PictureProblem::kTooLarge;
+    if (direct != DirectDecode::kDamaged) *problem = PictureProblem::kTooLarge;
     return false;
   }
 
@@ -223,6 +237,7 @@ bool DecodePicture(const std::vector<uint8_t>& data, const std::string& format, 
         *problem = PictureProblem::kTooLarge;
         return false;
       case DirectDecode::kNotHandled:
+      case DirectDecode::kDamaged:
         break;
     }
   }

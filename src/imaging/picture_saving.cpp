@@ -102,15 +102,18 @@ bool WriteWithStdio(const std::string& path, SaveFormat format, const ImgBitmap&
 
 }  // namespace
 
-int ImgSaveFile(const char* path, const ImgBitmap& bitmap) {
+int ImgSaveFile(const char* path, const ImgBitmap& bitmap, std::string* problem) {
   if (path == nullptr || *path == '\0' || !bitmap.hasImage || !bitmap.dib) return 0;
   if (bitmap.width <= 0 || bitmap.height <= 0) return 0;
   const std::string target(path);
   const SaveFormat format = SaveFormatForName(target);
   if (format == SaveFormat::kNone) return 0;
-  const bool written = ReplaceFileByWriting(target, [&](const char* partial) {
-    return format == SaveFormat::kTiff ? WriteTiff(partial, bitmap)
-                                       : WriteWithStdio(partial, format, bitmap);
-  });
+  const bool written = ReplaceFileByWriting(
+      target,
+      [&](const char* partial) {
+        return format == SaveFormat::kTiff ? WriteTiff(partial, bitmap)
+                                           : WriteWithStdio(partial, format, bitmap);
+      },
+      problem);
   return written ? 1 : 0;
 }

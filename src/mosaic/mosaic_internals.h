@@ -51,6 +51,12 @@ struct TilePlacement {
 TilePlacement PlaceTilePicture(const MosaicGrid& grid, int32_t left, int32_t top, float tw,
                                float th, int32_t Wi, int32_t Hi);
 
+// Patches in the signature of a tile picture of width x height.
+int32_t SignaturePatchCount(int32_t width, int32_t height);
+// Whether a tile picture of width x height can be one prepared for tiles of tileWidth x
+// tileHeight: one of its sides is the tile's.
+bool CoversTileSize(int32_t width, int32_t height, float tileWidth, float tileHeight);
+
 // A tile source made ready for matching: the picture at about tile size as a packed bitmap, and
 // its signature. Preparing one touches nothing of the run but the tile size, so that the
 // tile-source loader can prepare the next one on its own thread.

@@ -378,6 +378,33 @@ TilePlacement PlaceTilePicture(const MosaicGrid& grid, int32_t left, int32_t top
   return at;
 }
 
+namespace {
+
+// The patches of a tile picture's signature, at most kMaxSignaturePatches of them: a fifth of
+// its size, however small that is.
+template <typename Visit>
+void ForEachSignaturePatch(int32_t width, int32_t height, Visit visit) {
+  const float tw = static_cast<float>(width);
+  const float th = static_cast<float>(height);
+  const float patchWidth = static_cast<float>(0.2 * tw);
+  const float patchHeight = static_cast<float>(0.2 * th);
+  const int32_t right = TruncateToInt(tw), bottom = TruncateToInt(th);
+  int count = 0;
+  for (float py = 0; py + 1 < th; py += patchHeight) {
+    for (float px = 0; px + 1 < tw; px += patchWidth) {
+      if (count == kMaxSignaturePatches) return;
+      Rect patch{TruncateToInt(px), TruncateToInt(py), TruncateToInt(px + patchWidth),
+                 TruncateToInt(py + patchHeight)};
+      if (patch.right > tw) patch.right = right;
+      if (patch.bottom > th) patch.bottom = bottom;
+      visit(patch);
+      ++count;
+    }
+  }
+}
+
+}  // namespace
+
 void PrepareTilePicture(ImgBitmap* tileBitmap, float tileWidth, float tileHeight,
                         PreparedTile* out) {
   out->patchCount = 0;
@@ -399,22 +426,21 @@ void PrepareTilePicture(ImgBitmap* tileBitmap, float tileWidth, float tileHeight
   if (base == nullptr) return;
   const auto* header = reinterpret_cast<const BitmapInfoHeader*>(base);
   const uint8_t* pixels = base + kDibHeaderSize;
-  // The tile picture's own patches: a fifth of its size, however small that is.
-  const float tw = static_cast<float>(header->biWidth);
-  const float th = static_cast<float>(std::abs(header->biHeight));
-  const float patchWidth = static_cast<float>(0.2 * tw);
-  const float patchHeight = static_cast<float>(0.2 * th);
-  const int32_t right = TruncateToInt(tw), bottom = TruncateToInt(th);
-  for (float py = 0; py + 1 < th; py += patchHeight) {
-    for (float px = 0; px + 1 < tw; px += patchWidth) {
-      if (out->patchCount == kMaxSignaturePatches) return;
-      Rect patch{TruncateToInt(px), TruncateToInt(py), TruncateToInt(px + patchWidth),
-                 TruncateToInt(py + patchHeight)};
-      if (patch.right > tw) patch.right = right;
-      if (patch.bottom > th) patch.bottom = bottom;
-      out->colors[out->patchCount++] = MeanColor(header, pixels, patch);
-    }
-  }
+  ForEachSignaturePatch(header->biWidth, std::abs(header->biHeight), [&](const Rect& patch) {
+    out->colors[out->patchCount++] = MeanColor(header, pixels, patch);
+  });
+}
+
+int32_t SignaturePatchCount(int32_t width, int32_t height) {
+  int32_t count = 0;
+  ForEachSignaturePatch(width, height, [&count](const Rect&) { ++count; });
+  return count;
+}
+
+bool CoversTileSize(int32_t width, int32_t height, float tileWidth, float tileHeight) {
+  // One side is the tile's, truncated; float rounding of the ratio may take a pixel off it.
+  const int64_t w = TruncateToInt(tileWidth), h = TruncateToInt(tileHeight);
+  return width > 0 && height > 0 && (std::abs(width - w) <= 1 || std::abs(height - h) <= 1);
 }
 
 void CurrentTileSize(const MosaicRun& run, float* tileWidth, float* tileHeight) {

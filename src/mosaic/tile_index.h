@@ -6,10 +6,14 @@
 // is decoded once. For every file it remembers what the walk found in it (nothing, a picture, or
 // so many frames of a video), and for every tile size in use the tile pictures exactly as the
 // matching reads them: the packed bitmap at the cover size and its signature. A file is known
-// by its canonical path, size and modification time; any change and it is decoded again.
+// by its canonical path, size, modification time, inode change time and inode number; any
+// change and it is decoded again. Nothing read back is trusted that can be checked: a row whose
+// values, sizes or checksum do not hold is passed over and its file decoded again.
 //
 // The index is a cache: whatever goes wrong with it (a damaged, locked or unwritable file) gives
 // it up for the run, with a reason for the caller to show once, and the mosaic goes on decoding.
+// A file that is not an index of this program is never written, marked or deleted; only a
+// missing path or an empty file becomes a new index.
 
 #include <cstdint>
 #include <memory>
@@ -33,6 +37,9 @@ struct TileSourceFile {
   std::string path;      // canonical: absolute, no symbolic links
   int64_t size = 0;      // bytes
   int64_t modified = 0;  // modification time, nanoseconds
+  int64_t changed = 0;   // inode change time, nanoseconds: tools that keep the modification
+                         // time cannot keep this one
+  int64_t inode = 0;
 };
 // The identity of the plain file at `path`; false for anything else or a file that has gone.
 bool IdentifyTileSourceFile(const std::string& path, TileSourceFile* file);
@@ -95,8 +102,11 @@ class TileIndex {
 
  private:
   void Open(const std::string& file);
-  bool Prepare();
-  void GiveUp(const std::string& what);
+  bool CreateIndexFile(const std::string& file);
+  bool Prepare(bool isNew);
+  bool MakeReady(bool isNew);
+  // `error`: SQLite's code for the reason, when it is no longer the connection's last one.
+  void GiveUp(const std::string& what, int error = -1);
   bool Exec(const char* sql);
   void WriteAdded();
   void Trim();

@@ -29,7 +29,7 @@ using TileAssignment = std::vector<MosaicTile>;
 // line per tile. A path holding a comma, a double quote or a line break is quoted.
 std::string TileReportText(const TileAssignment& tiles);
 
-// Writes the report to `path` through a temporary file in the same folder that is renamed over
-// it when complete, so that the file is either the whole report or left as it was. False with
-// the reason in *problem when it cannot be written.
+// Writes the report to `path` as every file of the program is written (see ReplaceFileWith):
+// the file is either the whole report or left as it was. False with the reason in *problem when
+// it cannot be written.
 bool WriteTileReport(const std::string& path, const TileAssignment& tiles, std::string* problem);

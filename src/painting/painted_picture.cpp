@@ -16,9 +16,9 @@ int CutToSize(ImgBitmap* bitmap, int32_t width, int32_t height) {
   return 1;
 }
 
-int Save(const char* path, ImgBitmap* bitmap, int32_t width, int32_t height) {
+int Save(const char* path, ImgBitmap* bitmap, int32_t width, int32_t height, std::string* problem) {
   if (CutToSize(bitmap, width, height) != 1) return 0;
-  const int saved = ImgSaveFile(path, *bitmap);
+  const int saved = ImgSaveFile(path, *bitmap, problem);
   ImgFree(bitmap);
   return saved;
 }
@@ -31,14 +31,16 @@ int TakePaintedPicture(const DibHandle& held, int32_t width, int32_t height, Img
   return CutToSize(bitmap, width, height);
 }
 
-int SavePaintedPicture(const char* path, const DibHandle& held, int32_t width, int32_t height) {
+int SavePaintedPicture(const char* path, const DibHandle& held, int32_t width, int32_t height,
+                       std::string* problem) {
   ImgBitmap bitmap;
   if (!held || ImgFromDibBits(&bitmap, held.Header(), held.Pixels()) != 1) return 0;
-  return Save(path, &bitmap, width, height);
+  return Save(path, &bitmap, width, height, problem);
 }
 
-int SavePaintedPicture(const char* path, DibHandle&& held, int32_t width, int32_t height) {
+int SavePaintedPicture(const char* path, DibHandle&& held, int32_t width, int32_t height,
+                       std::string* problem) {
   ImgBitmap bitmap;
   if (ImgFromDib(&bitmap, std::move(held)) != 1) return 0;
-  return Save(path, &bitmap, width, height);
+  return Save(path, &bitmap, width, height, problem);
 }

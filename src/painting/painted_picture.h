@@ -6,6 +6,7 @@
 // renderer write.
 
 #include <cstdint>
+#include <string>
 
 #include "imaging/dib.h"
 #include "imaging/imaging.h"
@@ -16,8 +17,11 @@
 // picture no larger than that is taken as it is. 1 on success.
 int TakePaintedPicture(const DibHandle& held, int32_t width, int32_t height, ImgBitmap* bitmap);
 
-// Writes that picture to `path`; the extension picks the format. 1 on success.
-int SavePaintedPicture(const char* path, const DibHandle& held, int32_t width, int32_t height);
+// Writes that picture to `path`; the extension picks the format. 1 on success; otherwise the
+// reason is in `problem` when given and known.
+int SavePaintedPicture(const char* path, const DibHandle& held, int32_t width, int32_t height,
+                       std::string* problem = nullptr);
 // The same, taking the picture over: it is cut and written in place, without a copy, which at
 // poster sizes is the difference between the writer fitting in memory or not.
-int SavePaintedPicture(const char* path, DibHandle&& held, int32_t width, int32_t height);
+int SavePaintedPicture(const char* path, DibHandle&& held, int32_t width, int32_t height,
+                       std::string* problem = nullptr);

@@ -423,6 +423,36 @@ TEST(PictureFiles, ExifOrientationIsTurnedUpright) {
   EXPECT_LE(ColourDistance(PixelAt(bitmap, 7, 10), QuarterColour(false, true)), 40);
 }
 
+TEST(PictureFiles, ExifOrientationInTheExifDirectoryOrBehindAPrefixIsTurnedUpright) {
+  ScratchFolder folder;
+  const std::string plain = folder.File("plain.jpg");
+  WriteQuartered(plain, "JPEG", 40, 30);
+  // The first directory only points to the Exif directory, which says "rotate 90 degrees".
+  const Bytes inSubDirectory = {'E',  'x',  'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x69,
+                                0x87, 4,    0,   1,   0, 0, 0,   26,  0,  0, 0, 0, 0, 0, 0, 1, 0,
+                                0x12, 0x01, 3,   0,   1, 0, 0,   0,   6,  0, 0, 0, 0, 0, 0, 0};
+  Bytes behindPrefix = {'X', 'Y', 0};
+  behindPrefix.insert(behindPrefix.end(), inSubDirectory.begin(), inSubDirectory.end());
+  for (const Bytes& block : {inSubDirectory, behindPrefix}) {
+    Bytes jpeg = ReadBytes(plain);
+    const Bytes marker = {0xFF, 0xE1, 0, static_cast<uint8_t>(block.size() + 2)};
+    jpeg.insert(jpeg.begin() + 2, block.begin(), block.end());
+    jpeg.insert(jpeg.begin() + 2, marker.begin(), marker.end());
+    WriteBytes(folder.File("turned.jpg"), jpeg);
+    Magick::Image magick(folder.File("turned.jpg"));
+    magick.autoOrient();
+    ImgBitmap bitmap = Load(folder.File("turned.jpg"));
+    ASSERT_EQ(bitmap.width, static_cast<int32_t>(magick.columns()));
+    ASSERT_EQ(bitmap.height, static_cast<int32_t>(magick.rows()));
+    const Magick::ColorRGB corner = magick.pixelColor(bitmap.width - 5, 5);
+    EXPECT_LE(ColourDistance(PixelAt(bitmap, bitmap.width - 5, 5),
+                             {static_cast<uint8_t>(corner.red() * 255 + 0.5),
+                              static_cast<uint8_t>(corner.green() * 255 + 0.5),
+                              static_cast<uint8_t>(corner.blue() * 255 + 0.5)}),
+              2);
+  }
+}
+
 TEST(PictureFiles, SizeHintDecodesLargeJpegsAtAReducedScale) {
   ScratchFolder folder;
   const std::string big = folder.File("big.jpg");

@@ -6,6 +6,8 @@
 // and command lines that can only fail late. Each must end with the status given, in time,
 // with the message given, and write a picture only where the table says so.
 
+#include <fcntl.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,6 +38,8 @@ struct Hostile {
   int status;
   const char* message;  // part of standard error; empty: anything
   bool written;         // a picture is at OUTPUT afterwards
+  // Further checks on the folder afterwards; none when empty.
+  std::function<void(const ScratchFolder&)> check = nullptr;
 };
 
 // The start picture and output of the cases that are about something else.
@@ -81,6 +85,43 @@ std::string Text(const ScratchFolder& dir, const char* name, const std::string& 
 
 int MaxWidth() {
   return GetPictureLimits().maxWidth;
+}
+
+// Runs SQL on a database, making it when it does not exist.
+void Sql(const std::string& file, const char* sql) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+  EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+  sqlite3_close(db);
+}
+
+// A mosaic of a small library through the index "index.sqlite", which a first run has filled.
+std::vector<std::string> Indexed(const ScratchFolder& d) {
+  const std::string library = d.File("library");
+  std::filesystem::create_directory(library);
+  int n = 0;
+  for (const char* format : {"PNG", "JPEG", "BMP3", "TIFF"}) {
+    for (int side : {30, 41}) {
+      samples::WriteBytes(library + "/" + std::to_string(n++) + "." + format,
+                          samples::EncodedPicture(format, side, 70 - side));
+    }
+  }
+  std::vector<std::string> args = {
+      "--quiet",         "--effect", "mosaic",  "--tiles-across",       "4",
+      "--library",       library,    "--index", d.File("index.sqlite"), Start(d),
+      d.File("cold.png")};
+  EXPECT_EQ(RunGuardedCli(args, 60).status, 0);
+  args.back() = Output(d);
+  return args;
+}
+
+// The mosaic equals the one made without an index.
+void SameAsWithoutIndex(const ScratchFolder& d) {
+  std::vector<std::string> args = {
+      "--quiet",   "--effect",        "mosaic",     "--tiles-across", "4",
+      "--library", d.File("library"), "--no-index", Start(d),         d.File("plain.png")};
+  ASSERT_EQ(RunGuardedCli(args, 60).status, 0);
+  EXPECT_EQ(samples::ReadBytes(Output(d)), samples::ReadBytes(d.File("plain.png")));
 }
 
 const Hostile kCases[] = {
@@ -193,6 +234,101 @@ const Hostile kCases[] = {
                                        d.File(std::string(251, 'n') + ".png")};
      },
      0, "", false},
+    {"IndexThatIsAnotherProgramsDatabaseIsLeftAlone",
+     [](const ScratchFolder& d) {
+       Sql(d.File("theirs.db"),
+           "CREATE TABLE files (id INTEGER PRIMARY KEY, path, note); "
+           "INSERT INTO files VALUES (1, '/a', 'x'), (2, '/b', 'y');");
+       std::filesystem::copy_file(d.File("theirs.db"), d.File("theirs.copy"));
+       std::vector<std::string> args = Mosaic({}, d);
+       args.insert(args.begin(), {"--index", d.File("theirs.db")});
+       return args;
+     },
+     0, "theirs.db is not used: it is not a picture index of this program and is left alone", true,
+     [](const ScratchFolder& d) {
+       EXPECT_EQ(samples::ReadBytes(d.File("theirs.db")),
+                 samples::ReadBytes(d.File("theirs.copy")));
+     }},
+    {"IndexThatIsAPipeIsNotOpened",
+     [](const ScratchFolder& d) {
+       std::vector<std::string> args = Mosaic({}, d);
+       args.insert(args.begin(), {"--index", Fifo(d, "index.sqlite")});
+       return args;
+     },
+     0, "index.sqlite is not used: it is not a regular file", true},
+    {"DamagedIndexRowsAreDecodedAgain",
+     [](const ScratchFolder& d) {
+       std::vector<std::string> args = Indexed(d);
+       Sql(d.File("index.sqlite"),
+           "UPDATE tiles SET block = substr(block, 1, 80) || x'00ff00ff' || substr(block, 85) "
+           "WHERE rowid = 1; UPDATE tiles SET colors = x'' WHERE rowid = 2; "
+           "UPDATE files SET kind = 7 WHERE id = 3; UPDATE tiles SET block = (SELECT block "
+           "FROM tiles WHERE rowid = 5) WHERE rowid = 4;");
+       return args;
+     },
+     0, "", true, SameAsWithoutIndex},
+    {"LibraryFileChangedKeepingItsSizeAndTimeIsDecodedAgain",
+     [](const ScratchFolder& d) {
+       std::vector<std::string> args = Indexed(d);
+       const std::string changed = d.File("library/4.BMP3");
+       struct stat before {};
+       stat(changed.c_str(), &before);
+       samples::WriteBytes(changed, samples::BitFlipped(samples::ReadBytes(changed), 1, 200, 54));
+       const timespec times[2] = {before.st_atim, before.st_mtim};
+       utimensat(AT_FDCWD, changed.c_str(), times, 0);
+       return args;
+     },
+     0, "", true, SameAsWithoutIndex},
+    {"TileReportThatIsAPipeIsRefusedBeforePainting",
+     [](const ScratchFolder& d) {
+       std::vector<std::string> args = Mosaic({}, d);
+       args.insert(args.begin(), {"--tile-report", Fifo(d, "report.csv")});
+       return args;
+     },
+     64, "cannot write the tile report: '", false,
+     [](const ScratchFolder& d) { EXPECT_TRUE(std::filesystem::is_fifo(d.File("report.csv"))); }},
+    {"TileReportThatIsADeviceIsRefused",
+     [](const ScratchFolder& d) {
+       std::vector<std::string> args = Mosaic({}, d);
+       args.insert(args.begin(), {"--tile-report", "/dev/null"});
+       return args;
+     },
+     64, "cannot write the tile report", false,
+     [](const ScratchFolder&) { EXPECT_TRUE(std::filesystem::is_character_file("/dev/null")); }},
+    {"TileReportThroughALinkIsWrittenToItsTarget",
+     [](const ScratchFolder& d) {
+       samples::WriteBytes(d.File("target.csv"), {'o', 'l', 'd'});
+       std::filesystem::create_symlink("target.csv", d.File("report.csv"));
+       std::vector<std::string> args = Mosaic({}, d);
+       args.insert(args.begin(), {"--tile-report", d.File("report.csv")});
+       return args;
+     },
+     0, "", true,
+     [](const ScratchFolder& d) {
+       EXPECT_TRUE(std::filesystem::is_symlink(d.File("report.csv")));
+       EXPECT_GT(std::filesystem::file_size(d.File("target.csv")), 40u);
+     }},
+    {"OutputThatIsAPipeSaysWhy",
+     [](const ScratchFolder& d) {
+       return std::vector<std::string>{"--quiet", Start(d), Fifo(d, "pipe.png")};
+     },
+     64, "pipe.png' is a named pipe, not a regular file", false},
+    {"JpegHeaderClaiming65535SquareIsTooLarge",
+     [](const ScratchFolder& d) {
+       Bytes jpeg = samples::EncodedPicture("JPEG", 40, 30);
+       for (size_t i = 2; i + 9 < jpeg.size(); ++i) {
+         if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) std::fill_n(jpeg.begin() + i + 5, 4, 0xFF);
+       }
+       samples::WriteBytes(d.File("huge.jpg"), jpeg);
+       return Plain(d.File("huge.jpg"), d);
+     },
+     2, "too large", false},
+    {"BigTiffIsPainted",
+     [](const ScratchFolder& d) {
+       samples::WriteBytes(d.File("big.tif"), samples::EncodedPicture("TIFF64", 40, 30));
+       return Plain(d.File("big.tif"), d);
+     },
+     0, "", true},
     {"OutputFolderMissing",
      [](const ScratchFolder& d) {
        return std::vector<std::string>{"--quiet", Start(d), d.File("gone/out.png")};
@@ -221,6 +357,7 @@ TEST_P(HostileInput, EndsWithTheGivenStatusAndLeavesNothingElse) {
   const auto after = std::distance(std::filesystem::directory_iterator(dir.Path()),
                                    std::filesystem::directory_iterator());
   EXPECT_LE(after, before + 1);
+  if (c.check) c.check(dir);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, HostileInput, ::testing::ValuesIn(kCases),
