@@ -6,16 +6,23 @@
 // random generator. Each painting has its own, so paintings on different threads share nothing.
 
 #include <string>
+#include <utility>
 
 #include "base/front_window.h"
 #include "base/random.h"
+
+// What a painting ends with, shared by the driver and the effects.
+constexpr int kPaintFinished = 0;
+constexpr int kPaintStopped = 1;  // stopped by the user
+constexpr int kPaintRefused = 2;  // refused, with a warning already shown
+constexpr int kPaintFailed = 3;   // could not go on (memory, say), with a warning already shown
 
 struct PaintContext {
   FrontWindow* display = nullptr;  // the picture frame in which the picture is shown
   FrontWindow* status = nullptr;   // the status field and the Stop button
   FrontWindow* owner = nullptr;    // owns the warning boxes
   Random random;
-  std::string refusal;  // the last warning shown, the reason of a refused painting
+  std::string refusal;  // the last warning shown, the reason of a refused or failed painting
 
   // One window for all three roles.
   static PaintContext For(FrontWindow* window, uint32_t seed) {
@@ -33,4 +40,9 @@ struct PaintContext {
   // Shows a warning box; '|' in the text becomes a line break. Nothing is shown without an
   // owner, but the text is kept as the reason of the refusal either way.
   void Warn(std::string text);
+  // Warns of a painting that cannot go on, and gives kPaintFailed.
+  int Fail(std::string text) {
+    Warn(std::move(text));
+    return kPaintFailed;
+  }
 };

@@ -66,8 +66,9 @@ int PaintDriver(FrontWindow* frame, FrontWindow* dc, DibHandle* dibRef, BitmapIn
     ShowWarning("No 'Start Picture' specified.");
     return kPaintRefused;
   }
-  if (header == nullptr) return kPaintStopped;
-  if (pixels == nullptr) return kPaintStopped;
+  // No picture to paint (one that did not decode): a failure, never a stop.
+  if (header == nullptr) return kPaintFailed;
+  if (pixels == nullptr) return kPaintFailed;
 
   // One seeding per run of the program: later paintings continue the same sequence.
   if (randomSeeded == 0) {

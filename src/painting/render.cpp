@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "painting/render.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 
@@ -42,6 +43,7 @@ RenderResult Render(const RenderRequest& request, PaintContext& paint, FrontWind
   if (!start.picture) {
     result.code = start.code;
     result.reason = std::move(start.reason);
+    std::replace(result.reason.begin(), result.reason.end(), '|', ' ');
     return result;
   }
 
@@ -55,7 +57,7 @@ RenderResult Render(const RenderRequest& request, PaintContext& paint, FrontWind
   result.picture = std::move(start.picture);
   result.code = PaintPrepared(paint, request.effect, &result.picture, display, request.mosaic);
   result.randomState = paint.random.State();
-  if (result.code == kPaintRefused) {
+  if (result.code == kPaintRefused || result.code == kPaintFailed) {
     result.reason = paint.refusal;
     result.picture.Free();
   }

@@ -11,18 +11,13 @@
 #include <optional>
 #include <string>
 
+#include "base/paint_context.h"
 #include "base/rect.h"
 #include "imaging/dib.h"
 #include "mosaic/mosaic_options.h"
 #include "painting/effect_table.h"
 
 class FrontWindow;
-struct PaintContext;
-
-// Painting results shared by the driver and the effects.
-constexpr int kPaintFinished = 0;
-constexpr int kPaintStopped = 1;  // stopped by the user, or failed without a message
-constexpr int kPaintRefused = 2;  // refused, with a warning already shown
 
 struct RenderRequest {
   EffectKind effect = VanGogh;
@@ -46,7 +41,7 @@ struct RenderResult {
   // back its canvas with a margin around it (see SavePaintedPicture).
   int32_t width = 0;
   int32_t height = 0;
-  int code = kPaintStopped;  // kPaintFinished, kPaintStopped or kPaintRefused
+  int code = kPaintStopped;  // kPaintFinished, kPaintStopped, kPaintRefused or kPaintFailed
   std::string reason;        // why it was refused or failed; empty otherwise
   uint32_t randomState = 0;  // the random generator's state after the painting
 };
@@ -54,7 +49,8 @@ struct RenderResult {
 // Prepares the start picture and paints it in `window`: progress goes to its status field,
 // pictures to its picture frame, warnings to its warning box, and its Stop button is polled.
 // Refusals (a start picture that is no picture, mosaic settings that cannot be painted) come
-// back with code kPaintRefused and their reason.
+// back with code kPaintRefused and their reason; a painting that cannot go on (out of memory)
+// with kPaintFailed, its reason, and no picture.
 RenderResult Render(const RenderRequest& request, FrontWindow& window);
 // The same with the windows and the random generator of `paint` (request.seed is not read; the
 // generator is left where the painting leaves it). `frame` gives the picture frame's client
