@@ -22,29 +22,23 @@ PreparedPicture Failed(int code, std::string reason) {
 }
 
 // 100000000 as 100,000,000: long numbers in messages are read at a glance.
-std::string GroupDigits(int64_t number) {
+std::string GroupDigits(uint64_t number) {
   std::string digits = std::to_string(number);
-  for (int64_t at = static_cast<int64_t>(digits.size()) - 3; at > 0 && digits[at - 1] != '-';
-       at -= 3) {
-    digits.insert(static_cast<size_t>(at), 1, ',');
-  }
+  for (size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, 1, ',');
   return digits;
 }
 
 // Takes the bitmap's image: 24 bits at the output size.
 PreparedPicture Finish(ImgBitmap* bitmap, int32_t width, int32_t height, int32_t effect) {
   const OutputSize size = OutputSizeFor(bitmap->width, bitmap->height, width, height);
-  if (std::string refusal = OutputSizeRefusal(size.width, size.height); !refusal.empty()) {
+  // Refused before anything of the output size is made: beyond the limits, or beyond memory.
+  std::string refusal = OutputSizeRefusal(size.width, size.height);
+  if (refusal.empty()) {
+    refusal = PaintingMemoryProblem(effect, bitmap->width, bitmap->height, size.width, size.height);
+  }
+  if (!refusal.empty()) {
     ImgFree(bitmap);
     PreparedPicture out = Failed(kPaintRefused, std::move(refusal));
-    out.tooLarge = true;
-    return out;
-  }
-  std::string problem =
-      PaintingMemoryProblem(effect, bitmap->width, bitmap->height, size.width, size.height);
-  if (!problem.empty()) {
-    ImgFree(bitmap);
-    PreparedPicture out = Failed(kPaintRefused, std::move(problem));
     out.tooLarge = true;
     return out;
   }
