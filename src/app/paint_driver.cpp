@@ -44,7 +44,8 @@ int PaintDriver(FrontWindow* frame, FrontWindow* display, DibHandle* dibRef,
     ShowWarning("No 'Start Picture' specified.");
     return kPaintRefused;
   }
-  if (header == nullptr || pixels == nullptr) return kPaintStopped;
+  // No picture to paint (one that did not decode): a failure, never a stop.
+  if (header == nullptr || pixels == nullptr) return kPaintFailed;
 
   NextPaintingSeed();
   PaintContext paint = ProgramContext(display);

@@ -6,8 +6,10 @@
 // random generator. Each painting has its own, so paintings on different threads share nothing.
 
 #include <string>
+#include <utility>
 
 #include "base/front_window.h"
+#include "base/paint_result.h"
 #include "base/random.h"
 
 struct PaintContext {
@@ -15,7 +17,7 @@ struct PaintContext {
   FrontWindow* status = nullptr;   // the status field and the Stop button
   FrontWindow* owner = nullptr;    // owns the warning boxes
   Random random;
-  std::string refusal;  // the last warning shown, the reason of a refused painting
+  std::string refusal;  // the last warning shown, the reason of a refused or failed painting
 
   // One window for all three roles.
   static PaintContext For(FrontWindow* window, uint32_t seed) {
@@ -33,4 +35,9 @@ struct PaintContext {
   // Shows a warning box; '|' in the text becomes a line break. Nothing is shown without an
   // owner, but the text is kept as the reason of the refusal either way.
   void Warn(std::string text);
+  // Warns of a painting that cannot go on, and gives kPaintFailed.
+  int Fail(std::string text) {
+    Warn(std::move(text));
+    return kPaintFailed;
+  }
 };

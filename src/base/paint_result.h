@@ -6,6 +6,7 @@
 // the small integer codes the painting functions return, so they stay plain ints on the way.
 enum PaintResult : int {
   kPaintFinished = 0,
-  kPaintStopped = 1,  // stopped by the user, or failed without a message
+  kPaintStopped = 1,  // stopped by the user
   kPaintRefused = 2,  // refused, with a warning already shown
+  kPaintFailed = 3,   // could not go on (memory, say), with a warning already shown
 };

@@ -102,13 +102,11 @@ int Paint(const CliOptions& options) {
   }
   window.EndProgress();
 
-  if (painted.code == kPaintRefused) {
-    // Refusals of the painting have been shown as warnings; a start picture that is no
-    // picture has not.
-    if (window.WarningsShown() == 0) {
-      std::fprintf(stderr, "%s (%s)\n", painted.reason.c_str(), options.input.c_str());
-    }
-    return kExitRefused;
+  if (painted.code == kPaintRefused || painted.code == kPaintFailed) {
+    // Refusals and failures of the painting have been shown as warnings; those of the start
+    // picture (which name it) have not.
+    if (window.WarningsShown() == 0) std::fprintf(stderr, "%s\n", painted.reason.c_str());
+    return painted.code == kPaintRefused ? kExitRefused : kExitStopped;
   }
   if (!painted.picture) {
     if (!painted.reason.empty()) std::fprintf(stderr, "quillane-cli: %s\n", painted.reason.c_str());
@@ -146,7 +144,13 @@ FileOutcome PaintBatchFile(const CliOptions& options, const std::string& input,
   const int jobs = std::clamp(options.jobs > 0 ? options.jobs : cores, 1, cores);
   request.mosaic.decoders = std::max(1, cores / jobs);
   RenderResult painted = Render(request, window);
-  if (painted.code == kPaintRefused) return {kExitRefused, painted.reason};
+  if (painted.code == kPaintRefused) {
+    // The batch's line names the file already.
+    const std::string named = " (" + input + ")";
+    std::string reason = painted.reason;
+    if (reason.ends_with(named)) reason.erase(reason.size() - named.size());
+    return {kExitRefused, reason};
+  }
   // A painting that Ctrl-C caught just after its end is finished, and is written.
   if (painted.code != kPaintFinished || !painted.picture) {
     return {kExitStopped, window.StopPressed() ? "stopped, nothing written" : painted.reason};

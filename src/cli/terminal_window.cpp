@@ -6,8 +6,12 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cstdio>
+#include <string>
+#include <utility>
 
 #include "cli/write_signals.h"
 
@@ -30,6 +34,38 @@ extern "C" void PressStopOnInterrupt(int signal) {
   if (window != nullptr) window->RequestStop();
 }
 
+// A count at the start of `at`, "47%" or "3 of 8": how far it has come in tenths, and how many
+// characters it takes; false when there is none.
+bool ReadCount(const char* at, int* tenth, int* length) {
+  long done = 0, total = 0;
+  if (std::sscanf(at, "%9ld%%%n", &done, length) == 1 && *length > 0) {
+    total = 100;
+  } else if (std::sscanf(at, "%9ld of %9ld%n", &done, &total, length) != 2 || total <= 0) {
+    return false;
+  }
+  *tenth = static_cast<int>(std::clamp(done * 10 / total, 0L, 10L));
+  return true;
+}
+
+// The text with its counts given in tenths of the way: texts with the same key are the same
+// step of a tenth. Empty for a text without counts.
+std::string ProgressKey(const std::string& text) {
+  std::string key;
+  bool counted = false;
+  for (size_t at = 0; at < text.size();) {
+    int tenth = 0, length = 0;
+    if (std::isdigit(static_cast<unsigned char>(text[at])) &&
+        ReadCount(text.c_str() + at, &tenth, &length)) {
+      key += '#' + std::to_string(tenth);
+      at += static_cast<size_t>(length);
+      counted = true;
+    } else {
+      key += text[at++];
+    }
+  }
+  return counted ? key : std::string();
+}
+
 }  // namespace
 
 TerminalWindow::TerminalWindow(bool quiet) : quiet_(quiet), terminal_(isatty(STDERR_FILENO) == 1) {}
@@ -42,7 +78,13 @@ void TerminalWindow::ShowStatus(const std::string& text) {
     std::fprintf(stderr, "\r%s\033[K", text.c_str());
     lineOpen_ = true;
   } else {
-    std::fprintf(stderr, "%s\n", text.c_str());
+    // A log or a pipe keeps every line: one per tenth of the way, without the blanks that
+    // wipe a longer line on a terminal.
+    const std::string line = text.substr(0, text.find_last_not_of(' ') + 1);
+    std::string progress = ProgressKey(line);
+    if (!progress.empty() && progress == lastProgress_) return;
+    lastProgress_ = std::move(progress);
+    std::fprintf(stderr, "%s\n", line.c_str());
   }
   std::fflush(stderr);
 }

@@ -29,6 +29,7 @@ class TerminalWindow : public FrontWindow {
   bool lineOpen_ = false;
   int warningsShown_ = 0;
   std::string lastStatus_;
+  std::string lastProgress_;  // the last progress written where there is no terminal, in tenths
 };
 
 // While installed, SIGINT presses Stop in `window`; a second Ctrl-C ends the program.

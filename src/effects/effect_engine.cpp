@@ -34,8 +34,8 @@ struct PaintingRun {
   DrawingContext* canvasDC = nullptr;
   DibHandle colorCopy;
 
-  // Whatever the working bitmap holds becomes the caller's picture; a non-zero result also
-  // tells the user that the painting did not finish.
+  // Whatever the working bitmap holds becomes the caller's picture; a stop also tells the user
+  // that the painting did not finish.
   int Finish(int result) {
     if (canvasDC != nullptr) {
       ImgDeleteDC(canvasDC);
@@ -46,8 +46,23 @@ struct PaintingRun {
       reference->Free();
       *reference = ImgToDib(&work);
     }
-    if (result != 0) paint.ShowStatus(kCancelledText);
+    if (result == kPaintStopped) paint.ShowStatus(kCancelledText);
     return result;
+  }
+
+  // A painting that cannot go on is no stop: the user is told why, not that it was cancelled.
+  int Fail(int64_t width, int64_t height) {
+    char text[128];
+    std::snprintf(text, sizeof text,
+                  "There is not enough memory to paint a picture of %lld x %lld pixels.",
+                  static_cast<long long>(width), static_cast<long long>(height));
+    return Finish(paint.Fail(text));
+  }
+  // The same for the caller's start picture, before the working bitmap holds it.
+  int FailOnStart() {
+    const BitmapInfoHeader* header = *reference ? reference->Header() : nullptr;
+    return header != nullptr ? Fail(header->biWidth, std::abs(int64_t{header->biHeight}))
+                             : Finish(paint.Fail("There is no start picture to paint."));
   }
 };
 
@@ -74,7 +89,7 @@ void RefreshCanvas(FrontWindow* destDC, const ImgBitmap& canvas, const Rect& dis
 
 int PaintBlackAndWhite(PaintingRun& run, const Rect& display) {
   FrontWindow* destDC = run.paint.display;
-  if (ImgFromDib(&run.work, std::move(*run.reference)) != 1) return run.Finish(1);
+  if (ImgFromDib(&run.work, std::move(*run.reference)) != 1) return run.FailOnStart();
   ImgGrayscale(&run.work, 8);
   ImgSetColorDepth(&run.work, &run.work, 24, 0);
   ShowWhole(destDC, run.work, Rect{0, 0, run.work.width, run.work.height}, display);
@@ -86,18 +101,20 @@ int PaintStrokes(PaintingRun& run, const Rect& display, int style) {
   FrontWindow* destDC = run.paint.display;
   Random& random = run.paint.random;
   // The start picture, framed by a black margin, becomes the reference picture.
-  if (ImgFromDib(&run.work, std::move(*run.reference)) != 1) return run.Finish(1);
+  if (ImgFromDib(&run.work, std::move(*run.reference)) != 1) return run.FailOnStart();
   const int32_t width = run.work.width;
   const int32_t height = run.work.height;
+  // Every picture within the program's limits has room for its frame.
+  static_assert(kCanvasMargin <= kMaxFrameMargin);
   ImgBitmap canvas;
   if (ImgCreate(&canvas, 1, width + 2 * kCanvasMargin, height + 2 * kCanvasMargin, 24, 1, 0, 0, 0,
                 0) != 1) {
-    return run.Finish(1);
+    return run.Fail(width, height);
   }
   DrawingContext* frameDC = ImgCreateDC(&canvas);
   if (frameDC == nullptr) {
     ImgFree(&canvas);
-    return run.Finish(1);
+    return run.Fail(width, height);
   }
   frameDC->FillRect(Rect{0, 0, canvas.width, canvas.height}, kBlack);
   const Rect whole{0, 0, width, height};
@@ -114,7 +131,7 @@ int PaintStrokes(PaintingRun& run, const Rect& display, int style) {
     // reduced to black and white.
     ImgFromDib(&run.work, std::move(*run.reference));
     ImgBitmap second;
-    if (ImgCopy(&second, &run.work) != 1) return run.Finish(1);
+    if (ImgCopy(&second, &run.work) != 1) return run.Fail(width, height);
     run.colorCopy = ImgToDib(&second);
     if (style == kStyleCharcoalPencil) {
       ImgGrayscale(&run.work, 8);
@@ -130,10 +147,12 @@ int PaintStrokes(PaintingRun& run, const Rect& display, int style) {
   const BitmapInfoHeader* referenceHeader = run.reference->Header();
   const uint8_t* referencePixels = run.reference->Pixels();
   ImgInitHandle(&run.work, 0, 0, 0);
-  if (referenceHeader == nullptr) return run.Finish(1);
+  if (referenceHeader == nullptr) return run.Fail(width, height);
   const int canvasWidth = referenceHeader->biWidth;
   const int canvasHeight = std::abs(referenceHeader->biHeight);
-  if (ImgFromDibBits(&run.work, referenceHeader, referencePixels) != 1) return run.Finish(1);
+  if (ImgFromDibBits(&run.work, referenceHeader, referencePixels) != 1) {
+    return run.Fail(width, height);
+  }
 
   ShowWhole(
       destDC, run.work,
@@ -141,7 +160,7 @@ int PaintStrokes(PaintingRun& run, const Rect& display, int style) {
       display);
 
   run.canvasDC = ImgCreateDC(&run.work);
-  if (run.canvasDC == nullptr) return run.Finish(1);
+  if (run.canvasDC == nullptr) return run.Fail(width, height);
   if (pencil) run.canvasDC->FillRect(Rect{0, 0, canvasWidth, canvasHeight}, kWhite);
 
   const StyleParameters parameters = StyleParametersFor(style);
@@ -224,9 +243,11 @@ int PaintStrokes(PaintingRun& run, const Rect& display, int style) {
 }  // namespace
 
 int PaintPicture(PaintContext& paint, DibHandle* dibHandle, const Rect& display, int style) {
-  if (dibHandle == nullptr) return 1;
+  if (dibHandle == nullptr) return paint.Fail("There is no start picture to paint.");
   PaintingRun run{paint, dibHandle};
   if (style == kStyleBlackAndWhite) return PaintBlackAndWhite(run, display);
-  if (style < kStyleVanGogh || style > kStyleColoredPencil) return run.Finish(1);
+  if (style < kStyleVanGogh || style > kStyleColoredPencil) {
+    return run.Finish(paint.Fail("There is no painting style " + std::to_string(style) + "."));
+  }
   return PaintStrokes(run, display, style);
 }

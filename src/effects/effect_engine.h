@@ -17,7 +17,7 @@ struct PaintContext;
 // 2 Charcoal Pencil, 3 Colored Pencil, 4 Black & White Photo), showing its progress in the
 // display rectangle of the run's picture frame and drawing from the run's random generator. On
 // return *dibHandle holds the result (after a stop: the canvas with its 10-pixel margin).
-// 0 finished, 1 stopped or failed.
+// kPaintFinished, kPaintStopped, or kPaintFailed after a warning that says why.
 int PaintPicture(PaintContext& run, DibHandle* dibHandle, const Rect& display, int style);
 
 // Source and destination rectangles that show `area` of a bitmap centred in `display` without

@@ -30,6 +30,7 @@
 #include "gui/splash_window.h"
 #include "gui/warning_box.h"
 #include "imaging/dib.h"
+#include "painting/start_picture.h"
 
 using namespace main_ids;
 
@@ -446,25 +447,6 @@ void MainWindow::ChooseStartPicture() {
   if (ChooseFile(&request) != 0) LoadPreview();
 }
 
-namespace {
-
-// 100000000 as 100,000,000.
-std::string GroupDigits(int64_t value) {
-  std::string digits = std::to_string(value);
-  for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) digits.insert(at, ",");
-  return digits;
-}
-
-}  // namespace
-
-std::string OutputSizeProblem(int32_t width, int32_t height) {
-  if (WithinProgramLimits(width, height)) return std::string();
-  return "The output size " + std::to_string(width) + " x " + std::to_string(height) +
-         " cannot be painted.|Width and height must each be from 1 to " +
-         std::to_string(kMaxPictureSide) + " pixels, and the picture at most " +
-         GroupDigits(kMaxPicturePixels) + " pixels in all.";
-}
-
 void MainWindow::Paint() {
   // The picture just chosen is painted at its own size, not at the previous picture's, so Paint!
   // waits for its preview to finish loading. It stays enabled meanwhile: Enter in any box
@@ -482,7 +464,7 @@ void MainWindow::Paint() {
   }
   // A size that cannot be made is refused here, before an output window opens with nothing to
   // show; the boxes keep what the user typed.
-  if (std::string problem = OutputSizeProblem(settings.outputWidth, settings.outputHeight);
+  if (std::string problem = OutputSizeRefusal(settings.outputWidth, settings.outputHeight);
       !problem.empty()) {
     ShowWarning(problem);
     return;

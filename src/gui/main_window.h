@@ -67,10 +67,6 @@ void SetSplashAtOpening(bool show);
 // The file name part of a path (after the last separator), as the start picture box shows it.
 std::string FileNamePart(const std::string& path);
 
-// Why the output size cannot be painted ('|' between lines), empty when it can: the limits of
-// the imaging library, which quillane-cli's --width and --height share.
-std::string OutputSizeProblem(int32_t width, int32_t height);
-
 class MainWindow : public TableDialog, public FrontWindow {
   Q_OBJECT
  public:

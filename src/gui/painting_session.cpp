@@ -75,7 +75,7 @@ bool PaintingSession::StartPainting() {
     return true;
   }
   if (!picture_) {
-    Finish(kPaintStopped);
+    Finish(kPaintFailed);
     return true;
   }
   const uint32_t seed = NextPaintingSeed();

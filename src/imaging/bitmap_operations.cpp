@@ -51,7 +51,7 @@ int ImgFromDib(ImgBitmap* bitmap, DibHandle dib) {
   const bool ownForm =
       header->biSize == kDibHeaderSize && header->biBitCount == 24 &&
       header->biCompression == kBiRgb && header->biWidth > 0 && header->biHeight > 0 &&
-      header->biWidth <= kMaxPictureSide && header->biHeight <= kMaxPictureSide &&
+      header->biWidth <= kMaxBitmapSide && header->biHeight <= kMaxBitmapSide &&
       dib.Size() >= kDibHeaderSize + static_cast<size_t>(DibRowBytes(header->biWidth, 24)) *
                                          static_cast<size_t>(header->biHeight);
   if (ownForm) {
@@ -65,7 +65,7 @@ int ImgFromDib(ImgBitmap* bitmap, DibHandle dib) {
           ? 4u * (header->biClrUsed != 0 ? header->biClrUsed : (1u << header->biBitCount))
           : 0;
   if (header->biSize < kDibHeaderSize || header->biSize > dib.Size()) return 0;
-  if (header->biWidth <= 0 || header->biWidth > kMaxPictureSide) return 0;
+  if (header->biWidth <= 0 || header->biWidth > kMaxBitmapSide) return 0;
   const int64_t rows =
       header->biHeight < 0 ? -static_cast<int64_t>(header->biHeight) : header->biHeight;
   const uint64_t needed = static_cast<uint64_t>(header->biSize) + paletteBytes +

@@ -18,7 +18,7 @@ DibHandle DibHandle::Allocate(size_t bytes) {
 }
 
 DibHandle DibHandle::Create24(int32_t width, int32_t height) {
-  if (!WithinProgramLimits(width, height)) return DibHandle();
+  if (!WithinBitmapLimits(width, height)) return DibHandle();
   const int64_t image = DibRowBytes(width, 24) * height;
   DibHandle h = Allocate(static_cast<size_t>(kDibHeaderSize + image));
   if (!h) return h;

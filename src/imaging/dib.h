@@ -41,6 +41,16 @@ constexpr bool WithinProgramLimits(int64_t width, int64_t height) {
          width * height <= kMaxPicturePixels;
 }
 
+// The stroke styles paint on the picture framed by a black margin; a bitmap the program holds may
+// be a picture within the limits above with such a frame around it.
+constexpr int32_t kMaxFrameMargin = 10;
+constexpr int32_t kMaxBitmapSide = kMaxPictureSide + 2 * kMaxFrameMargin;
+constexpr bool WithinBitmapLimits(int64_t width, int64_t height) {
+  return WithinProgramLimits(width, height) ||
+         (width > 2 * kMaxFrameMargin && height > 2 * kMaxFrameMargin &&
+          WithinProgramLimits(width - 2 * kMaxFrameMargin, height - 2 * kMaxFrameMargin));
+}
+
 // Bytes in one row of `width` pixels at `bitCount` bits, padded to a multiple of 4.
 constexpr int64_t DibRowBytes(int64_t width, int bitCount) {
   return ((width * bitCount + 31) / 32) * 4;
@@ -66,7 +76,7 @@ class DibHandle {
   // A zero-filled block of `bytes` bytes; an empty handle when the memory cannot be had.
   static DibHandle Allocate(size_t bytes);
   // A 24-bit bottom-up bitmap of width x height with its header filled in and black pixels;
-  // an empty handle for a size of 0 or less, above the picture limits, or when out of memory.
+  // an empty handle for a size of 0 or less, above the bitmap limits, or when out of memory.
   static DibHandle Create24(int32_t width, int32_t height);
 
   explicit operator bool() const { return data_ != nullptr; }

@@ -17,6 +17,7 @@
 
 #include "imaging/imaging.h"
 #include "imaging/magick_images.h"
+#include "imaging/resample.h"
 #include "imaging/resource_limits.h"
 
 using imaging_internal::BitmapFromImage;
@@ -36,8 +37,14 @@ constexpr int64_t kStripPixels = 1'000'000;
 // Lanczos, which does both well.
 Magick::FilterTypes FilterFor(int32_t fromWidth, int32_t fromHeight, int32_t width,
                               int32_t height) {
-  if (width <= fromWidth && height <= fromHeight) return Magick::BoxFilter;
-  if (width >= fromWidth && height >= fromHeight) return Magick::CatromFilter;
+  switch (imaging_internal::FilterForSizes(fromWidth, fromHeight, width, height)) {
+    case imaging_internal::ResizeFilter::kBox:
+      return Magick::BoxFilter;
+    case imaging_internal::ResizeFilter::kCatmullRom:
+      return Magick::CatromFilter;
+    case imaging_internal::ResizeFilter::kLanczos:
+      break;
+  }
   return Magick::LanczosFilter;
 }
 
@@ -185,11 +192,13 @@ int ImgResize(ImgBitmap* bitmap, int32_t width, int32_t height, int) {
   // A picture kept at its own size needs no ImageMagick image, whatever its sides.
   if (width == bitmap->width && height == bitmap->height) return 1;
   // Every strip is as wide or as tall as the picture: no side may exceed what ImageMagick
-  // builds, or building a strip would end the process.
+  // builds, or building a strip would end the process. Longer sides are resized by the program.
   const PictureLimits& limits = GetPictureLimits();
   if (std::max(width, bitmap->width) > limits.maxWidth ||
       std::max(height, bitmap->height) > limits.maxHeight) {
-    return 0;
+    return imaging_internal::ResampleWithoutMagick(
+        bitmap, width, height,
+        imaging_internal::FilterForSizes(bitmap->width, bitmap->height, width, height));
   }
   try {
     EnsureMagickReady();

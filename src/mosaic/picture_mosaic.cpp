@@ -475,7 +475,7 @@ int MatchTileSource(MosaicRun& run, ImgBitmap* tileBitmap) {
 int MatchPreparedTile(MosaicRun& r, PreparedTile* tile, int32_t sourceNumber) {
   r.heldTile = std::move(tile->block);
   const uint8_t* base = r.heldTile.Lock();
-  if (base == nullptr) return 1;
+  if (base == nullptr) return kPaintFailed;
   const auto* header = reinterpret_cast<const BitmapInfoHeader*>(base);
   const uint8_t* pixels = base + kDibHeaderSize;
 
@@ -539,7 +539,7 @@ int RunPictureMosaic(PaintContext& paint, DibHandle* dibRef, const Rect& display
     paint.Warn("You must select either the Picture Library, Picture List or both.");
     result = kPaintRefused;
   } else if (dibRef == nullptr || !*dibRef || dibRef->Header()->biBitCount != 24) {
-    result = kPaintStopped;
+    result = paint.Fail("There is no start picture to paint.");
   }
 
   if (result == 0) {
@@ -556,7 +556,7 @@ int RunPictureMosaic(PaintContext& paint, DibHandle* dibRef, const Rect& display
         MakeMosaicGrid(state.W, state.H, tilesAcross, tilesDown, options.autoSizeTilesDown ? 1 : 0);
 
     if (!ScanStartPicture(state, header, pixels)) {
-      result = 1;
+      result = kPaintFailed;
     } else {
       if (options.limits.Any() || options.receiveTiles) {
         state.holders = std::make_unique<TileHolders>(
@@ -580,6 +580,12 @@ int RunPictureMosaic(PaintContext& paint, DibHandle* dibRef, const Rect& display
   if (state.working.hasImage != 0) *dibRef = ImgToDib(&state.working);
   // Once the grid is laid out there are tiles to tell of, even when the run ends early.
   if (options.receiveTiles && !state.columnEdges.empty()) options.receiveTiles(AssignmentOf(state));
-  if (result != 0) paint.ShowStatus("Mosaic canceled.");
+  if (result == kPaintFailed && paint.refusal.empty()) {
+    // A failure is no cancellation: the user is told why the mosaic could not be made.
+    paint.Fail("There is not enough memory to make a mosaic of " + std::to_string(state.Wi) +
+               " x " + std::to_string(state.Hi) + " pixels.");
+  } else if (result != 0 && result != kPaintFailed) {
+    paint.ShowStatus("Mosaic canceled.");
+  }
   return result;
 }

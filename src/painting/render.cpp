@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "painting/render.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 
@@ -37,6 +38,7 @@ RenderResult Render(const RenderRequest& request, PaintContext& paint, FrontWind
     result.randomState = paint.random.State();
     result.code = start.code;
     result.reason = std::move(start.reason);
+    std::replace(result.reason.begin(), result.reason.end(), '|', ' ');
     return result;
   }
   RenderResult result = RenderPrepared(request, std::move(start.picture), paint, frame);
@@ -68,6 +70,8 @@ RenderResult RenderPrepared(const RenderRequest& request, DibHandle start, Paint
   result.picture = std::move(start);
   result.code = PaintPrepared(paint, request.effect, &result.picture, display, request.mosaic);
   result.randomState = paint.random.State();
-  if (result.code == kPaintRefused) result.reason = paint.refusal;
+  if (result.code == kPaintRefused || result.code == kPaintFailed) result.reason = paint.refusal;
+  // A failed painting hands back nothing.
+  if (result.code == kPaintFailed) result.picture.Free();
   return result;
 }

@@ -42,7 +42,7 @@ struct RenderResult {
   // back its canvas with a margin around it (see SavePaintedPicture).
   int32_t width = 0;
   int32_t height = 0;
-  int code = kPaintStopped;  // kPaintFinished, kPaintStopped or kPaintRefused
+  int code = kPaintStopped;  // kPaintFinished, kPaintStopped, kPaintRefused or kPaintFailed
   std::string reason;        // why it was refused or failed; empty otherwise
   uint32_t randomState = 0;  // the random generator's state after the painting
 };
@@ -50,7 +50,8 @@ struct RenderResult {
 // Prepares the start picture and paints it in `window`: progress goes to its status field,
 // pictures to its picture frame, warnings to its warning box, and its Stop button is polled.
 // Refusals (a start picture that is no picture, mosaic settings that cannot be painted) come
-// back with code kPaintRefused and their reason.
+// back with code kPaintRefused and their reason; a painting that cannot go on (out of memory)
+// with kPaintFailed, its reason, and no picture.
 RenderResult Render(const RenderRequest& request, FrontWindow& window);
 // The same with the windows and the random generator of `paint` (request.seed is not read; the
 // generator is left where the painting leaves it). `frame` gives the picture frame's client

@@ -2,10 +2,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "painting/start_picture.h"
 
-#include <cstdio>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "base/output_size.h"
+#include "base/paint_context.h"
 #include "imaging/imaging.h"
 #include "imaging/resource_limits.h"
 #include "painting/painting_memory.h"
@@ -19,42 +21,71 @@ PreparedPicture Failed(int code, std::string reason) {
   return out;
 }
 
+// 100000000 as 100,000,000: long numbers in messages are read at a glance.
+std::string GroupDigits(uint64_t number) {
+  std::string digits = std::to_string(number);
+  for (size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, 1, ',');
+  return digits;
+}
+
 // Takes the bitmap's image: 24 bits at the output size.
 PreparedPicture Finish(ImgBitmap* bitmap, int32_t width, int32_t height, int32_t effect) {
   const OutputSize size = OutputSizeFor(bitmap->width, bitmap->height, width, height);
-  // Sizes beyond the picture limits are refused by the resize itself.
-  if (WithinProgramLimits(size.width, size.height)) {
-    std::string problem =
-        PaintingMemoryProblem(effect, bitmap->width, bitmap->height, size.width, size.height);
-    if (!problem.empty()) {
-      ImgFree(bitmap);
-      PreparedPicture out = Failed(2, std::move(problem));
-      out.tooLarge = true;
-      return out;
-    }
+  // Refused before anything of the output size is made: beyond the limits, or beyond memory.
+  std::string refusal = OutputSizeRefusal(size.width, size.height);
+  if (refusal.empty()) {
+    refusal = PaintingMemoryProblem(effect, bitmap->width, bitmap->height, size.width, size.height);
+  }
+  if (!refusal.empty()) {
+    ImgFree(bitmap);
+    PreparedPicture out = Failed(kPaintRefused, std::move(refusal));
+    out.tooLarge = true;
+    return out;
   }
   // No size hint and no reduced decode: the whole picture, resized by one filter, so that every
   // caller paints from the same pixels.
-  const int32_t fromWidth = bitmap->width, fromHeight = bitmap->height;
   if (ImgSetColorDepth(bitmap, bitmap, 24, 0) != 1 ||
       ImgResize(bitmap, size.width, size.height, 2) != 1) {
     if (bitmap->hasImage) ImgFree(bitmap);
-    // Past ImageMagick's limits on a side, no strip of the picture can be built.
-    char text[192];
-    std::snprintf(text, sizeof text,
-                  "cannot make a picture of %d x %d pixels from one of %d x %d (ImageMagick takes "
-                  "at most %d x %d here)",
-                  size.width, size.height, fromWidth, fromHeight, GetPictureLimits().maxWidth,
-                  GetPictureLimits().maxHeight);
-    return Failed(1, text);
+    return Failed(kPaintFailed, "There is not enough memory to make a picture of " +
+                                    std::to_string(size.width) + " x " +
+                                    std::to_string(size.height) + " pixels.");
   }
   PreparedPicture out;
   out.picture = ImgToDib(bitmap);
-  if (!out.picture) return Failed(1, "out of memory");
+  if (!out.picture) return Failed(kPaintFailed, "out of memory");
   return out;
 }
 
+// Why the start picture at `path` did not load, naming it: a file that is not there or is a
+// folder is no picture in an unknown format.
+std::string StartPictureRefusal(const std::string& path, PictureProblem problem) {
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(path, error);
+  std::string text;
+  if (problem == PictureProblem::kUnreadable) {
+    text = "The start picture cannot be read (permission denied).";
+  } else if (problem == PictureProblem::kTooLarge) {
+    text = "The picture is too large; " + DescribePictureLimits() + ".";
+  } else if (path.empty() || status.type() == std::filesystem::file_type::not_found) {
+    text = "The start picture does not exist.";
+  } else if (std::filesystem::is_directory(status)) {
+    text = "The start picture is a folder, not a picture file.";
+  } else {
+    text = "File is format not recognized.";
+  }
+  return text + " (" + path + ")";
+}
+
 }  // namespace
+
+std::string OutputSizeRefusal(int32_t width, int32_t height) {
+  if (WithinProgramLimits(width, height)) return std::string();
+  return "The output size " + std::to_string(width) + " x " + std::to_string(height) +
+         " cannot be painted.|Width and height must each be from 1 to " +
+         std::to_string(kMaxPictureSide) + " pixels, and the picture at most " +
+         GroupDigits(kMaxPicturePixels) + " pixels in all.";
+}
 
 PreparedPicture PrepareStartPicture(const std::string& path, int32_t width, int32_t height,
                                     int32_t effect) {
@@ -62,14 +93,7 @@ PreparedPicture PrepareStartPicture(const std::string& path, int32_t width, int3
   ImgInitHandle(&bitmap, 0, 0, 0);
   PictureProblem problem = PictureProblem::kNotRecognized;
   if (path.empty() || ImgLoadPictureFile(path.c_str(), &bitmap, &problem) != 1) {
-    switch (problem) {
-      case PictureProblem::kUnreadable:
-        return Failed(2, "The start picture cannot be read (permission denied).");
-      case PictureProblem::kTooLarge:
-        return Failed(2, "The picture is too large; " + DescribePictureLimits() + ".");
-      default:
-        return Failed(2, "File is format not recognized.");
-    }
+    return Failed(kPaintRefused, StartPictureRefusal(path, problem));
   }
   return Finish(&bitmap, width, height, effect);
 }
@@ -79,7 +103,7 @@ PreparedPicture PrepareStartPicture(const DibHandle& picture, int32_t width, int
   ImgBitmap bitmap;
   ImgInitHandle(&bitmap, 0, 0, 0);
   if (!picture || ImgFromDibBits(&bitmap, picture.Header(), picture.Pixels()) != 1) {
-    return Failed(2, "File is format not recognized.");
+    return Failed(kPaintRefused, "File is format not recognized.");
   }
   return Finish(&bitmap, width, height, effect);
 }

@@ -12,11 +12,16 @@
 
 struct PreparedPicture {
   DibHandle picture;      // empty on failure
-  int code = 0;           // 0 prepared; 2 refused (not a picture, or too large); 1 another failure
-  std::string reason;     // why it failed
-  bool tooLarge = false;  // refused: painting `effect` at this size needs more memory than
-                          // the process can have; the reason tells the user so
+  int code = 0;           // 0 prepared; kPaintRefused (not a picture, or too large); kPaintFailed
+  std::string reason;     // why it failed; a start picture that does not load is named in it,
+                          // "(path)" at the end; '|' marks where a warning box breaks the line
+  bool tooLarge = false;  // refused: the size is beyond the limits, or painting `effect` at it
+                          // needs more memory than the process can have; the reason says which
 };
+
+// Empty when a picture of width x height can be painted (the limits of dib.h); otherwise the
+// message that refuses it, naming the limits.
+std::string OutputSizeRefusal(int32_t width, int32_t height);
 
 // Loads the picture file and brings it to width x height (see OutputSizeFor: a side of 0 or
 // less follows the other, both 0 keep the picture's own size). A size whose painting with

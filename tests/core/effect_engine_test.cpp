@@ -258,15 +258,34 @@ TEST(PaintPicture, StopLaterKeepsTheStrokesSoFarAndTheBlackMargin) {
   EXPECT_EQ(window.statuses.back(), kCancelled);
 }
 
-TEST(PaintPicture, CanvasThatCannotBeMadeLeavesTheStartPicture) {
-  // With the margin the canvas would be wider than any picture the program holds.
+TEST(PaintPicture, PicturesAtTheLimitsGetTheirFramedCanvas) {
+  // The widest picture and one of almost 100 megapixels: with the margin the canvas is beyond
+  // the picture limits, and still the painting starts on it. Stop comes at the first cell.
+  const struct {
+    int style, width, height;
+  } cases[] = {{kStyleVanGogh, kMaxPictureSide - 5, 2},
+               {kStyleCharcoalPencil, 3, kMaxPictureSide},
+               {kStylePointillism, 10000, 9999},
+               {kStyleColoredPencil, 10000, 9999}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.style << ": " << c.width << " x " << c.height);
+    FakeWindow window;
+    window.KeepPixels(false);
+    window.StopAtStatus(2);
+    DibHandle dib = MakeSolidDib(c.width, c.height, 1, 2, 3);
+    EXPECT_EQ(Paint(c.style, 4, &dib, &window), kPaintStopped);
+    EXPECT_EQ(DibWidth(dib), c.width + 20);
+    EXPECT_EQ(DibHeight(dib), c.height + 20);
+    EXPECT_EQ(window.statuses.back(), kCancelled);
+  }
+}
+
+TEST(PaintPicture, AFailureIsToldAndNeverTakenForAStop) {
   FakeWindow window;
-  const int width = kMaxPictureSide - 5;
-  DibHandle dib = MakeSolidDib(width, 2, 1, 2, 3);
-  EXPECT_EQ(Paint(kStyleVanGogh, 4, &dib, &window), 1);
-  EXPECT_TRUE(SamePixels(dib, MakeSolidDib(width, 2, 1, 2, 3)));
-  ASSERT_FALSE(window.statuses.empty());
-  EXPECT_EQ(window.statuses.back(), kCancelled);
+  DibHandle none;
+  EXPECT_EQ(Paint(kStyleVanGogh, 4, &none, &window), kPaintFailed);
+  EXPECT_EQ(window.warnings, std::vector<std::string>{"There is no start picture to paint."});
+  EXPECT_TRUE(window.statuses.empty());
 }
 
 TEST(FitPictureRects, CentresSmallPicturesAndCropsLargeOnesEqually) {

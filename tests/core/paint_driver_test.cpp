@@ -60,11 +60,12 @@ TEST_F(PaintDriverTest, MissingStartPictureIsRefusedWithAWarningBeforeAnythingEl
   }
 }
 
-TEST_F(PaintDriverTest, MissingHeaderOrPixelsStopsSilentlyWithoutSeeding) {
+TEST_F(PaintDriverTest, MissingHeaderOrPixelsFailsSilentlyWithoutSeeding) {
+  // No picture to paint is a failure, not a stop: the window closes at the first OK.
   settings.effect = 1;
   DibHandle dib = MakeSolidDib(8, 6, 10, 20, 30);
-  EXPECT_EQ(PaintDriver(&window_, &window_, &dib, nullptr, dib.Pixels()), 1);
-  EXPECT_EQ(PaintDriver(&window_, &window_, &dib, dib.Header(), nullptr), 1);
+  EXPECT_EQ(PaintDriver(&window_, &window_, &dib, nullptr, dib.Pixels()), kPaintFailed);
+  EXPECT_EQ(PaintDriver(&window_, &window_, &dib, dib.Header(), nullptr), kPaintFailed);
   EXPECT_TRUE(window_.warnings.empty());
   EXPECT_TRUE(window_.statuses.empty());
   EXPECT_EQ(randomSeeded, 0);

@@ -61,8 +61,11 @@ TEST(Render, PaintingsSideBySideGiveThePicturesTheyGiveAlone) {
 
 TEST(Render, RefusalsComeBackWithTheirReason) {
   ScratchFolder folder;
-  RenderRequest notAPicture;
-  notAPicture.startPath = folder.File("missing.png");
+  RenderRequest missing;
+  missing.startPath = folder.File("missing.png");
+  RenderRequest tooLarge = RequestOf(VanGogh, 1, 0);
+  tooLarge.width = 10001;
+  tooLarge.height = 10000;
   RenderRequest noSources = RequestOf(PictureMosaic, 1, 0);
   noSources.mosaic.useList = false;
   noSources.mosaic.useLibrary = false;
@@ -73,7 +76,11 @@ TEST(Render, RefusalsComeBackWithTheirReason) {
     size_t warnings;
   };
   const Case cases[] = {
-      {notAPicture, "File is format not recognized.", 0},
+      {missing, "The start picture does not exist. (", 0},
+      {tooLarge,
+       "The output size 10001 x 10000 cannot be painted. Width and height must each be from 1 to "
+       "65535 pixels, and the picture at most 100,000,000 pixels in all.",
+       0},
       {noSources, "You must select either the Picture Library, Picture List or both.", 1},
       {unknown, "unknown effect 6", 0},
   };
@@ -81,7 +88,9 @@ TEST(Render, RefusalsComeBackWithTheirReason) {
     FakeWindow window;
     const RenderResult result = Render(c.request, window);
     EXPECT_EQ(result.code, kPaintRefused) << c.reason;
-    EXPECT_EQ(result.reason, c.reason);
+    // A start picture that does not load is named.
+    const std::string named = c.request.startPath.empty() ? "" : c.request.startPath + ")";
+    EXPECT_EQ(result.reason, c.reason + named);
     EXPECT_FALSE(result.picture) << c.reason;
     EXPECT_EQ(window.warnings.size(), c.warnings) << c.reason;
   }

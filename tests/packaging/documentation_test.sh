@@ -60,6 +60,14 @@ licence="GNU General Public License, version 3 or (at your option) any later ver
 grep -q '^## Licence$' "$README" || fail "README.md has no Licence section"
 # Sentences wrap at any blank, in the README and in the manual pages alike.
 flat() { tr '\n' ' ' | tr -s ' '; }
+# The picture formats the README lists are the ones the manual page lists for INPUT.
+readme_formats=$(flat <"$README" | grep -oE 'may be JPEG, [^.]*\.')
+man_formats=$(flat <"$MANPAGE" | grep -oE 'may be a JPEG, [^.]*picture\.')
+[[ -n "$readme_formats" && -n "$man_formats" ]] || fail "found no list of picture formats"
+for format in "JPEG 2000" PNM GIF WebP Targa MacPaint PICT PCX Photoshop "Sun Raster" PhotoCD; do
+  [[ $readme_formats == *"$format"* ]] || fail "README.md does not list $format"
+  [[ $man_formats == *"$format"* ]] || fail "the manual page does not list $format for INPUT"
+done
 [[ $(flat <"$README") == *"$licence"* ]] || fail "README.md does not name the licence"
 for page in "$MANPAGE" "$SOURCE_DIR/docs/quillane.1"; do
   [[ -f "$page" ]] || continue

@@ -100,6 +100,40 @@ TEST_F(OutputSize, OnePixelOutputInEveryStyle) {
   }
 }
 
+// What the size check lets through is painted in every style, whatever the side (the stroke
+// styles' canvas adds a margin, ImageMagick builds no side above 16000 here); what it refuses is
+// refused before anything is painted, naming the limit.
+TEST_F(OutputSize, SizesAtTheLimitsArePaintedOrRefusedNamingTheLimit) {
+  const struct {
+    const char* effect;
+    std::vector<std::string> size;
+    int status;
+    int width, height;
+  } cases[] = {
+      {"van-gogh", {"--width", "65535", "--height", "12"}, 0, 65535, 12},
+      {"pointillism", {"--width", "12", "--height", "65535"}, 0, 12, 65535},
+      {"colored-pencil", {"--width", "65535", "--height", "12"}, 0, 65535, 12},
+      {"charcoal-pencil", {"--width", "12", "--height", "65535"}, 0, 12, 65535},
+      {"black-and-white", {"--width", "20000", "--height", "5000"}, 0, 20000, 5000},
+      {"van-gogh", {"--width", "12000"}, 2, 0, 0},
+      {"black-and-white", {"--height", "8661"}, 2, 0, 0},
+      {"mosaic", {"--width", "10001", "--height", "10000"}, 2, 0, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.effect) + " " + c.size[1]);
+    const std::string out = dir_.File("edge.tif");
+    const GuardedRun run = Paint(c.effect, c.size, out);
+    ASSERT_TRUE(EndedCleanly(run));
+    EXPECT_EQ(run.status, c.status) << run.Describe() << run.err;
+    const Written w = ReadBack(out);
+    EXPECT_EQ(w.width, c.width);
+    EXPECT_EQ(w.height, c.height);
+    if (c.status == 2) {
+      EXPECT_NE(run.err.find("at most 100,000,000 pixels in all"), std::string::npos) << run.err;
+    }
+  }
+}
+
 // 20000 x 20000 is 400 megapixels, 1.2 GB for one 24-bit copy: beyond what the program agrees
 // to hold. It must fail, write nothing, and not be killed on the way.
 TEST_F(OutputSize, GiantOutputFailsWithinTheMemoryLimit) {
