@@ -61,6 +61,31 @@ if(TARGET quillane)
           DESTINATION share/icons/hicolor/scalable/apps)
 endif()
 
+# The GIMP filters, in a package of their own (the component "gimp"): the plug-in lives with the
+# other programs, where it finds the picture library, and GIMP's plug-in folder holds a link to
+# it in a folder of the same name, as GIMP looks for it.
+if(TARGET quillane-gimp)
+  install(TARGETS quillane-gimp RUNTIME DESTINATION "${QUILLANE_PROGRAM_DIR}" COMPONENT gimp)
+  target_link_options(quillane-gimp PRIVATE "LINKER:-z,relro" "LINKER:-z,now")
+  pkg_get_variable(gimp_lib_dir gimp-2.0 gimplibdir)
+  pkg_get_variable(gimp_prefix gimp-2.0 exec_prefix)
+  string(REGEX REPLACE "^${gimp_prefix}/" "" QUILLANE_GIMP_PLUGIN_DIR "${gimp_lib_dir}/plug-ins")
+  if(IS_ABSOLUTE "${QUILLANE_GIMP_PLUGIN_DIR}" OR QUILLANE_GIMP_PLUGIN_DIR STREQUAL "/plug-ins")
+    set(QUILLANE_GIMP_PLUGIN_DIR "lib/gimp/2.0/plug-ins")
+  endif()
+  set(QUILLANE_GIMP_PLUGIN_DIR "${QUILLANE_GIMP_PLUGIN_DIR}" CACHE STRING
+      "GIMP's plug-in folder, relative to the installation prefix")
+  file(RELATIVE_PATH plugin_target "/${QUILLANE_GIMP_PLUGIN_DIR}/quillane-gimp"
+       "/${QUILLANE_PROGRAM_DIR}/quillane-gimp")
+  install(CODE "
+    set(link_dir \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${QUILLANE_GIMP_PLUGIN_DIR}/quillane-gimp\")
+    file(MAKE_DIRECTORY \"\${link_dir}\")
+    message(STATUS \"Installing: \${link_dir}/quillane-gimp -> ${plugin_target}\")
+    file(CREATE_LINK \"${plugin_target}\" \"\${link_dir}/quillane-gimp\" SYMBOLIC)
+    list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${link_dir}/quillane-gimp\")
+  " COMPONENT gimp)
+endif()
+
 # Bash completion, loaded on demand by Debian's bash-completion when quillane-cli is typed.
 if(TARGET quillane-cli)
   install(FILES "${QUILLANE_RESOURCES_DIR}/bash-completion/quillane-cli"
@@ -106,6 +131,21 @@ foreach(program ${QUILLANE_INSTALLED_PROGRAMS})
   endif()
 endforeach()
 
+# "Paint with Quillane" in the file managers: the command the actions run, beside quillane-cli,
+# Dolphin's service menu and Nemo's actions. Nautilus and Thunar take theirs per user (README).
+if(TARGET quillane-cli)
+  install(PROGRAMS "${QUILLANE_RESOURCES_DIR}/file-manager/quillane-paint" DESTINATION bin)
+  quillane_install_gzipped("${CMAKE_SOURCE_DIR}/docs/quillane-paint.1" man share/man/man1
+                           paint_manpage_gz)
+  if(paint_manpage_gz)
+    add_custom_target(quillane-paint_manpage ALL DEPENDS "${paint_manpage_gz}")
+  endif()
+  install(FILES "${QUILLANE_RESOURCES_DIR}/file-manager/quillane-paint.desktop"
+          DESTINATION share/kio/servicemenus)
+  file(GLOB nemo_actions CONFIGURE_DEPENDS "${QUILLANE_RESOURCES_DIR}/file-manager/*.nemo_action")
+  install(FILES ${nemo_actions} DESTINATION share/nemo/actions)
+endif()
+
 # The user's guide, and the credits and licences of the stock pictures that travel with the
 # program.
 foreach(doc README.md resources/PICTURE_CREDITS.md)
@@ -134,6 +174,10 @@ add_custom_command(
 quillane_install_gzipped("${CMAKE_SOURCE_DIR}/docs/changelog" doc share/doc/quillane changelog_gz)
 add_custom_target(quillane_package_docs ALL DEPENDS "${copyright_file}" ${changelog_gz})
 install(FILES "${copyright_file}" DESTINATION share/doc/quillane)
+if(TARGET quillane-gimp)
+  install(FILES "${copyright_file}" ${changelog_gz} DESTINATION share/doc/quillane-gimp
+          COMPONENT gimp)
+endif()
 
 # ---- Debian package --------------------------------------------------------------------------
 
@@ -177,6 +221,9 @@ if(TARGET quillane)
 endif()
 string(APPEND quillane_depends "libmagickcore-6.q16-6-extra, fonts-arphic-uming")
 
+# The file managers' actions tell of their paintings with notify-send.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libnotify-bin")
+
 find_program(QUILLANE_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(QUILLANE_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
@@ -187,4 +234,25 @@ else()
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "${quillane_library_depends}, ${quillane_depends}")
 endif()
 
+# With the GIMP filters built, two packages: quillane with everything else, and quillane-gimp.
+if(TARGET quillane-gimp)
+  set(CPACK_DEB_COMPONENT_INSTALL ON)
+  set(CPACK_COMPONENTS_ALL Unspecified gimp)
+  set(CPACK_DEBIAN_UNSPECIFIED_PACKAGE_NAME "quillane")
+  set(CPACK_DEBIAN_GIMP_PACKAGE_NAME "quillane-gimp")
+  set(CPACK_DEBIAN_UNSPECIFIED_PACKAGE_RECOMMENDS "${CPACK_DEBIAN_PACKAGE_RECOMMENDS}")
+  set(CPACK_DEBIAN_GIMP_PACKAGE_RECOMMENDS "")
+  set(CPACK_DEBIAN_UNSPECIFIED_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
+  set(CPACK_DEBIAN_UNSPECIFIED_PACKAGE_DEPENDS "${CPACK_DEBIAN_PACKAGE_DEPENDS}")
+  set(CPACK_DEBIAN_GIMP_PACKAGE_DEPENDS "gimp (>= 2.10), quillane (= ${PROJECT_VERSION})")
+  if(NOT QUILLANE_DPKG_SHLIBDEPS)
+    string(APPEND CPACK_DEBIAN_GIMP_PACKAGE_DEPENDS
+           ", ${quillane_library_depends}, libgimp2.0 (>= 2.10), libgegl-0.4-0, libgtk2.0-0")
+  endif()
+  set(CPACK_DEBIAN_GIMP_PACKAGE_SECTION "graphics")
+  # CPack gives every package the one summary line; the long descriptions tell them apart.
+  set(CPACK_COMPONENT_GIMP_DESCRIPTION "The six effects of Quillane (Picture Mosaic, Van Gogh, Pointillism, Colored
+Pencil, Charcoal Pencil, Black & White Photo) as GIMP 2.10 filters under
+Filters > Artistic > Quillane, and as procedures that scripts can call.")
+endif()
 include(CPack)

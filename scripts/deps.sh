@@ -23,6 +23,8 @@ PACKAGES=(
   qt6-base-dev fonts-arphic-uming xvfb xauth
   # packaging, and the checks of the package and of the desktop integration
   dpkg-dev file desktop-file-utils appstream lintian bash-completion
+  # the GIMP filters, and GIMP to test them in
+  libgimp2.0-dev gimp
   # the README's recipe for painting on several machines is tested with it
   parallel
 )

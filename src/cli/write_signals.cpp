@@ -42,7 +42,8 @@ void SetHandler(int signal, void (*handler)(int)) {
 
 }  // namespace
 
-// Only async-signal-safe calls: unlink (inside RemovePartialFileNow), sigaction, raise.
+// Only async-signal-safe calls: unlink and nanosleep (inside RemovePartialFileNow), sigaction,
+// raise.
 void EndProgramBySignal(int signal) {
   RemovePartialFileNow();
   struct sigaction action = {};

@@ -5,9 +5,11 @@
 #include <signal.h>
 
 #include <QApplication>
+#include <cstdio>
 
 #include "app/settings.h"
 #include "gui/main_window.h"
+#include "gui/program_arguments.h"
 #include "mosaic/tile_index.h"
 
 int main(int argc, char** argv) {
@@ -18,7 +20,20 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Quillane"));
   // Lets the desktop match the windows to the menu entry and its icon.
   QGuiApplication::setDesktopFileName(QStringLiteral(QUILLANE_APP_ID));
+  ProgramArguments arguments;
+  std::string problem;
+  switch (ReadProgramArguments(argc, argv, &arguments, &problem)) {
+    case ProgramCommand::kUsageError:
+      std::fprintf(stderr, "quillane: %s\nUsage: quillane [FILE]\n", problem.c_str());
+      return 64;
+    case ProgramCommand::kRun:
+      break;
+  }
   SetDefaultSettings();
+  if (!arguments.startPicture.empty() &&
+      !UseStartPictureArgument(arguments.startPicture, &problem)) {
+    std::fprintf(stderr, "quillane: %s\n", problem.c_str());
+  }
   {
     // Mosaics keep their tile pictures in the user's cache folder, without asking.
     MainWindow window(nullptr, DefaultTileIndexPath());

@@ -32,6 +32,11 @@ struct PartialSlot {
 };
 PartialSlot partials[kSlots];
 static_assert(std::atomic<int>::is_always_lock_free);
+// Set once the program is ending by a signal: no temporary file is created after that. A signal
+// is taken by any thread, also while another creates a file, so the two meet through these
+// atomics (sequentially consistent): either the creator sees the end coming and creates nothing,
+// or the ending thread sees the slot being named and waits for the file to be there.
+std::atomic<int> ending{0};
 
 std::string FolderOf(const std::string& path) {
   const size_t slash = path.find_last_of('/');
@@ -67,6 +72,8 @@ int CreatePartialFile(const std::string& folder, mode_t mode, PartialSlot** slot
   static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
   *slot = nullptr;
   if (folder.size() + 12 > PATH_MAX) return -1;
+  // A signal taken on this thread while its slot is being named would wait for itself.
+  const SignalsHeld held;
   for (PartialSlot& candidate : partials) {
     int free = 0;
     if (candidate.state.compare_exchange_strong(free, 1)) {
@@ -86,7 +93,7 @@ int CreatePartialFile(const std::string& folder, mode_t mode, PartialSlot** slot
     }
     name[10] = '\0';
     std::snprintf(path, PATH_MAX + 16, "%s/%s", folder.c_str(), name);
-    const SignalsHeld held;
+    if (ending.load() != 0) break;
     if (*slot != nullptr) std::memcpy((*slot)->path, path, PATH_MAX + 16);
     const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd >= 0) {
@@ -245,6 +252,16 @@ bool ReplaceFileWith(const std::string& path, const uint8_t* data, size_t size,
 }
 
 void RemovePartialFileNow() {
+  ending.store(1);
+  // Files being created on other threads at this moment are waited for (a single open call
+  // each), so that they are removed too. Bounded: the program ends regardless.
+  for (int waited = 0; waited < 2000; ++waited) {
+    bool naming = false;
+    for (const PartialSlot& slot : partials) naming = naming || slot.state.load() == 1;
+    if (!naming) break;
+    const timespec pause{0, 1000000};
+    nanosleep(&pause, nullptr);
+  }
   for (PartialSlot& slot : partials) {
     if (slot.state.load() == 2) unlink(slot.path);
   }

@@ -142,7 +142,7 @@ if [[ $GUI_BUILT == 1 ]]; then
 
   DESKTOP="$ROOT/usr/share/applications/$app_id.desktop"
   [[ -f "$DESKTOP" ]] || fail "no desktop entry named $app_id.desktop"
-  grep -qx 'Exec=quillane' "$DESKTOP" || fail "the desktop entry does not start quillane"
+  grep -qx 'Exec=quillane %f' "$DESKTOP" || fail "the desktop entry does not start quillane"
   grep -qx 'Icon=quillane' "$DESKTOP" || fail "the desktop entry does not name the icon"
   grep -q '^Categories=Graphics;' "$DESKTOP" || fail "the desktop entry is not in Graphics"
   if command -v desktop-file-validate >/dev/null; then
