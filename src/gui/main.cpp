@@ -16,6 +16,16 @@ int main(int argc, char** argv) {
   // Past a file size limit a write then fails like on a full disk: a saved picture is not left
   // half-written and the settings file keeps its last good state.
   signal(SIGXFSZ, SIG_IGN);
+  switch (InformationRequested(argc, argv)) {
+    case ProgramCommand::kHelp:
+      std::fputs(kProgramUsage, stdout);
+      return 0;
+    case ProgramCommand::kVersion:
+      std::printf("quillane %s\n", QUILLANE_VERSION);
+      return 0;
+    default:
+      break;
+  }
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quillane"));
   // Lets the desktop match the windows to the menu entry and its icon.
@@ -24,9 +34,9 @@ int main(int argc, char** argv) {
   std::string problem;
   switch (ReadProgramArguments(argc, argv, &arguments, &problem)) {
     case ProgramCommand::kUsageError:
-      std::fprintf(stderr, "quillane: %s\nUsage: quillane [FILE]\n", problem.c_str());
+      std::fprintf(stderr, "quillane: %s\n%s", problem.c_str(), kProgramUsage);
       return 64;
-    case ProgramCommand::kRun:
+    default:
       break;
   }
   SetDefaultSettings();

@@ -11,8 +11,29 @@
 #include "app/settings.h"
 #include "base/paths.h"
 
+const char kProgramUsage[] =
+    "Usage: quillane [FILE]\n"
+    "Turns a photograph into a picture in an artistic style.\n"
+    "  FILE       start with this picture as the start picture\n"
+    "  --help     show this help and exit\n"
+    "  --version  show the version and exit\n";
+
+ProgramCommand InformationRequested(int argc, const char* const* argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string argument = argv[i];
+    if (argument == "--") break;
+    if (argument == "--help") return ProgramCommand::kHelp;
+    if (argument == "--version") return ProgramCommand::kVersion;
+  }
+  return ProgramCommand::kRun;
+}
+
 ProgramCommand ReadProgramArguments(int argc, const char* const* argv, ProgramArguments* arguments,
                                     std::string* problem) {
+  if (const ProgramCommand information = InformationRequested(argc, argv);
+      information != ProgramCommand::kRun) {
+    return information;
+  }
   std::vector<std::string> operands;
   bool optionsEnded = false;
   for (int i = 1; i < argc; ++i) {

@@ -7,11 +7,18 @@
 
 #include <string>
 
-enum class ProgramCommand { kRun, kUsageError };
+enum class ProgramCommand { kRun, kHelp, kVersion, kUsageError };
+
+// What `quillane --help` prints.
+extern const char kProgramUsage[];
 
 struct ProgramArguments {
   std::string startPicture;  // FILE as an absolute path; empty when none was given
 };
+
+// --help or --version among the arguments (before any "--"): answered before the program needs
+// a display, like every desktop program's binary. kRun otherwise.
+ProgramCommand InformationRequested(int argc, const char* const* argv);
 
 // Reads the arguments that Qt left (its own options are gone by then). On kUsageError
 // `problem` says what is wrong.

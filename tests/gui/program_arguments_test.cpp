@@ -24,12 +24,16 @@ TEST(ProgramArguments, TakesOnePictureFileAndNoUnknownOption) {
     ProgramCommand command;
     std::string startPicture;
   };
-  for (const Case& c : {Case{{"quillane"}, ProgramCommand::kRun, ""},
-                        Case{{"quillane", "a/../b.jpg"}, ProgramCommand::kRun, here + "/b.jpg"},
-                        Case{{"quillane", "/p/c.png"}, ProgramCommand::kRun, "/p/c.png"},
-                        Case{{"quillane", "--", "-d.png"}, ProgramCommand::kRun, here + "/-d.png"},
-                        Case{{"quillane", "-x"}, ProgramCommand::kUsageError, ""},
-                        Case{{"quillane", "a.jpg", "b.jpg"}, ProgramCommand::kUsageError, ""}}) {
+  for (const Case& c :
+       {Case{{"quillane"}, ProgramCommand::kRun, ""},
+        Case{{"quillane", "a/../b.jpg"}, ProgramCommand::kRun, here + "/b.jpg"},
+        Case{{"quillane", "/p/c.png"}, ProgramCommand::kRun, "/p/c.png"},
+        Case{{"quillane", "--", "-d.png"}, ProgramCommand::kRun, here + "/-d.png"},
+        Case{{"quillane", "-x"}, ProgramCommand::kUsageError, ""},
+        Case{{"quillane", "a.jpg", "b.jpg"}, ProgramCommand::kUsageError, ""},
+        Case{{"quillane", "a.jpg", "--help"}, ProgramCommand::kHelp, ""},
+        Case{{"quillane", "--version", "-x"}, ProgramCommand::kVersion, ""},
+        Case{{"quillane", "--", "--help"}, ProgramCommand::kRun, here + "/--help"}}) {
     ProgramArguments arguments;
     std::string problem;
     EXPECT_EQ(
@@ -37,7 +41,24 @@ TEST(ProgramArguments, TakesOnePictureFileAndNoUnknownOption) {
         c.command)
         << c.argv.back();
     EXPECT_EQ(arguments.startPicture, c.startPicture);
-    EXPECT_EQ(problem.empty(), c.command == ProgramCommand::kRun);
+    EXPECT_EQ(problem.empty(), c.command != ProgramCommand::kUsageError);
+  }
+}
+
+// --help and --version print and end, without a display and without opening a window.
+TEST(ProgramArguments, HelpAndVersionNeedNoDisplay) {
+  for (const auto& [option, expected] :
+       {std::pair{"--help", "Usage: quillane [FILE]"}, std::pair{"--version", "quillane "}}) {
+    const std::string command =
+        std::string("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '") + QUILLANE_BIN_DIR +
+        "/quillane' " + option + " 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string out;
+    char buffer[256];
+    while (fgets(buffer, sizeof buffer, pipe) != nullptr) out += buffer;
+    EXPECT_EQ(pclose(pipe), 0) << out;
+    EXPECT_EQ(out.rfind(expected, 0), 0u) << out;
   }
 }
 
