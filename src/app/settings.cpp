@@ -216,23 +216,30 @@ int LoadSettings() {
   return result;
 }
 
-int SaveSettings() {
+std::vector<uint8_t> EncodeSettingsFile(const Settings& record) {
+  uint8_t head[kListOffset];
+  EncodeSettingsRecord(record, head);
+  const int32_t length = WrittenListLength(record);
+  PutInt32(head + kListLengthOffset, length);
+  std::vector<uint8_t> bytes(sizeof head + static_cast<size_t>(length));
+  std::memcpy(bytes.data(), head, sizeof head);
+  if (length > 0) {
+    std::memcpy(bytes.data() + sizeof head, record.pictureList, static_cast<size_t>(length));
+  }
+  return bytes;
+}
+
+int WriteSettingsFile(const std::vector<uint8_t>& bytes) {
   const std::string path = SettingsFilePath();
   if (path.empty()) return 0;
   const std::string folder = path.substr(0, path.rfind('/') + 1);
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
-
   // Written as every file of the program is: a failed save leaves the old settings, a link is
   // written through, and what is not a regular file is never replaced.
-  uint8_t head[kListOffset];
-  EncodeSettingsRecord(settings, head);
-  const int32_t length = WrittenListLength(settings);
-  PutInt32(head + kListLengthOffset, length);
-  std::vector<uint8_t> bytes(head, head + sizeof head);
-  if (length > 0) {
-    const auto* list = reinterpret_cast<const uint8_t*>(settings.pictureList);
-    bytes.insert(bytes.end(), list, list + length);
-  }
   return ReplaceFileWith(path, bytes.data(), bytes.size()) ? 0 : 1;
+}
+
+int SaveSettings() {
+  return WriteSettingsFile(EncodeSettingsFile(settings));
 }

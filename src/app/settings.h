@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "base/paths.h"
 
@@ -53,6 +54,10 @@ void SetDefaultSettings();
 int LoadSettings();
 // Writes the record and the list; a failed save leaves the previous file intact. 0 or 1.
 int SaveSettings();
+// The same in two steps, so that the file can be written away from the thread that changes the
+// record: the file's bytes for `record`, and writing them as the settings file.
+std::vector<uint8_t> EncodeSettingsFile(const Settings& record);
+int WriteSettingsFile(const std::vector<uint8_t>& bytes);
 // Releases the list block and sets pictureList to null; the length is not changed.
 void FreePictureList();
 

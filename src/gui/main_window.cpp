@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFrame>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMimeData>
 #include <QPainter>
 #include <QTimerEvent>
@@ -164,6 +165,26 @@ MainWindow::MainWindow(QWidget* parent, std::string tileIndexFile)
           });
   ConnectControls();
   Opening();
+  // Every choice reaches the settings file soon after it is made, not only at Exit: a crash or
+  // a logout loses nothing. The file is written away from the window, changes gathered.
+  settingsWriter_.setMaxThreadCount(1);
+  settingsSaveTimer_.setSingleShot(true);
+  settingsSaveTimer_.setInterval(kSettingsSaveDelayMs);
+  connect(&settingsSaveTimer_, &QTimer::timeout, this, [this] { SaveSettingsSoon(); });
+  if (auto* list = ItemAs<QListWidget>(kPictureList)) {
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved}) {
+      connect(list->model(), signal, this, [this] { ChoiceChanged(); });
+    }
+  }
+}
+
+void MainWindow::ChoiceChanged() {
+  settingsSaveTimer_.start();
+}
+
+void MainWindow::SaveSettingsSoon() {
+  CollectControls();
+  settingsWriter_.start([bytes = EncodeSettingsFile(settings)] { WriteSettingsFile(bytes); });
 }
 
 MainWindow::~MainWindow() {
@@ -194,6 +215,13 @@ void MainWindow::ConnectControls() {
   onClick(kPaint, [this] { Paint(); });
   onClick(kAbout, [this] { About(); });
   onClick(kExit, [this] { Exit(); });
+  for (QAbstractButton* button : findChildren<QAbstractButton*>()) {
+    if (button->isCheckable())
+      connect(button, &QAbstractButton::clicked, this, [this] { ChoiceChanged(); });
+  }
+  for (QLineEdit* box : findChildren<QLineEdit*>()) {
+    connect(box, &QLineEdit::textEdited, this, [this] { ChoiceChanged(); });
+  }
 }
 
 void MainWindow::Opening() {
@@ -435,6 +463,7 @@ void MainWindow::UseStartPicture(const std::string& path) {
   }
   std::memcpy(pendingStartPicture, path.c_str(), path.size() + 1);
   LoadPreview();
+  ChoiceChanged();
 }
 
 void MainWindow::ChooseStartPicture() {
@@ -444,7 +473,10 @@ void MainWindow::ChooseStartPicture() {
   request.fileBufferSize = kChosenStartPictureSize;
   request.owner = this;
   request.filterSpec = StartPictureFilterSpec();
-  if (ChooseFile(&request) != 0) LoadPreview();
+  if (ChooseFile(&request) != 0) {
+    LoadPreview();
+    ChoiceChanged();
+  }
 }
 
 void MainWindow::Paint() {
@@ -481,7 +513,9 @@ void MainWindow::About() {
 
 void MainWindow::Exit() {
   // A preview still loading is dropped: the window closes at once, and the next start loads the
-  // start picture again anyway.
+  // start picture again anyway. A save still being written comes first.
+  settingsSaveTimer_.stop();
+  settingsWriter_.waitForDone();
   CollectControls();
   SaveSettings();
   done(0);

@@ -9,6 +9,7 @@
 #include <QFutureWatcher>
 #include <QImage>
 #include <QThreadPool>
+#include <QTimer>
 #include <atomic>
 #include <memory>
 #include <string>
@@ -117,6 +118,9 @@ class MainWindow : public TableDialog, public FrontWindow {
 
  private:
   void Opening();
+  // A choice the settings file keeps has changed: it is written soon.
+  void ChoiceChanged();
+  void SaveSettingsSoon();
   void ConnectControls();
   void SetChecked(int id, bool checked);
   bool IsChecked(int id) const;
@@ -150,4 +154,9 @@ class MainWindow : public TableDialog, public FrontWindow {
   bool previewPending_ = false;
   QFutureWatcher<std::shared_ptr<LoadedPreview>> previewWatcher_;
   QThreadPool previewWorker_;
+
+  // Saving the settings after a change, the changes of a moment gathered into one write.
+  static constexpr int kSettingsSaveDelayMs = 500;
+  QTimer settingsSaveTimer_;
+  QThreadPool settingsWriter_;
 };

@@ -20,6 +20,8 @@
 #include "gui/gui_test_helpers.h"
 #include "gui/main_window.h"
 #include "gui/output_window.h"
+#include "gui/picture_list.h"
+#include "gui/size_boxes.h"
 
 using namespace main_ids;
 
@@ -339,6 +341,31 @@ TEST_F(MainWindowTest, PaintRefusesSizesThatCannotBeMadeWithoutOpeningTheOutputW
     EXPECT_EQ(Text(kWidthPixels), c.width);
     EXPECT_EQ(messageOwner, window.get());
   }
+}
+
+// Each change reaches the settings file soon after, without Exit: what is on disk matches the
+// window after a crash or a kill.
+TEST_F(MainWindowTest, ChoicesAndTheListAreSavedAsTheyChange) {
+  Open();
+  ASSERT_TRUE(WaitForStartup());
+  const auto onDisk = [&] {
+    Settings saved{};
+    QFile file(QString::fromStdString(env.SettingsFile()));
+    if (!file.open(QIODevice::ReadOnly)) return saved;
+    const QByteArray bytes = file.readAll();
+    DecodeSettingsRecord(reinterpret_cast<const uint8_t*>(bytes.constData()),
+                         static_cast<size_t>(bytes.size()), &saved);
+    saved.pictureListLength = bytes.size() >= 564 ? static_cast<int32_t>(bytes.size() - 564) : 0;
+    return saved;
+  };
+  Click(kCharcoalPencil);
+  ASSERT_TRUE(WaitUntil([&] { return onDisk().effect == CharcoalPencil; }, 5000));
+  DropFilesOnList(window.get(), {"/p/a.jpg", "/p/b.jpg"});
+  ASSERT_TRUE(WaitUntil([&] { return onDisk().pictureListLength == 600; }, 5000));
+  QTest::keyClicks(window->ItemAs<QLineEdit>(kTilesAcross), "7");
+  ASSERT_TRUE(WaitUntil(
+      [&] { return onDisk().tilesAcross == ReadInteger(Text(kTilesAcross).toStdString()); }, 5000));
+  EXPECT_TRUE(window->isVisible());
 }
 
 TEST_F(MainWindowTest, ExitSavesTheChoicesAndTheNextStartShowsThem) {
