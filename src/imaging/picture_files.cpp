@@ -30,55 +30,6 @@ namespace {
 // does not need this much.
 constexpr uint64_t kMaxFileBytes = 512ull * 1024 * 1024;
 
-bool StartsWith(const std::vector<uint8_t>& data, size_t at, const void* bytes, size_t count) {
-  return data.size() >= at + count && std::memcmp(data.data() + at, bytes, count) == 0;
-}
-
-// ImageMagick's coder for a file with one of the known signatures; empty when there is none.
-std::string FormatFromContent(const std::vector<uint8_t>& d) {
-  auto has = [&](size_t at, const char* bytes, size_t count) {
-    return StartsWith(d, at, bytes, count);
-  };
-  if (has(0, "\xFF\xD8\xFF", 3)) return "JPEG";
-  if (has(0, "\x89PNG\r\n\x1A\n", 8)) return "PNG";
-  if (has(0, "GIF87a", 6) || has(0, "GIF89a", 6)) return "GIF";
-  if (has(0, "BM", 2) && d.size() >= 26) return "BMP";
-  // Classic TIFF and BigTIFF.
-  if (has(0, "II*\0", 4) || has(0, "MM\0*", 4) || has(0, "II+\0", 4) || has(0, "MM\0+", 4)) {
-    return "TIFF";
-  }
-  if (has(0, "8BPS", 4)) return "PSD";
-  if (has(0, "\x59\xA6\x6A\x95", 4)) return "SUN";
-  if (has(0, "RIFF", 4) && has(8, "WEBP", 4)) return "WEBP";
-  if (has(0, "\xD7\xCD\xC6\x9A", 4) || has(0, "\x01\x00\x09\x00\x00\x03", 6) ||
-      has(0, "\x02\x00\x09\x00\x00\x03", 6)) {
-    return "WMF";
-  }
-  if (d.size() >= 128 && d[0] == 0x0A && (d[1] == 0 || (d[1] >= 2 && d[1] <= 5)) && d[2] <= 1) {
-    return "PCX";
-  }
-  if (has(0, "\0\0\0\x0CjP  ", 8)) return "JP2";
-  if (d.size() >= 3 && d[0] == 'P' && d[1] >= '1' && d[1] <= '6' && std::isspace(d[2])) {
-    return "PNM";
-  }
-  if (has(2048, "PCD_IPI", 7)) return "PCD";
-  return std::string();
-}
-
-// Formats without a signature, recognised by their extension alone.
-std::string FormatFromExtension(const std::string& path) {
-  std::string extension = std::filesystem::path(path).extension().string();
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  if (extension == ".tga" || extension == ".vda" || extension == ".icb" || extension == ".vst") {
-    return "TGA";
-  }
-  if (extension == ".mac" || extension == ".pntg") return "MAC";
-  if (extension == ".pct" || extension == ".pict") return "PICT";
-  if (extension == ".pcd") return "PCD";
-  return std::string();
-}
-
 // ImageMagick reads MacPaint files with the 128-byte MacBinary header that Macintosh files
 // carry when copied to other systems. A bare MacPaint file gets an empty header put in front.
 void WithMacBinaryHeader(std::vector<uint8_t>* data) {
@@ -222,13 +173,13 @@ namespace {
 
 // PNG and TIFF files are decoded straight into the bitmap, to the same pixels, unless the
 // decoder leaves the file to ImageMagick; ImageMagick reads the other formats.
-bool DecodePicture(const std::vector<uint8_t>& data, const std::string& format, int32_t hintWidth,
+bool DecodePicture(const std::vector<uint8_t>& data, const PictureFormat& format, int32_t hintWidth,
                    int32_t hintHeight, ImgBitmap* bitmap, PictureProblem* problem) {
   using imaging_internal::DirectDecode;
   DirectDecode (*const direct)(const uint8_t*, size_t, ImgBitmap*) =
-      format == "PNG"    ? imaging_internal::DecodePng
-      : format == "TIFF" ? imaging_internal::DecodeTiff
-                         : nullptr;
+      format.decoder == FormatDecoder::kPng    ? imaging_internal::DecodePng
+      : format.decoder == FormatDecoder::kTiff ? imaging_internal::DecodeTiff
+                                               : nullptr;
   if (direct != nullptr) {
     switch (direct(data.data(), data.size(), bitmap)) {
       case DirectDecode::kDecoded:
@@ -241,7 +192,8 @@ bool DecodePicture(const std::vector<uint8_t>& data, const std::string& format, 
         break;
     }
   }
-  return imaging_internal::DecodeWithMagick(data, format, hintWidth, hintHeight, bitmap, problem);
+  return imaging_internal::DecodeWithMagick(data, format.coder, hintWidth, hintHeight, bitmap,
+                                            problem);
 }
 
 }  // namespace
@@ -261,7 +213,9 @@ int ImgLoadPictureFile(const char* path, ImgBitmap* bitmap, PictureProblem* why,
     std::vector<uint8_t> data;
     if (!ReadWholeFile(path, &data, &problem)) return 0;
     ImgBitmap loaded;
-    if (imaging_internal::LooksLikeMsp(data.data(), data.size())) {
+    const PictureFormat* format = FormatOfFile(data.data(), data.size(), path);
+    if (format == nullptr) return 0;
+    if (format->decoder == FormatDecoder::kMsp) {
       int32_t width = 0, height = 0;
       if (imaging_internal::MspDeclaredSize(data.data(), data.size(), &width, &height) &&
           !WithinPictureLimits(width, height)) {
@@ -270,11 +224,8 @@ int ImgLoadPictureFile(const char* path, ImgBitmap* bitmap, PictureProblem* why,
       }
       if (!imaging_internal::ReadMsp(data.data(), data.size(), &loaded)) return 0;
     } else {
-      std::string format = FormatFromContent(data);
-      if (format.empty()) format = FormatFromExtension(path);
-      if (format.empty()) return 0;
-      if (format == "MAC") WithMacBinaryHeader(&data);
-      if (!DecodePicture(data, format, hintWidth, hintHeight, &loaded, &problem)) return 0;
+      if (std::strcmp(format->coder, "MAC") == 0) WithMacBinaryHeader(&data);
+      if (!DecodePicture(data, *format, hintWidth, hintHeight, &loaded, &problem)) return 0;
     }
     *bitmap = std::move(loaded);
     problem = PictureProblem::kNone;

@@ -2,14 +2,79 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "imaging/picture_formats.h"
 
+#include "imaging/msp_reader.h"
+
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <filesystem>
 #include <vector>
 
+namespace {
+
+bool Has(const uint8_t* data, size_t size, size_t at, const char* bytes, size_t count) {
+  return size >= at + count && std::memcmp(data + at, bytes, count) == 0;
+}
+
+bool IsPng(const uint8_t* d, size_t n) {
+  return Has(d, n, 0, "\x89PNG\r\n\x1A\n", 8);
+}
+bool IsJpeg(const uint8_t* d, size_t n) {
+  return Has(d, n, 0, "\xFF\xD8\xFF", 3);
+}
+bool IsBmp(const uint8_t* d, size_t n) {
+  return Has(d, n, 0, "BM", 2) && n >= 26;
+}
+// Classic TIFF and BigTIFF.
+bool IsTiff(const uint8_t* d, size_t n) {
+  return Has(d, n, 0, "II*\0", 4) || Has(d, n, 0, "MM\0*", 4) || Has(d, n, 0, "II+\0", 4) ||
+         Has(d, n, 0, "MM\0+", 4);
+}
+bool IsPsd(const uint8_t* d, size_t n) {
+  return Has(d, n, 0, "8BPS", 4);
+}
+bool IsSunRaster(const uint8_t* d, size_t n) {
+  return Has(d, n, 0, "\x59\xA6\x6A\x95", 4);
+}
+bool IsWebp(const uint8_t* d, size_t n) {
+  return Has(d, n, 0, "RIFF", 4) && Has(d, n, 8, "WEBP", 4);
+}
+// Placeable and plain metafiles, on disk and in memory.
+bool IsWmf(const uint8_t* d, size_t n) {
+  return Has(d, n, 0, "\xD7\xCD\xC6\x9A", 4) || Has(d, n, 0, "\x01\x00\x09\x00\x00\x03", 6) ||
+         Has(d, n, 0, "\x02\x00\x09\x00\x00\x03", 6);
+}
+bool IsPcx(const uint8_t* d, size_t n) {
+  return n >= 128 && d[0] == 0x0A && (d[1] == 0 || (d[1] >= 2 && d[1] <= 5)) && d[2] <= 1;
+}
+bool IsGif(const uint8_t* d, size_t n) {
+  return Has(d, n, 0, "GIF87a", 6) || Has(d, n, 0, "GIF89a", 6);
+}
+bool IsJpeg2000(const uint8_t* d, size_t n) {
+  return Has(d, n, 0, "\0\0\0\x0CjP  ", 8);
+}
+bool IsPnm(const uint8_t* d, size_t n) {
+  return n >= 3 && d[0] == 'P' && d[1] >= '1' && d[1] <= '6' && std::isspace(d[2]);
+}
+// The identification sector of an image pack; its ending names it too.
+bool IsPhotoCd(const uint8_t* d, size_t n) {
+  return Has(d, n, 2048, "PCD_IPI", 7);
+}
+bool IsMsp(const uint8_t* d, size_t n) {
+  return imaging_internal::LooksLikeMsp(d, n);
+}
+
+}  // namespace
+
+// Signatures are tried in this order; Photo CD's sits 2 KB into the file, so the others come
+// first.
 const PictureFormat kPictureFormats[17] = {
     {"PNG",
      {".png"},
+     IsPng,
+     false,
+     "PNG",
+     FormatDecoder::kPng,
      1,
      SaveFormat::kPng,
      "Portable Network Graphics Image (*.png)",
@@ -17,32 +82,136 @@ const PictureFormat kPictureFormats[17] = {
      "png"},
     {"JPEG",
      {".jpg", ".jpeg", ".jpe"},
+     IsJpeg,
+     false,
+     "JPEG",
+     FormatDecoder::kJpeg,
      2,
      SaveFormat::kJpeg,
      "JPEG Image (*.jpg)",
      "JPEG Image",
      "jpg"},
-    {"BMP", {".bmp"}, 1, SaveFormat::kBmp, "Windows BMP Image (*.bmp)", "Windows BMP Image", "bmp"},
+    {"BMP",
+     {".bmp"},
+     IsBmp,
+     false,
+     "BMP",
+     FormatDecoder::kImageMagick,
+     1,
+     SaveFormat::kBmp,
+     "Windows BMP Image (*.bmp)",
+     "Windows BMP Image",
+     "bmp"},
     {"TIFF",
      {".tif", ".tiff"},
+     IsTiff,
+     false,
+     "TIFF",
+     FormatDecoder::kTiff,
      2,
      SaveFormat::kTiff,
      "TIFF Image (No LZW Decomp) (*.tif)",
      "TIFF Image",
      "tif"},
-    {"Photoshop", {".psd"}, 0, SaveFormat::kNone, "Adobe Photoshop 3.0 Image (*.psd)"},
-    {"PhotoCD", {".pcd"}, 0, SaveFormat::kNone, "Kodak PhotoCD Image (*.pcd)"},
-    {"MacPaint", {".mac"}, 0, SaveFormat::kNone, "MacPaint Image (*.mac)"},
-    {"PICT", {".pct", ".pict"}, 0, SaveFormat::kNone, "MacPict Image (*.pct)"},
-    {"MSP", {".msp"}, 0, SaveFormat::kNone, "Microsoft Paint Image (*.msp)"},
-    {"Sun Raster", {".ras"}, 0, SaveFormat::kNone, "Sun Raster Image (*.ras)"},
-    {"Targa", {".tga"}, 0, SaveFormat::kNone, "Targa Image (*.tga)"},
-    {"WMF", {".wmf"}, 0, SaveFormat::kNone, "Windows Metafile Image (*.wmf)"},
-    {"PCX", {".pcx"}, 0, SaveFormat::kNone, "ZSoft PCX Image (*.pcx)"},
-    {"GIF", {".gif"}, 0, SaveFormat::kNone},
-    {"WebP", {".webp"}, 0, SaveFormat::kNone},
-    {"JPEG 2000", {".jp2", ".j2k", ".jpf"}, 0, SaveFormat::kNone},
-    {"PNM", {".pnm", ".ppm", ".pgm", ".pbm"}, 0, SaveFormat::kNone},
+    {"MSP",
+     {".msp"},
+     IsMsp,
+     false,
+     "MSP",
+     FormatDecoder::kMsp,
+     0,
+     SaveFormat::kNone,
+     "Microsoft Paint Image (*.msp)"},
+    {"Photoshop",
+     {".psd"},
+     IsPsd,
+     false,
+     "PSD",
+     FormatDecoder::kImageMagick,
+     0,
+     SaveFormat::kNone,
+     "Adobe Photoshop 3.0 Image (*.psd)"},
+    {"Sun Raster",
+     {".ras"},
+     IsSunRaster,
+     false,
+     "SUN",
+     FormatDecoder::kImageMagick,
+     0,
+     SaveFormat::kNone,
+     "Sun Raster Image (*.ras)"},
+    {"WMF",
+     {".wmf"},
+     IsWmf,
+     false,
+     "WMF",
+     FormatDecoder::kImageMagick,
+     0,
+     SaveFormat::kNone,
+     "Windows Metafile Image (*.wmf)"},
+    {"PCX",
+     {".pcx"},
+     IsPcx,
+     false,
+     "PCX",
+     FormatDecoder::kImageMagick,
+     0,
+     SaveFormat::kNone,
+     "ZSoft PCX Image (*.pcx)"},
+    {"GIF", {".gif"}, IsGif, false, "GIF", FormatDecoder::kImageMagick, 0, SaveFormat::kNone},
+    {"WebP", {".webp"}, IsWebp, false, "WEBP", FormatDecoder::kImageMagick, 0, SaveFormat::kNone},
+    {"JPEG 2000",
+     {".jp2", ".j2k", ".jpf"},
+     IsJpeg2000,
+     false,
+     "JP2",
+     FormatDecoder::kImageMagick,
+     0,
+     SaveFormat::kNone},
+    {"PNM",
+     {".pnm", ".ppm", ".pgm", ".pbm"},
+     IsPnm,
+     false,
+     "PNM",
+     FormatDecoder::kImageMagick,
+     0,
+     SaveFormat::kNone},
+    {"PhotoCD",
+     {".pcd"},
+     IsPhotoCd,
+     true,
+     "PCD",
+     FormatDecoder::kImageMagick,
+     0,
+     SaveFormat::kNone,
+     "Kodak PhotoCD Image (*.pcd)"},
+    {"MacPaint",
+     {".mac", ".pntg"},
+     nullptr,
+     true,
+     "MAC",
+     FormatDecoder::kImageMagick,
+     0,
+     SaveFormat::kNone,
+     "MacPaint Image (*.mac)"},
+    {"PICT",
+     {".pct", ".pict"},
+     nullptr,
+     true,
+     "PICT",
+     FormatDecoder::kImageMagick,
+     0,
+     SaveFormat::kNone,
+     "MacPict Image (*.pct)"},
+    {"Targa",
+     {".tga", ".vda", ".icb", ".vst"},
+     nullptr,
+     true,
+     "TGA",
+     FormatDecoder::kImageMagick,
+     0,
+     SaveFormat::kNone,
+     "Targa Image (*.tga)"},
 };
 
 namespace {
@@ -71,6 +240,17 @@ int EndingIndex(const PictureFormat& format, const std::string& ending) {
 }
 
 }  // namespace
+
+const PictureFormat* FormatOfFile(const uint8_t* data, size_t size, const std::string& path) {
+  for (const PictureFormat& format : kPictureFormats) {
+    if (format.signature != nullptr && format.signature(data, size)) return &format;
+  }
+  const std::string ending = Lower(std::filesystem::path(path).extension().string());
+  for (const PictureFormat& format : kPictureFormats) {
+    if (format.knownByEnding && EndingIndex(format, ending) >= 0) return &format;
+  }
+  return nullptr;
+}
 
 const PictureFormat* FormatForName(const std::string& path) {
   const std::string ending = Lower(std::filesystem::path(path).extension().string());
