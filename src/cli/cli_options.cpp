@@ -16,42 +16,6 @@
 #include "imaging/picture_formats.h"
 #include "painting/effect_table.h"
 
-const char kCliUsage[] =
-    "quillane-cli [options] INPUT OUTPUT\n"
-    "quillane-cli [options] --output-dir DIR INPUT...\n"
-    "  --effect NAME     van-gogh (default), pointillism, colored-pencil,\n"
-    "                    charcoal-pencil, black-and-white, mosaic\n"
-    "  --width N         output width in pixels; --height N  output height;\n"
-    "                    one given alone keeps the picture's proportions;\n"
-    "                    neither: the picture's own size\n"
-    "  --seed N          seed the random generator with N (0 to 4294967295)\n"
-    "                    instead of the calendar time\n"
-    "  --quiet           no progress output\n"
-    "  --help, --version\n"
-    "\n"
-    "quillane-cli --output-dir DIR (many pictures at once):\n"
-    "  --output-dir DIR  write each painting to DIR as NAME-EFFECT.FORMAT\n"
-    "  --format FORMAT   png, jpg (default), bmp or tif\n"
-    "  --jobs N          paint N pictures at once (default: one per core)\n"
-    "  --overwrite       replace existing outputs instead of skipping them\n"
-    "\n"
-    "quillane-cli --effect mosaic:\n"
-    "  --tiles-across N         tiles across (default 15)\n"
-    "  --tiles-down N           tiles down (default 15; used with --no-auto-tiles-down)\n"
-    "  --no-auto-tiles-down     take --tiles-down instead of sizing rows automatically\n"
-    "  --picture FILE           add a picture or AVI file to the picture list (repeatable)\n"
-    "  --no-list                do not use the picture list\n"
-    "  --library DIR            the picture library folder (default: the stock one)\n"
-    "  --no-library             do not use the picture library\n"
-    "  --max-uses N             put no tile picture in more than N tiles (N >= 1)\n"
-    "  --min-distance D         keep two tiles of the same tile picture at least\n"
-    "                           D tiles apart (D >= 1)\n"
-    "  --tile-report FILE       write which picture went into which tile, as CSV\n"
-    "  --index FILE             keep prepared tile pictures in this picture index\n"
-    "                           (default: ~/.cache/quillane/tile-index.sqlite, or\n"
-    "                           $XDG_CACHE_HOME/quillane/tile-index.sqlite)\n"
-    "  --no-index               decode every tile source; use no picture index\n";
-
 namespace {
 
 // More threads than this only add memory for pictures waiting their turn.
@@ -68,6 +32,48 @@ bool ReadNumber(const std::string& text, long long low, long long high, long lon
   if (errno != 0 || end == begin || *end != '\0') return false;
   if (v < low || v > high) return false;
   *value = v;
+  return true;
+}
+
+// "bad number '...' for --name".
+bool BadNumber(const std::string& name, const std::string& value, std::string* problem) {
+  *problem = "bad number '" + value + "' for " + name;
+  return false;
+}
+
+constexpr long long kInt32Min = -2147483647LL - 1;
+constexpr long long kInt32Max = 2147483647LL;
+
+bool ReadSide(const std::string& name, const std::string& value, CliOptions* o,
+              std::string* problem) {
+  long long number = 0;
+  if (!ReadNumber(value, -2147483647LL, kInt32Max, &number)) return BadNumber(name, value, problem);
+  if (number <= 0 || number > kMaxPictureSide) {
+    *problem = name.substr(2) + " must be from 1 to " + std::to_string(kMaxPictureSide);
+    return false;
+  }
+  (name == "--width" ? o->width : o->height) = static_cast<int32_t>(number);
+  return true;
+}
+
+// Zero and negative counts are the mosaic's to judge, as in the main window.
+bool ReadTiles(const std::string& name, const std::string& value, CliOptions* o,
+               std::string* problem) {
+  long long number = 0;
+  if (!ReadNumber(value, kInt32Min, kInt32Max, &number)) return BadNumber(name, value, problem);
+  (name == "--tiles-across" ? o->tilesAcross : o->tilesDown) = static_cast<int32_t>(number);
+  return true;
+}
+
+bool ReadLimit(const std::string& name, const std::string& value, CliOptions* o,
+               std::string* problem) {
+  long long number = 0;
+  if (!ReadNumber(value, kInt32Min, kInt32Max, &number)) return BadNumber(name, value, problem);
+  if (number < 1) {
+    *problem = name.substr(2) + " must be 1 or more";
+    return false;
+  }
+  (name == "--max-uses" ? o->maxUses : o->minDistance) = static_cast<int32_t>(number);
   return true;
 }
 
@@ -98,7 +104,172 @@ bool CheckTileReport(const CliOptions& options, std::string* problem) {
   return true;
 }
 
+// Each option once: how it is read, and how --help shows it. A new option is a new row (and its
+// field in CliOptions); the manual page and the bash completion are checked against --help.
+const CliOption kCliOptions[] = {
+    {"--effect", "NAME", CliSection::kGeneral,
+     "  --effect NAME     van-gogh (default), pointillism, colored-pencil,\n"
+     "                    charcoal-pencil, black-and-white, mosaic\n",
+     [](const std::string&, const std::string& value, CliOptions* o, std::string* problem) {
+       const EffectEntry* entry = FindEffectByName(value.c_str());
+       if (entry == nullptr) *problem = "unknown effect '" + value + "'";
+       if (entry != nullptr) o->effect = entry->kind;
+       return entry != nullptr;
+     }},
+    {"--width", "N", CliSection::kGeneral,
+     "  --width N         output width in pixels; --height N  output height;\n"
+     "                    one given alone keeps the picture's proportions;\n"
+     "                    neither: the picture's own size\n",
+     ReadSide},
+    {"--height", "N", CliSection::kGeneral, nullptr, ReadSide},
+    {"--seed", "N", CliSection::kGeneral,
+     "  --seed N          seed the random generator with N (0 to 4294967295)\n"
+     "                    instead of the calendar time\n",
+     [](const std::string& name, const std::string& value, CliOptions* o, std::string* problem) {
+       long long number = 0;
+       if (!ReadNumber(value, 0, 4294967295LL, &number)) return BadNumber(name, value, problem);
+       o->seedGiven = true;
+       o->seed = static_cast<uint32_t>(number);
+       return true;
+     }},
+    {"--quiet", nullptr, CliSection::kGeneral, "  --quiet           no progress output\n",
+     [](const std::string&, const std::string&, CliOptions* o, std::string*) {
+       return o->quiet = true;
+     }},
+    {"--help", nullptr, CliSection::kGeneral, "  --help, --version\n", nullptr, CliCommand::kHelp},
+    {"--version", nullptr, CliSection::kGeneral, nullptr, nullptr, CliCommand::kVersion},
+    {"--output-dir", "DIR", CliSection::kBatch,
+     "  --output-dir DIR  write each painting to DIR as NAME-EFFECT.FORMAT\n",
+     [](const std::string&, const std::string& value, CliOptions* o, std::string*) {
+       o->outputDir = value;
+       return true;
+     },
+     CliCommand::kPaint, "the output folder"},
+    {"--format", "FORMAT", CliSection::kBatch,
+     "  --format FORMAT   png, jpg (default), bmp or tif\n",
+     [](const std::string&, const std::string& value, CliOptions* o, std::string* problem) {
+       if (FormatForCliName(value) == nullptr) {
+         *problem = "unknown format '" + value + "' (" + CliFormatNamesText() + ")";
+         return false;
+       }
+       o->format = value;
+       return true;
+     },
+     CliCommand::kPaint, nullptr, true},
+    {"--jobs", "N", CliSection::kBatch,
+     "  --jobs N          paint N pictures at once (default: one per core)\n",
+     [](const std::string&, const std::string& value, CliOptions* o, std::string* problem) {
+       long long number = 0;
+       if (!ReadNumber(value, 1, kMaxJobs, &number)) {
+         *problem = "--jobs must be from 1 to " + std::to_string(kMaxJobs);
+         return false;
+       }
+       o->jobs = static_cast<int>(number);
+       return true;
+     },
+     CliCommand::kPaint, nullptr, true},
+    {"--overwrite", nullptr, CliSection::kBatch,
+     "  --overwrite       replace existing outputs instead of skipping them\n",
+     [](const std::string&, const std::string&, CliOptions* o, std::string*) {
+       return o->overwrite = true;
+     },
+     CliCommand::kPaint, nullptr, true},
+    {"--tiles-across", "N", CliSection::kMosaic,
+     "  --tiles-across N         tiles across (default 15)\n", ReadTiles},
+    {"--tiles-down", "N", CliSection::kMosaic,
+     "  --tiles-down N           tiles down (default 15; used with --no-auto-tiles-down)\n",
+     ReadTiles},
+    {"--no-auto-tiles-down", nullptr, CliSection::kMosaic,
+     "  --no-auto-tiles-down     take --tiles-down instead of sizing rows automatically\n",
+     [](const std::string&, const std::string&, CliOptions* o, std::string*) {
+       o->autoSizeTilesDown = false;
+       return true;
+     }},
+    {"--picture", "FILE", CliSection::kMosaic,
+     "  --picture FILE           add a picture or AVI file to the picture list (repeatable)\n",
+     [](const std::string&, const std::string& value, CliOptions* o, std::string* problem) {
+       if (value.empty() || value.size() >= kPictureListEntrySize) {
+         *problem = "a picture list entry must be 1 to " +
+                    std::to_string(kPictureListEntrySize - 1) + " characters long";
+         return false;
+       }
+       o->pictures.push_back(value);
+       return true;
+     }},
+    {"--no-list", nullptr, CliSection::kMosaic,
+     "  --no-list                do not use the picture list\n",
+     [](const std::string&, const std::string&, CliOptions* o, std::string*) {
+       o->useList = false;
+       return true;
+     }},
+    {"--library", "DIR", CliSection::kMosaic,
+     "  --library DIR            the picture library folder (default: the stock one)\n",
+     [](const std::string&, const std::string& value, CliOptions* o, std::string*) {
+       o->libraryFolder = value;
+       return true;
+     },
+     CliCommand::kPaint, "the library folder"},
+    {"--no-library", nullptr, CliSection::kMosaic,
+     "  --no-library             do not use the picture library\n",
+     [](const std::string&, const std::string&, CliOptions* o, std::string*) {
+       o->useLibrary = false;
+       return true;
+     }},
+    {"--max-uses", "N", CliSection::kMosaic,
+     "  --max-uses N             put no tile picture in more than N tiles (N >= 1)\n", ReadLimit},
+    {"--min-distance", "D", CliSection::kMosaic,
+     "  --min-distance D         keep two tiles of the same tile picture at least\n"
+     "                           D tiles apart (D >= 1)\n",
+     ReadLimit},
+    {"--tile-report", "FILE", CliSection::kMosaic,
+     "  --tile-report FILE       write which picture went into which tile, as CSV\n",
+     [](const std::string&, const std::string& value, CliOptions* o, std::string*) {
+       o->tileReport = value;
+       return true;
+     },
+     CliCommand::kPaint, "the tile report's file name"},
+    {"--index", "FILE", CliSection::kMosaic,
+     "  --index FILE             keep prepared tile pictures in this picture index\n"
+     "                           (default: ~/.cache/quillane/tile-index.sqlite, or\n"
+     "                           $XDG_CACHE_HOME/quillane/tile-index.sqlite)\n",
+     [](const std::string&, const std::string& value, CliOptions* o, std::string*) {
+       o->indexFile = value;
+       return o->useIndex = true;
+     },
+     CliCommand::kPaint, "the index file"},
+    {"--no-index", nullptr, CliSection::kMosaic,
+     "  --no-index               decode every tile source; use no picture index\n",
+     [](const std::string&, const std::string&, CliOptions* o, std::string*) {
+       o->useIndex = false;
+       return true;
+     }},
+};
+
+const CliOption* FindCliOption(const std::string& name) {
+  for (const CliOption& option : kCliOptions) {
+    if (name == option.name) return &option;
+  }
+  return nullptr;
+}
+
 }  // namespace
+
+std::string CliUsage() {
+  static const char* const kHeadings[] = {
+      "quillane-cli [options] INPUT OUTPUT\n"
+      "quillane-cli [options] --output-dir DIR INPUT...\n",
+      "\nquillane-cli --output-dir DIR (many pictures at once):\n",
+      "\nquillane-cli --effect mosaic:\n"};
+  std::string usage;
+  for (CliSection section : {CliSection::kGeneral, CliSection::kBatch, CliSection::kMosaic}) {
+    usage += kHeadings[static_cast<int>(section)];
+    for (const CliOption& option : kCliOptions) {
+      if (option.section == section && option.usage != nullptr) usage += option.usage;
+    }
+  }
+  return usage;
+}
+
 
 CliCommand ParseCliOptions(int argc, const char* const* argv, CliOptions* options,
                            std::string* problem) {
@@ -129,135 +300,30 @@ CliCommand ParseCliOptions(int argc, const char* const* argv, CliOptions* option
       value = arg.substr(equals + 1);
       hasInlineValue = true;
     }
-    auto takeValue = [&]() -> bool {
-      if (hasInlineValue) return true;
-      if (i + 1 >= argc) {
-        *problem = "option '" + name + "' needs a value";
-        return false;
-      }
-      value = argv[++i];
-      return true;
-    };
-    auto noValue = [&]() -> bool {
-      if (!hasInlineValue) return true;
-      *problem = "option '" + name + "' takes no value";
-      return false;
-    };
-    // A value that names a file or folder: present and not empty.
-    auto takePath = [&](const char* what) -> bool {
-      if (!takeValue()) return false;
-      if (!value.empty()) return true;
-      *problem = std::string(what) + " must not be empty";
-      return false;
-    };
-    auto badNumber = [&]() {
-      *problem = "bad number '" + value + "' for " + name;
-      return CliCommand::kUsageError;
-    };
-    long long number = 0;
-
-    if (name == "--help") {
-      if (!noValue()) return CliCommand::kUsageError;
-      return CliCommand::kHelp;
-    } else if (name == "--version") {
-      if (!noValue()) return CliCommand::kUsageError;
-      return CliCommand::kVersion;
-    } else if (name == "--quiet") {
-      if (!noValue()) return CliCommand::kUsageError;
-      options->quiet = true;
-    } else if (name == "--effect") {
-      if (!takeValue()) return CliCommand::kUsageError;
-      const EffectEntry* entry = FindEffectByName(value.c_str());
-      if (entry == nullptr) {
-        *problem = "unknown effect '" + value + "'";
-        return CliCommand::kUsageError;
-      }
-      options->effect = entry->kind;
-    } else if (name == "--width" || name == "--height") {
-      if (!takeValue()) return CliCommand::kUsageError;
-      if (!ReadNumber(value, -2147483647LL, 2147483647LL, &number)) return badNumber();
-      if (number <= 0 || number > kMaxPictureSide) {
-        *problem = name.substr(2) + " must be from 1 to " + std::to_string(kMaxPictureSide);
-        return CliCommand::kUsageError;
-      }
-      (name == "--width" ? options->width : options->height) = static_cast<int32_t>(number);
-    } else if (name == "--seed") {
-      if (!takeValue()) return CliCommand::kUsageError;
-      if (!ReadNumber(value, 0, 4294967295LL, &number)) return badNumber();
-      options->seedGiven = true;
-      options->seed = static_cast<uint32_t>(number);
-    } else if (name == "--tiles-across" || name == "--tiles-down") {
-      if (!takeValue()) return CliCommand::kUsageError;
-      // Zero and negative counts are the mosaic's to judge, as in the main window.
-      if (!ReadNumber(value, -2147483647LL - 1, 2147483647LL, &number)) return badNumber();
-      (name == "--tiles-across" ? options->tilesAcross : options->tilesDown) =
-          static_cast<int32_t>(number);
-    } else if (name == "--no-auto-tiles-down") {
-      if (!noValue()) return CliCommand::kUsageError;
-      options->autoSizeTilesDown = false;
-    } else if (name == "--picture") {
-      if (!takeValue()) return CliCommand::kUsageError;
-      if (value.empty() || value.size() >= kPictureListEntrySize) {
-        *problem = "a picture list entry must be 1 to " +
-                   std::to_string(kPictureListEntrySize - 1) + " characters long";
-        return CliCommand::kUsageError;
-      }
-      options->pictures.push_back(value);
-    } else if (name == "--no-list") {
-      if (!noValue()) return CliCommand::kUsageError;
-      options->useList = false;
-    } else if (name == "--library") {
-      if (!takePath("the library folder")) return CliCommand::kUsageError;
-      options->libraryFolder = value;
-    } else if (name == "--no-library") {
-      if (!noValue()) return CliCommand::kUsageError;
-      options->useLibrary = false;
-    } else if (name == "--output-dir") {
-      if (!takePath("the output folder")) return CliCommand::kUsageError;
-      options->outputDir = value;
-    } else if (name == "--format") {
-      if (!takeValue()) return CliCommand::kUsageError;
-      if (FormatForCliName(value) == nullptr) {
-        *problem = "unknown format '" + value + "' (" + CliFormatNamesText() + ")";
-        return CliCommand::kUsageError;
-      }
-      options->format = value;
-      batchOnly = name;
-    } else if (name == "--jobs") {
-      if (!takeValue()) return CliCommand::kUsageError;
-      if (!ReadNumber(value, 1, kMaxJobs, &number)) {
-        *problem = "--jobs must be from 1 to " + std::to_string(kMaxJobs);
-        return CliCommand::kUsageError;
-      }
-      options->jobs = static_cast<int>(number);
-      batchOnly = name;
-    } else if (name == "--overwrite") {
-      if (!noValue()) return CliCommand::kUsageError;
-      options->overwrite = true;
-      batchOnly = name;
-    } else if (name == "--max-uses" || name == "--min-distance") {
-      if (!takeValue()) return CliCommand::kUsageError;
-      if (!ReadNumber(value, -2147483647LL - 1, 2147483647LL, &number)) return badNumber();
-      if (number < 1) {
-        *problem = name.substr(2) + " must be 1 or more";
-        return CliCommand::kUsageError;
-      }
-      (name == "--max-uses" ? options->maxUses : options->minDistance) =
-          static_cast<int32_t>(number);
-    } else if (name == "--tile-report") {
-      if (!takePath("the tile report's file name")) return CliCommand::kUsageError;
-      options->tileReport = value;
-    } else if (name == "--index") {
-      if (!takePath("the index file")) return CliCommand::kUsageError;
-      options->indexFile = value;
-      options->useIndex = true;
-    } else if (name == "--no-index") {
-      if (!noValue()) return CliCommand::kUsageError;
-      options->useIndex = false;
-    } else {
+    const CliOption* option = FindCliOption(name);
+    if (option == nullptr) {
       *problem = "unknown option '" + name + "'";
       return CliCommand::kUsageError;
     }
+    if (option->valueName == nullptr) {
+      if (hasInlineValue) {
+        *problem = "option '" + name + "' takes no value";
+        return CliCommand::kUsageError;
+      }
+    } else if (!hasInlineValue) {
+      if (i + 1 >= argc) {
+        *problem = "option '" + name + "' needs a value";
+        return CliCommand::kUsageError;
+      }
+      value = argv[++i];
+    }
+    if (option->command != CliCommand::kPaint) return option->command;
+    if (option->pathOf != nullptr && value.empty()) {
+      *problem = std::string(option->pathOf) + " must not be empty";
+      return CliCommand::kUsageError;
+    }
+    if (!option->apply(name, value, options, problem)) return CliCommand::kUsageError;
+    if (option->batchOnly) batchOnly = name;
   }
   if (!options->outputDir.empty()) {
     if (operands.empty()) {

@@ -41,8 +41,26 @@ struct CliOptions {
 
 enum class CliCommand { kPaint, kHelp, kVersion, kUsageError };
 
+// Where --help lists an option.
+enum class CliSection { kGeneral, kBatch, kMosaic };
+
+// One option of the command line: its name, its value, its lines in --help and how it is read.
+struct CliOption {
+  const char* name;       // "--width"
+  const char* valueName;  // "N"; null for an option without a value
+  CliSection section;
+  const char* usage;  // its lines in --help; null when another option's lines name it
+  // Reads the value into the options; false with the problem when it is wrong.
+  bool (*apply)(const std::string& name, const std::string& value, CliOptions* options,
+                std::string* problem);
+  CliCommand command = CliCommand::kPaint;  // --help and --version answer at once
+  const char* pathOf = nullptr;  // the value names this file or folder: it must not be empty
+  bool batchOnly = false;        // only the --output-dir form takes it
+};
+
 // Reads the arguments; on kUsageError `problem` says what is wrong.
 CliCommand ParseCliOptions(int argc, const char* const* argv, CliOptions* options,
                            std::string* problem);
 
-extern const char kCliUsage[];
+// The text of --help, made from the table of options.
+std::string CliUsage();

@@ -182,7 +182,7 @@ int main(int argc, char** argv) {
   std::string problem;
   switch (ParseCliOptions(argc, argv, &options, &problem)) {
     case CliCommand::kHelp:
-      std::fputs(kCliUsage, stdout);
+      std::fputs(CliUsage().c_str(), stdout);
       return kExitFinished;
     case CliCommand::kVersion:
       std::printf(

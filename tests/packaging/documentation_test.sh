@@ -52,6 +52,13 @@ missing_in_man=$(comm -23 <(echo "$help_options") <(echo "$man_options"))
 unknown_in_man=$(comm -13 <(echo "$help_options") <(echo "$man_options"))
 [[ -z "$unknown_in_man" ]] || fail "the manual page names options --help does not know: $(echo $unknown_in_man)"
 
+# The bash completion offers every option that --help lists and no other.
+COMPLETION="$SOURCE_DIR/resources/bash-completion/quillane-cli"
+completion_options=$(awk '/compgen -W .--/,/-- "\$cur"/' "$COMPLETION" | grep -oE -- '--[a-z][a-z0-9-]*' |
+  grep -vx -- '--' | sort -u)
+[[ "$completion_options" == "$help_options" ]] ||
+  fail "the bash completion's options differ from --help's: $(comm -3 <(echo "$help_options") <(echo "$completion_options") | tr -s '[:space:]' ' ')"
+
 version_text=$("$CLI" --version) || fail "quillane-cli --version failed"
 version=${version_text%%$'\n'*}
 number=${version##* }
