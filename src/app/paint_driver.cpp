@@ -62,19 +62,19 @@ int PaintDriver(FrontWindow* frame, FrontWindow* display, DibHandle* dibRef,
   return result.code;
 }
 
-int PaintPicture(FrontWindow* display, DibHandle* dibHandle, const BitmapInfoHeader*,
-                 const uint8_t*, int left, int top, int right, int bottom, int style) {
-  PaintContext paint = ProgramContext(display);
+int PaintPicture(FrontWindow* destDC, DibHandle* dibHandle, const BitmapInfoHeader*, const uint8_t*,
+                 int left, int top, int right, int bottom, int style) {
+  PaintContext paint = ProgramContext(destDC);
   return Finish(paint, PaintPicture(paint, dibHandle, Rect{left, top, right, bottom}, style));
 }
 
-int RunPictureMosaic(FrontWindow* display, DibHandle* dibRef, BitmapInfoHeader**, uint8_t**,
+int RunPictureMosaic(FrontWindow* destDC, DibHandle* dibRef, BitmapInfoHeader**, uint8_t**,
                      int left, int top, int right, int bottom, float tilesAcross, float tilesDown,
                      int, int autoSizeTilesDown) {
   MosaicOptions options = MosaicOptionsFromSettings(settings);
   options.tilesAcross = static_cast<int32_t>(tilesAcross);
   options.tilesDown = static_cast<int32_t>(tilesDown);
   options.autoSizeTilesDown = autoSizeTilesDown != 0;
-  PaintContext paint = ProgramContext(display);
+  PaintContext paint = ProgramContext(destDC);
   return Finish(paint, RunPictureMosaic(paint, dibRef, Rect{left, top, right, bottom}, options));
 }

@@ -33,14 +33,14 @@ class FrontWindow;
 int PaintDriver(FrontWindow* frame, FrontWindow* display, DibHandle* dibRef,
                 BitmapInfoHeader* header, uint8_t* pixels);
 
-// The painterly engine in `display` with the program's generator; header and pixels are not
+// The painterly engine in destDC with the program's generator; header and pixels are not
 // read (the picture comes from *dibHandle).
-int PaintPicture(FrontWindow* display, DibHandle* dibHandle, const BitmapInfoHeader* header,
+int PaintPicture(FrontWindow* destDC, DibHandle* dibHandle, const BitmapInfoHeader* header,
                  const uint8_t* pixels, int left, int top, int right, int bottom, int style);
 
-// The picture mosaic in `display`, with the tile sources that Settings names. The tile numbers
+// The picture mosaic in destDC, with the tile sources that Settings names. The tile numbers
 // are the Settings record's integers; `constant` is always 1 and not read. headerRef and
 // pixelsRef must describe *dibRef.
-int RunPictureMosaic(FrontWindow* display, DibHandle* dibRef, BitmapInfoHeader** headerRef,
+int RunPictureMosaic(FrontWindow* destDC, DibHandle* dibRef, BitmapInfoHeader** headerRef,
                      uint8_t** pixelsRef, int left, int top, int right, int bottom,
                      float tilesAcross, float tilesDown, int constant, int autoSizeTilesDown);
