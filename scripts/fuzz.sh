@@ -36,7 +36,7 @@ rm -rf "$BUILD_DIR/seeds"
 "$BUILD_DIR/bin/quillane_fuzz_seeds" "$BUILD_DIR/seeds"
 
 export ASAN_OPTIONS="${ASAN_OPTIONS:-}"
-export LSAN_OPTIONS="suppressions=$PWD/tests/robustness/leak_suppressions.txt${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+export LSAN_OPTIONS="suppressions=$PWD/tests/support/leak_suppressions.txt${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 failed=()
 for t in "${TARGETS[@]}"; do
   corpus="$BUILD_DIR/corpus/$t"

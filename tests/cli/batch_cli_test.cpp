@@ -19,11 +19,6 @@ namespace {
 namespace fs = std::filesystem;
 const std::string kDataDir = std::string(QUILLANE_TEST_DATA_DIR) + "/painting";
 
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 std::string LastLine(std::string text) {
   while (!text.empty() && text.back() == '\n') text.pop_back();
   return text.substr(text.rfind('\n') + 1);  // npos + 1 is 0
@@ -40,7 +35,7 @@ class BatchCli : public ::testing::Test {
     fs::copy_file(kDataDir + "/input.png", harbour_);
     fs::copy_file(kDataDir + "/pointillism.png", garden_);
     // A PNG cut off inside its first chunk, as a transfer that broke off leaves it.
-    std::ofstream(broken_, std::ios::binary) << ReadBytes(harbour_).substr(0, 40);
+    std::ofstream(broken_, std::ios::binary) << ReadFileBytes(harbour_).substr(0, 40);
   }
 
   ScratchFolder scratch_;
@@ -65,7 +60,7 @@ TEST_F(BatchCli, PaintsLikeSingleRunsAndReportsTheDamagedFile) {
               0);
     const std::string painted = out + "/" + name + "-van-gogh.bmp";
     EXPECT_NE(batch.err.find(": painted " + painted + "\n"), std::string::npos) << batch.err;
-    EXPECT_EQ(ReadBytes(painted), ReadBytes(single)) << name;
+    EXPECT_EQ(ReadFileBytes(painted), ReadFileBytes(single)) << name;
   }
 }
 
@@ -82,14 +77,14 @@ TEST_F(BatchCli, SkipsExistingOutputsUnlessOverwriteIsGiven) {
   EXPECT_NE(run.err.find("harbour.png: skipped, " + painted + " exists"), std::string::npos)
       << run.err;
   EXPECT_EQ(LastLine(run.err), "0 painted, 0 failed, 1 skipped");
-  EXPECT_EQ(ReadBytes(painted), "older work");
+  EXPECT_EQ(ReadFileBytes(painted), "older work");
 
   std::vector<std::string> overwrite = args;
   overwrite.insert(overwrite.begin(), "--overwrite");
   run = RunCli(overwrite);
   EXPECT_EQ(run.exitStatus, 0) << run.err;
   EXPECT_EQ(LastLine(run.err), "1 painted, 0 failed, 0 skipped");
-  EXPECT_EQ(ReadBytes(painted).substr(1, 3), "PNG");
+  EXPECT_EQ(ReadFileBytes(painted).substr(1, 3), "PNG");
 
   // Two inputs of one name would write one output: the second is refused, not painted over
   // the first.
@@ -109,10 +104,9 @@ TEST_F(BatchCli, InterruptStopsThePaintingsUnderWayAndKeepsTheFinishedOnes) {
   const std::string large2 = scratch_.File("in/large-2.png");
   ASSERT_TRUE(MakeQuarteredPicture(large1, 2400, 1800));
   ASSERT_TRUE(MakeQuarteredPicture(large2, 2400, 1800));
-  const CliRun run = RunCliInterrupted(
-      {"--seed", "3", "--jobs", "2", "--format", "bmp", "--output-dir", out, harbour_, large1,
-       large2},
-      ": painted ");
+  const CliRun run = RunCliInterrupted({"--seed", "3", "--jobs", "2", "--format", "bmp",
+                                        "--output-dir", out, harbour_, large1, large2},
+                                       ": painted ");
   EXPECT_EQ(run.exitStatus, 1) << run.err;
   EXPECT_TRUE(fs::exists(out + "/harbour-van-gogh.bmp"));
   EXPECT_NE(run.err.find(large1 + ": failed: stopped, nothing written\n"), std::string::npos)
@@ -164,7 +158,7 @@ TEST_F(BatchCli, GnuParallelRecipeGivesTheSamePicturesAsJobs2) {
   for (const std::string name : {"harbour-van-gogh.jpg", "garden-van-gogh.jpg"}) {
     const std::string painted = scratch_.File("painted/" + name);
     ASSERT_TRUE(fs::exists(painted)) << name;
-    EXPECT_EQ(ReadBytes(painted), ReadBytes(batchOut + "/" + name)) << name;
+    EXPECT_EQ(ReadFileBytes(painted), ReadFileBytes(batchOut + "/" + name)) << name;
   }
   EXPECT_TRUE(fs::exists(harbour_));  // --cleanup leaves this machine's files alone
   EXPECT_TRUE(fs::is_directory(scratch_.File("logs")));

@@ -23,11 +23,6 @@ const std::string kDataDir = std::string(QUILLANE_TEST_DATA_DIR) + "/painting";
 const std::string kInput = kDataDir + "/input.png";  // 64 x 48
 constexpr const char* kSeed = "20261207";
 
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 bool FileExists(const std::string& path) {
   return std::filesystem::exists(path);
 }
@@ -77,7 +72,7 @@ TEST_F(QuillaneCli, SameSeedGivesTheSameFileAndAnotherSeedAnotherPicture) {
   ASSERT_EQ(RunCli({"--quiet", "--seed", "5", kInput, a}).exitStatus, 0);
   ASSERT_EQ(RunCli({"--quiet", "--seed=5", kInput, b}).exitStatus, 0);
   ASSERT_EQ(RunCli({"--quiet", "--seed", "6", kInput, c}).exitStatus, 0);
-  EXPECT_EQ(ReadBytes(a), ReadBytes(b));
+  EXPECT_EQ(ReadFileBytes(a), ReadFileBytes(b));
   EXPECT_GT(DifferingChannels(DecodePicture(a), DecodePicture(c)), 0);
 }
 

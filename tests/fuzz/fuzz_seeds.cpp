@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "sample_files.h"
+#include "support/sample_files.h"
 
 namespace fs = std::filesystem;
 

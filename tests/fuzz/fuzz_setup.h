@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "input_checks.h"
+#include "support/input_checks.h"
 
 namespace fuzzsetup {
 

@@ -27,8 +27,8 @@ void WriteBytes(const std::string& path, const Bytes& bytes) {
 }
 
 Bytes ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string bytes = ReadFileBytes(path);
+  return Bytes(bytes.begin(), bytes.end());
 }
 
 void PutWord(Bytes& b, uint16_t v) {

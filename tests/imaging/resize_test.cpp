@@ -99,7 +99,7 @@ TEST(Resize, StripwiseResizeGivesThePixelsOfTheWholeResize) {
 
 TEST(Resize, SidesBeyondImageMagickLookLikeItsResize) {
   // Past ImageMagick's sides the program resizes by itself with the same filters: on sizes both
-  // can make, the two agree within a level (the robustness tests paint the long sides).
+  // can make, the two agree within a level (the renderer tests paint the long sides).
   const struct {
     int fromWidth, fromHeight, width, height;
   } cases[] = {

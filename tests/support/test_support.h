@@ -7,6 +7,9 @@
 
 #include <string>
 
+// The whole content of a file; empty when it cannot be read.
+std::string ReadFileBytes(const std::string& path);
+
 // A fresh, empty scratch folder for one test, removed when the object goes away.
 class ScratchFolder {
  public:

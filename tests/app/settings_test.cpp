@@ -321,16 +321,6 @@ TEST_F(SettingsFileTest, DamagedListLengthsGiveAnEmptyList) {
   }
 }
 
-TEST_F(SettingsFileTest, SlotWithoutTerminatorIsCutAt299Characters) {
-  Bytes file = SavedFile(0, {"/a.jpg", "/b.jpg"});
-  std::memset(&file[564], 'z', 300);
-  WriteFile(FilePath(), file);
-  EXPECT_EQ(LoadSettings(), 0);
-  ASSERT_EQ(PictureListCount(), 2);
-  EXPECT_EQ(std::strlen(settings.pictureList[0].path), 299u);
-  EXPECT_STREQ(settings.pictureList[1].path, "/b.jpg");
-}
-
 TEST_F(SettingsFileTest, FailedSaveKeepsThePreviousFile) {
   const Bytes previous = SavedFile(3, {"/keep/me.jpg"});
   ASSERT_EQ(previous.size(), 864u);

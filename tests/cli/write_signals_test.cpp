@@ -20,7 +20,7 @@
 
 #include "imaging/imaging.h"
 #include "imaging/resource_limits.h"
-#include "sample_files.h"
+#include "support/sample_files.h"
 #include "support/cli_runner.h"
 #include "support/test_support.h"
 

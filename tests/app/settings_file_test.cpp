@@ -20,8 +20,8 @@
 
 #include "app/settings.h"
 #include "base/paths.h"
-#include "guarded_cli.h"
-#include "sample_files.h"
+#include "support/guarded_cli.h"
+#include "support/sample_files.h"
 #include "support/test_support.h"
 
 namespace {

@@ -16,10 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "guarded_cli.h"
+#include "support/guarded_cli.h"
 #include "imaging/imaging.h"
-#include "input_checks.h"
-#include "sample_files.h"
+#include "support/input_checks.h"
+#include "support/sample_files.h"
 #include "support/test_support.h"
 
 namespace {

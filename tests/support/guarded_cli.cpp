@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: The Quillane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "guarded_cli.h"
+#include "support/guarded_cli.h"
 
 #include <fcntl.h>
 #include <signal.h>

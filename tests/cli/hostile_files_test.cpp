@@ -20,10 +20,10 @@
 #include <string>
 #include <vector>
 
-#include "guarded_cli.h"
+#include "support/guarded_cli.h"
 #include "imaging/imaging.h"
 #include "imaging/resource_limits.h"
-#include "sample_files.h"
+#include "support/sample_files.h"
 #include "support/test_support.h"
 
 namespace {

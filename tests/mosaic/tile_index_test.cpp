@@ -29,10 +29,6 @@ constexpr size_t kPictureFileBytes = 54 + 18 * 72;
 void WriteBytes(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 std::string RandomBytes(size_t count, unsigned seed) {
   std::mt19937 random(seed);
   std::string bytes(count, '\0');
@@ -139,11 +135,11 @@ TEST_F(TileIndexTest, AnIndexThatCannotBeUsedLeavesTheMosaicAsItIs) {
     EXPECT_NE(with.notices[0].find(index), std::string::npos);
   }
   // A file that is not an index of this program is never replaced.
-  EXPECT_EQ(ReadBytes(damaged), RandomBytes(20000, 1));
+  EXPECT_EQ(ReadFileBytes(damaged), RandomBytes(20000, 1));
 
   // This program's own index, damaged past its header, is made anew.
   Run(index_);
-  std::string bytes = ReadBytes(index_);
+  std::string bytes = ReadFileBytes(index_);
   ASSERT_GT(bytes.size(), 8192u);
   bytes.replace(100, bytes.size() - 100, RandomBytes(bytes.size() - 100, 2));
   fs::remove(index_ + "-wal");

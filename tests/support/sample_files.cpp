@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: The Quillane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "sample_files.h"
+#include "support/sample_files.h"
 
 #include <Magick++.h>
 

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "guarded_cli.h"
-#include "input_checks.h"
-#include "sample_files.h"
+#include "support/guarded_cli.h"
+#include "support/input_checks.h"
+#include "support/sample_files.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "app/settings.h"
-#include "sample_files.h"
+#include "support/sample_files.h"
 #include "support/test_support.h"
 
 namespace {

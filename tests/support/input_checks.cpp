@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: The Quillane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "input_checks.h"
+#include "support/input_checks.h"
 
 #include <stdlib.h>
 #include <unistd.h>

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "guarded_cli.h"
-#include "sample_files.h"
+#include "support/guarded_cli.h"
+#include "support/sample_files.h"
 #include "support/test_support.h"
 
 namespace {
