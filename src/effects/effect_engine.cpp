@@ -7,8 +7,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "base/paint_context.h"
+#include "base/processors.h"
+#include "effects/parallel_sweep.h"
 #include "effects/stroke_placement.h"
 #include "imaging/drawing_surface.h"
 
@@ -146,21 +149,26 @@ int PaintStrokes(PaintingRun& run, const Rect& display, int style) {
 
   const StyleParameters parameters = StyleParametersFor(style);
   const int cell = parameters.cellSize;
-  StrokeTarget target;
-  target.referenceHeader = referenceHeader;
-  target.referencePixels = referencePixels;
-  target.colorCopyHeader = run.colorCopy ? run.colorCopy.Header() : nullptr;
-  target.colorCopyPixels = run.colorCopy ? run.colorCopy.Pixels() : nullptr;
+  SweepPass pass;
+  pass.style = style;
+  pass.parameters = parameters;
+  pass.target.referenceHeader = referenceHeader;
+  pass.target.referencePixels = referencePixels;
+  pass.target.colorCopyHeader = run.colorCopy ? run.colorCopy.Header() : nullptr;
+  pass.target.colorCopyPixels = run.colorCopy ? run.colorCopy.Pixels() : nullptr;
+  pass.target.canvasWidth = canvasWidth;
+  pass.target.canvasHeight = canvasHeight;
+  StrokeTarget target = pass.target;
   target.canvas = run.canvasDC;
-  target.canvasWidth = canvasWidth;
-  target.canvasHeight = canvasHeight;
+  const int threads = run.paint.threads > 0 ? run.paint.threads : UsableProcessors();
 
   int bandTop = 255;
   float progressBase = 0.0f;
   const float bandFraction = parameters.bandWidth * 0.003921569f;
   std::string status;
   status.reserve(64);
-  char line[64];
+  char text[64];
+  std::vector<float> lineCounters;
 
   do {
     // Each pass picks its sweep afresh: rows or columns, forwards or backwards, even odds.
@@ -168,40 +176,65 @@ int PaintStrokes(PaintingRun& run, const Rect& display, int style) {
     const bool forward = random.Draw() >= 16384;
     const int lineCount = rowSweep ? canvasHeight : canvasWidth;
     const int step = forward ? cell : -cell;
+    pass.bandTop = bandTop;
+    pass.rowSweep = rowSweep;
+
+    // The lines of the pass, and after which of them the canvas is shown again.
+    pass.positions.clear();
+    lineCounters.clear();
+    std::vector<size_t> stretchEnds;
     int position = forward ? 0 : lineCount - 1;
     float lineCounter = 0.0f;
     float refreshCounter = 0.0f;
     while (lineCounter < lineCount) {
-      const float percent = (lineCounter / lineCount * bandFraction + progressBase) * 100.0f;
-      std::snprintf(line, sizeof line, kPercentFormat, static_cast<double>(percent), '%');
-      status.assign(line);
-      run.paint.ShowStatus(status);
-
-      if (rowSweep) {
-        const int y = position;
-        const int y1 = std::min(y + cell, canvasHeight);
-        for (int x = 0; x < canvasWidth; x += cell) {
-          if (const int stop = run.paint.PollStop()) return run.Finish(stop);
-          PlaceStroke(x, y, std::min(x + cell, canvasWidth), y1, x + cell / 2, y + cell / 2, style,
-                      parameters, bandTop, parameters.bandWidth, target, random);
-        }
-      } else {
-        const int x = position;
-        const int x1 = std::min(x + cell, canvasWidth);
-        for (int y = 0; y < canvasHeight; y += cell) {
-          if (const int stop = run.paint.PollStop()) return run.Finish(stop);
-          PlaceStroke(x, y, x1, std::min(y + cell, canvasHeight), x + cell / 2, y + cell / 2, style,
-                      parameters, bandTop, parameters.bandWidth, target, random);
-        }
-      }
+      pass.positions.push_back(position);
+      lineCounters.push_back(lineCounter);
       position += step;
-
       if (refreshCounter > 0.2 * lineCount) {
         refreshCounter = 0.0f;
-        RefreshCanvas(destDC, run.work, display);
+        stretchEnds.push_back(pass.positions.size());
       }
       refreshCounter += cell;
       lineCounter += cell;
+    }
+    const bool endsWithRefresh =
+        !stretchEnds.empty() && stretchEnds.back() == pass.positions.size();
+    if (!endsWithRefresh) stretchEnds.push_back(pass.positions.size());
+
+    auto startLine = [&](int line) {
+      const float percent =
+          (lineCounters[static_cast<size_t>(line)] / lineCount * bandFraction + progressBase) *
+          100.0f;
+      std::snprintf(text, sizeof text, kPercentFormat, static_cast<double>(percent), '%');
+      status.assign(text);
+      run.paint.ShowStatus(status);
+    };
+    const int passThreads = SweepThreads(pass, threads);
+    size_t first = 0;
+    for (size_t end : stretchEnds) {
+      // The refreshes stay where they are: every thread finishes its part of the lines before
+      // the canvas is shown, and none starts on the lines after.
+      int stop = kSweepNotStarted;
+      if (passThreads > 1) {
+        const SweepPlan plan = PlanSweep(pass, static_cast<int>(first), static_cast<int>(end),
+                                         random.State(), passThreads);
+        stop = PaintSweep(pass, plan, &run.work, run.paint, startLine);
+        if (stop != kSweepNotStarted) random.Seed(plan.endState);
+      }
+      if (stop == kSweepNotStarted) {
+        stop = 0;
+        const int cells = pass.CellsPerLine();
+        for (size_t line = first; line < end && stop == 0; ++line) {
+          startLine(static_cast<int>(line));
+          for (int index = 0; index < cells; ++index) {
+            if ((stop = run.paint.PollStop()) != 0) break;
+            pass.PaintCell(pass.positions[line], index, target, random);
+          }
+        }
+      }
+      if (stop != 0) return run.Finish(stop);
+      if (end < pass.positions.size() || endsWithRefresh) RefreshCanvas(destDC, run.work, display);
+      first = end;
     }
     progressBase += bandFraction;
     bandTop -= parameters.bandWidth;

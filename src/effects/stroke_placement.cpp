@@ -45,18 +45,32 @@ StyleParameters StyleParametersFor(int style) {
   return p;
 }
 
-void PlaceStroke(int x0, int y0, int x1, int y1, int xc, int yc, int style,
-                 const StyleParameters& parameters, int bandTop, int bandWidth,
-                 const StrokeTarget& target, Random& random) {
+namespace {
+
+// What a cell's first draws and its samples decide: whether it gets a stroke at all, and the
+// values the stroke is made of.
+struct CellChoice {
+  int halfLength = 0;
+  int red = 0;  // the stroke's base colour (Charcoal Pencil: a grey level)
+  int green = 0;
+  int blue = 0;
+  float brightness = 0.0f;
+};
+
+// Samples the cell and makes draws 1 and 2. False when the cell gets no stroke: left out by the
+// first draw, or outside the brightness band.
+inline bool ChooseCell(int x0, int y0, int x1, int y1, int style, const StyleParameters& parameters,
+                       int bandTop, int bandWidth, const StrokeTarget& target, Random& random,
+                       CellChoice* choice) {
   uint8_t red = 0;
   uint8_t green = 0;
   uint8_t blue = 0;
   AverageRegion(target.referenceHeader, target.referencePixels, x0, y0, x1, y1, &red, &green, &blue,
                 1);
 
-  if (SkipCell(random.Draw())) return;
+  if (SkipCell(random.Draw())) return false;
 
-  const int halfLength =
+  choice->halfLength =
       static_cast<int>(10.0 * RandomUnit(random.Draw()) - 5.0) + parameters.baseLength;
 
   int cr = red;
@@ -79,9 +93,42 @@ void PlaceStroke(int x0, int y0, int x1, int y1, int xc, int yc, int style,
   }
 
   const double brightnessProduct = brightnessSum * kThird;
-  const float bf = static_cast<float>(brightnessProduct);
   const int b = static_cast<int>(brightnessProduct);  // equals brightnessSum / 3
-  if (!(bandTop - bandWidth <= b && b < bandTop)) return;
+  if (!(bandTop - bandWidth <= b && b < bandTop)) return false;
+  choice->red = cr;
+  choice->green = cg;
+  choice->blue = cb;
+  choice->brightness = static_cast<float>(brightnessProduct);
+  return true;
+}
+
+}  // namespace
+
+bool PlanStroke(int x0, int y0, int x1, int y1, int style, const StyleParameters& parameters,
+                int bandTop, int bandWidth, const StrokeTarget& target, Random& random) {
+  CellChoice choice;
+  if (!ChooseCell(x0, y0, x1, y1, style, parameters, bandTop, bandWidth, target, random, &choice)) {
+    return false;
+  }
+  // Direction, pen width and colour offset.
+  random.Draw();
+  random.Draw();
+  random.Draw();
+  return true;
+}
+
+void PlaceStroke(int x0, int y0, int x1, int y1, int xc, int yc, int style,
+                 const StyleParameters& parameters, int bandTop, int bandWidth,
+                 const StrokeTarget& target, Random& random) {
+  CellChoice choice;
+  if (!ChooseCell(x0, y0, x1, y1, style, parameters, bandTop, bandWidth, target, random, &choice)) {
+    return;
+  }
+  const int halfLength = choice.halfLength;
+  const int cr = choice.red;
+  const int cg = choice.green;
+  const int cb = choice.blue;
+  const float bf = choice.brightness;
 
   // Brightness 0 to 255 turns the stroke once round: horizontal at 0 and 128, vertical at about
   // 64 and 191, tilted at random by up to 5 degrees either way.

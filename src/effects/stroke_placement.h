@@ -57,6 +57,18 @@ void PlaceStroke(int x0, int y0, int x1, int y1, int xc, int yc, int style,
                  const StyleParameters& parameters, int bandTop, int bandWidth,
                  const StrokeTarget& target, Random& random);
 
+// Makes the cell's random draws exactly as PlaceStroke does, without reading or touching the
+// canvas: which draws are made depends on the reference picture alone. True when PlaceStroke would go on to
+// draw a stroke (unless it reaches into the margin).
+bool PlanStroke(int x0, int y0, int x1, int y1, int style, const StyleParameters& parameters,
+                int bandTop, int bandWidth, const StrokeTarget& target, Random& random);
+
+// How far from its cell's centre a stroke reads or sets canvas pixels, at most, in either
+// direction: half-length 7 plus half of the widest pen (Van Gogh; Pointillism's dot reaches
+// less), or half-length 10 plus the pencil line's one-pixel fringe. Strokes whose centres lie
+// more than twice this apart share no pixel, so they may be drawn in either order.
+constexpr int kStrokeReach = 12;
+
 // u for a draw r of the random generator: r times the single-precision value of 1/32767,
 // multiplied out in double precision so that u stays just below 1 for r = 32767.
 inline double RandomUnit(int r) {

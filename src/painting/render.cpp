@@ -27,6 +27,7 @@ RenderResult Render(const RenderRequest& request, FrontWindow& window) {
 
 RenderResult Render(const RenderRequest& request, PaintContext& paint, FrontWindow* frame) {
   RenderResult result;
+  paint.threads = request.threads;
   result.randomState = paint.random.State();
   if (FindEffect(request.effect) == nullptr) {
     result.code = kPaintRefused;
