@@ -58,8 +58,8 @@ void PlaceStroke(int x0, int y0, int x1, int y1, int xc, int yc, int style,
                  const StrokeTarget& target, Random& random);
 
 // Makes the cell's random draws exactly as PlaceStroke does, without reading or touching the
-// canvas: which draws are made depends on the reference picture alone. True when PlaceStroke would go on to
-// draw a stroke (unless it reaches into the margin).
+// canvas: which draws are made depends on the reference picture alone. True when PlaceStroke would
+// go on to draw a stroke (unless it reaches into the margin).
 bool PlanStroke(int x0, int y0, int x1, int y1, int style, const StyleParameters& parameters,
                 int bandTop, int bandWidth, const StrokeTarget& target, Random& random);
 

@@ -60,8 +60,8 @@ struct RenderResult {
 // back with code kPaintRefused and their reason.
 RenderResult Render(const RenderRequest& request, FrontWindow& window);
 // The same with the windows and the random generator of `paint` (request.seed is not read; the
-// generator is left where the painting leaves it); paint.threads becomes request.threads. `frame` gives the picture frame's client
-// size; the picture is shown in it less a border of 2 pixels.
+// generator is left where the painting leaves it); paint.threads becomes request.threads. `frame`
+// gives the picture frame's client size; the picture is shown in it less a border of 2 pixels.
 RenderResult Render(const RenderRequest& request, PaintContext& paint, FrontWindow* frame);
 
 // The painting itself, on a start picture already prepared (24 bits at the output size) and in
