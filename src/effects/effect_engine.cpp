@@ -209,17 +209,36 @@ int PaintStrokes(PaintingRun& run, const Rect& display, int style) {
       status.assign(text);
       run.paint.ShowStatus(status);
     };
-    const int passThreads = SweepThreads(pass, threads);
+    int passThreads = SweepThreads(pass, threads);
+    if (passThreads > 1 && !MeasureSweep(&pass, passThreads)) passThreads = 1;
+    SweepPlan plan;
+    if (passThreads > 1) {
+      plan = PlanSweep(pass, 0, static_cast<int>(stretchEnds[0]), random.State(), passThreads,
+                       run.paint);
+    }
     size_t first = 0;
-    for (size_t end : stretchEnds) {
+    for (size_t stretch = 0; stretch < stretchEnds.size(); ++stretch) {
+      const size_t end = stretchEnds[stretch];
       // The refreshes stay where they are: every thread finishes its part of the lines before
       // the canvas is shown, and none starts on the lines after.
       int stop = kSweepNotStarted;
       if (passThreads > 1) {
-        const SweepPlan plan = PlanSweep(pass, static_cast<int>(first), static_cast<int>(end),
-                                         random.State(), passThreads);
-        stop = PaintSweep(pass, plan, &run.work, run.paint, startLine);
-        if (stop != kSweepNotStarted) random.Seed(plan.endState);
+        if (!plan.complete) return run.Finish(std::max(run.paint.PollStop(), 1));
+        SweepPlan next;
+        auto planNext = [&] {
+          if (stretch + 1 < stretchEnds.size()) {
+            next =
+                PlanSweep(pass, static_cast<int>(end), static_cast<int>(stretchEnds[stretch + 1]),
+                          plan.endState, passThreads, run.paint);
+          }
+        };
+        stop = PaintSweep(pass, plan, &run.work, run.paint, startLine, planNext);
+        if (stop == kSweepNotStarted) {
+          passThreads = 1;
+        } else {
+          random.Seed(plan.endState);
+          plan = std::move(next);
+        }
       }
       if (stop == kSweepNotStarted) {
         stop = 0;

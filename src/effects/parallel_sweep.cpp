@@ -16,10 +16,6 @@
 
 namespace {
 
-// A cell that gets a stroke costs about this many times a cell that does not; the threads'
-// shares of a line are cut by this estimate.
-constexpr int64_t kStrokeWork = 8;
-
 // Lines done in one block column, counted from the plan's first line. The high bit tells the
 // waiting threads that the painting was stopped. One cache line each: the threads on either
 // side of a column read it while its painter counts it up.
@@ -40,100 +36,136 @@ int BlockCells(int cell) {
   return (2 * kStrokeReach + 8 + cell - 1) / cell;
 }
 
-// Splits the blocks of one line into `threads` runs of about equal work; the first run always
-// holds block 0, so that the calling thread starts every line.
-void SplitLine(const std::vector<int64_t>& work, int threads, int* splits) {
-  const int blocks = static_cast<int>(work.size());
-  int64_t total = 0;
-  for (int64_t w : work) total += w;
-  splits[0] = 0;
-  int block = 0;
-  int64_t done = 0;
-  for (int t = 1; t < threads; ++t) {
-    const int64_t target = total * t / threads;
-    while (block < blocks && done + work[block] / 2 < target) done += work[block++];
-    splits[t] = std::clamp(block, std::max(splits[t - 1], 1), blocks);
-  }
-  splits[threads] = blocks;
-}
+// Blocks a thread may have taken while they still wait for others: when a thread is held up
+// by the system in the middle of a block, the others go on with the blocks that do not depend
+// on it instead of waiting for it.
+constexpr size_t kMaxHeldBlocks = 256;
+constexpr std::chrono::microseconds kLongWait{100};
 
 class SweepRun {
  public:
   SweepRun(const SweepPass& pass, const SweepPlan& plan, ImgBitmap* canvas,
-           const PaintContext& paint, const std::function<void(int)>& startLine)
+           const PaintContext& paint, const std::function<void(int)>& startLine,
+           const std::function<void()>& sideJob)
       : pass_(pass),
         plan_(plan),
         canvas_(canvas),
         paint_(paint),
         startLine_(startLine),
+        sideJob_(sideJob),
         progress_(std::make_unique<ColumnProgress[]>(static_cast<size_t>(plan.blocks))) {}
 
   int Run() {
     std::vector<std::thread> helpers;
     try {
       helpers.reserve(static_cast<size_t>(plan_.threads - 1));
-      for (int t = 1; t < plan_.threads; ++t) helpers.emplace_back([this, t] { Work(t); });
+      for (int t = 1; t < plan_.threads; ++t) {
+        helpers.emplace_back([this, t] {
+          if (t == 1 && sideJob_) sideJob_();
+          Work();
+        });
+      }
     } catch (const std::exception&) {
       // Every block waits, through its left neighbours, for the first block of the first line,
-      // which this thread has not begun: the helpers that did start end without a stroke.
+      // which nobody has begun: the helpers that did start end without a stroke.
       Stop(kSweepNotStarted);
       for (std::thread& helper : helpers) helper.join();
       return kSweepNotStarted;
     }
-    Work(0);
+    Work();
     for (std::thread& helper : helpers) helper.join();
     return stop_.load(std::memory_order_relaxed);
   }
 
  private:
-  void Work(int thread) {
+  enum class Step { kPainted, kWaiting, kStopped };
+
+  void Work() {
     DrawingContext dc(canvas_);
     StrokeTarget on = pass_.target;
     on.canvas = &dc;
-    const int cells = pass_.CellsPerLine();
-    const int blocks = plan_.blocks;
-    for (int line = plan_.first; line < plan_.last; ++line) {
-      const uint32_t row = static_cast<uint32_t>(line - plan_.first);
-      const int* split = &plan_.splits[row * static_cast<size_t>(plan_.threads + 1)];
-      if (thread == 0) startLine_(line);
-      const int position = pass_.positions[static_cast<size_t>(line)];
-      for (int block = split[thread]; block < split[thread + 1]; ++block) {
-        // The block's own column and its right neighbour up to the line before, its left
-        // neighbour up to this line.
-        if (!WaitFor(block, row)) return;
-        if (block > 0 && !WaitFor(block - 1, row + 1)) return;
-        if (block + 1 < blocks && !WaitFor(block + 1, row)) return;
-        Random random(plan_.states[row * static_cast<size_t>(blocks) + block]);
-        const int end = std::min(cells, (block + 1) * plan_.blockCells);
-        for (int index = block * plan_.blockCells; index < end; ++index) {
-          if (const int stop = paint_.PollStop()) {
-            Stop(stop);
-            return;
-          }
-          pass_.PaintCell(position, index, on, random);
-        }
-        progress_[block].lines.fetch_add(1, std::memory_order_release);
+    std::vector<uint32_t> held;  // taken, not yet painted, in the order taken
+    held.reserve(kMaxHeldBlocks);
+    bool ticketsLeft = true;
+    int idle = 0;
+    std::chrono::steady_clock::time_point idleSince;
+    for (;;) {
+      // The blocks held longest first: the others depend on them sooner.
+      Step step = Step::kWaiting;
+      for (size_t i = 0; i < held.size() && step == Step::kWaiting; ++i) {
+        step = TryPaint(held[i], on);
+        if (step == Step::kPainted) held.erase(held.begin() + static_cast<ptrdiff_t>(i));
       }
-    }
-  }
-
-  // Waits until `lines` lines of the column are done; false when the painting was stopped.
-  // Waits are short (about a line at the start of a stretch of lines, a block otherwise):
-  // spinning, then giving the processor away, then sleeping in small steps on a busy machine.
-  bool WaitFor(int block, uint32_t lines) {
-    const std::atomic<uint32_t>& column = progress_[block].lines;
-    for (int round = 0;; ++round) {
-      const uint32_t done = column.load(std::memory_order_acquire);
-      if ((done & kStopped) != 0) return false;
-      if (done >= lines) return true;
-      if (round < 64) {
+      if (step == Step::kStopped) return;
+      if (step == Step::kPainted) {
+        idle = 0;
+        continue;
+      }
+      // A block that waits longer than a few blocks take is held up by a thread that the system
+      // has put aside: take on the blocks after it.
+      const bool takeMore =
+          held.empty() || (held.size() < kMaxHeldBlocks && idle > 0 &&
+                           std::chrono::steady_clock::now() - idleSince > kLongWait);
+      if (ticketsLeft && takeMore) {
+        const size_t ticket = next_.fetch_add(1, std::memory_order_relaxed);
+        if (ticket < plan_.order.size()) {
+          const uint32_t task = plan_.order[ticket];
+          step = TryPaint(task, on);
+          if (step == Step::kStopped) return;
+          if (step == Step::kWaiting) held.push_back(task);
+          idle = 0;
+          continue;
+        }
+        ticketsLeft = false;
+      }
+      if (held.empty()) return;
+      if (stop_.load(std::memory_order_relaxed) != 0) return;
+      // Nothing to do until another thread finishes a block: spin briefly, then give the
+      // processor away, then sleep in small steps on a busy machine.
+      if (idle++ == 0) idleSince = std::chrono::steady_clock::now();
+      if (idle < 64) {
         Pause();
-      } else if (round < 4096) {
+      } else if (idle < 4096) {
         std::this_thread::yield();
       } else {
         std::this_thread::sleep_for(std::chrono::microseconds(20));
       }
     }
+  }
+
+  // Lines done in the block's column, or kStopped.
+  uint32_t Done(int block) const { return progress_[block].lines.load(std::memory_order_acquire); }
+
+  // Paints the block when the blocks before it that share pixels with it are done: its column
+  // and its right neighbour up to the line before, its left neighbour up to this line.
+  Step TryPaint(uint32_t task, const StrokeTarget& on) {
+    const int blocks = plan_.blocks;
+    const uint32_t row = task / static_cast<uint32_t>(blocks);
+    const int block = static_cast<int>(task % static_cast<uint32_t>(blocks));
+    const uint32_t own = Done(block);
+    const uint32_t left = block > 0 ? Done(block - 1) : kStopped - 1;
+    const uint32_t right = block + 1 < blocks ? Done(block + 1) : kStopped - 1;
+    if (((own | left | right) & kStopped) != 0) return Step::kStopped;
+    if (own < row || left < row + 1 || right < row) return Step::kWaiting;
+
+    const int line = plan_.first + static_cast<int>(row);
+    if (block == 0) startLine_(line);
+    const int position = pass_.positions[static_cast<size_t>(line)];
+    Random random(plan_.states[task]);
+    const int end = std::min(pass_.CellsPerLine(), (block + 1) * plan_.blockCells);
+    for (int index = block * plan_.blockCells; index < end; ++index) {
+      if (const int stop = paint_.PollStop()) {
+        Stop(stop);
+        return Step::kStopped;
+      }
+      if (pass_.InBand(line, index)) {
+        pass_.PaintCell(position, index, on, random);
+      } else if (!CellLeftOut(random.Draw())) {
+        random.Draw();
+      }
+    }
+    progress_[block].lines.fetch_add(1, std::memory_order_release);
+    return Step::kPainted;
   }
 
   void Stop(int value) {
@@ -149,7 +181,9 @@ class SweepRun {
   ImgBitmap* canvas_;
   const PaintContext& paint_;
   const std::function<void(int)>& startLine_;
+  const std::function<void()>& sideJob_;
   std::unique_ptr<ColumnProgress[]> progress_;
+  std::atomic<size_t> next_{0};
   std::atomic<int> stop_{0};
 };
 
@@ -161,7 +195,39 @@ int SweepThreads(const SweepPass& pass, int threads) {
   return std::clamp(threads, 1, std::max(blocks, 1));
 }
 
-SweepPlan PlanSweep(const SweepPass& pass, int first, int last, uint32_t state, int threads) {
+bool MeasureSweep(SweepPass* pass, int threads) {
+  const int cells = pass->CellsPerLine();
+  const int lines = static_cast<int>(pass->positions.size());
+  try {
+    pass->brightness.resize(static_cast<size_t>(lines) * cells);
+  } catch (const std::exception&) {
+    return false;
+  }
+  std::atomic<int> nextLine{0};
+  auto measure = [pass, cells, lines, &nextLine] {
+    for (int line; (line = nextLine.fetch_add(1, std::memory_order_relaxed)) < lines;) {
+      uint8_t* out = &pass->brightness[static_cast<size_t>(line) * cells];
+      for (int index = 0; index < cells; ++index) {
+        int x0, y0, x1, y1;
+        pass->CellRect(pass->positions[static_cast<size_t>(line)], index, &x0, &y0, &x1, &y1);
+        out[index] =
+            static_cast<uint8_t>(CellBrightness(x0, y0, x1, y1, pass->style, pass->target));
+      }
+    }
+  };
+  std::vector<std::thread> helpers;
+  try {
+    for (int t = 1; t < threads; ++t) helpers.emplace_back(measure);
+  } catch (const std::exception&) {
+    // Fewer threads share the lines.
+  }
+  measure();
+  for (std::thread& helper : helpers) helper.join();
+  return true;
+}
+
+SweepPlan PlanSweep(const SweepPass& pass, int first, int last, uint32_t state, int threads,
+                    const PaintContext& paint) {
   SweepPlan plan;
   plan.first = first;
   plan.last = last;
@@ -170,29 +236,43 @@ SweepPlan PlanSweep(const SweepPass& pass, int first, int last, uint32_t state, 
   plan.blocks = std::max(1, (cells + plan.blockCells - 1) / plan.blockCells);
   plan.threads = std::clamp(threads, 1, plan.blocks);
   const size_t lines = static_cast<size_t>(last - first);
-  plan.states.resize(lines * static_cast<size_t>(plan.blocks));
-  plan.splits.resize(lines * static_cast<size_t>(plan.threads + 1));
-  std::vector<int64_t> work(static_cast<size_t>(plan.blocks));
+  const size_t blocks = static_cast<size_t>(plan.blocks);
+  plan.states.resize(lines * blocks);
   Random random(state);
   for (size_t row = 0; row < lines; ++row) {
-    const int position = pass.positions[first + row];
+    if (paint.PollStop() != 0) return plan;
+    const int line = first + static_cast<int>(row);
     for (int block = 0; block < plan.blocks; ++block) {
-      plan.states[row * static_cast<size_t>(plan.blocks) + block] = random.State();
+      plan.states[row * blocks + block] = random.State();
       const int end = std::min(cells, (block + 1) * plan.blockCells);
-      int64_t blockWork = 0;
       for (int index = block * plan.blockCells; index < end; ++index) {
-        blockWork += pass.PlanCell(position, index, random) ? kStrokeWork : 1;
+        if (CellLeftOut(random.Draw())) continue;
+        random.Draw();
+        if (pass.InBand(line, index)) {
+          random.Draw();
+          random.Draw();
+          random.Draw();
+        }
       }
-      work[static_cast<size_t>(block)] = blockWork;
     }
-    SplitLine(work, plan.threads, &plan.splits[row * static_cast<size_t>(plan.threads + 1)]);
+  }
+  // Diagonal by diagonal: block j of line i after everything on diagonal 2i + j - 1, where the
+  // blocks it waits for lie.
+  plan.order.reserve(lines * blocks);
+  for (size_t diagonal = 0; diagonal < 2 * lines + blocks; ++diagonal) {
+    const size_t top = diagonal >= blocks ? (diagonal - blocks) / 2 + 1 : 0;
+    for (size_t row = top; row < lines && 2 * row <= diagonal; ++row) {
+      plan.order.push_back(static_cast<uint32_t>(row * blocks + diagonal - 2 * row));
+    }
   }
   plan.endState = random.State();
+  plan.complete = true;
   return plan;
 }
 
 int PaintSweep(const SweepPass& pass, const SweepPlan& plan, ImgBitmap* canvas,
-               const PaintContext& paint, const std::function<void(int line)>& startLine) {
-  SweepRun run(pass, plan, canvas, paint, startLine);
+               const PaintContext& paint, const std::function<void(int line)>& startLine,
+               const std::function<void()>& sideJob) {
+  SweepRun run(pass, plan, canvas, paint, startLine, sideJob);
   return run.Run();
 }

@@ -7,10 +7,12 @@
 // exactly the pixels of painting them one cell after the other.
 //
 // Why that is possible: which random draws a cell makes depends only on the generator and the
-// reference picture, never on the canvas, so the generator's state at every cell can be worked
-// out beforehand (PlanSweep). And a stroke reads and sets canvas pixels only within
-// kStrokeReach of its cell's centre, so strokes whose centres lie farther apart than twice that
-// may be drawn in any order.
+// brightness of the cell in the reference picture, never on the canvas. So the brightness of
+// every cell is measured first (on all threads, MeasureSweep), the generator's state at every
+// block of cells is then worked out in order (PlanSweep: one or two steps of the generator per
+// cell), and a thread that paints a cell outside the band only steps its generator. And a
+// stroke reads and sets canvas pixels only within kStrokeReach of its cell's centre, so strokes
+// whose centres lie farther apart than twice that may be drawn in any order.
 //
 // The schedule: every sweep line is cut into blocks of cells wider than twice the reach, so
 // that only neighbouring blocks can share pixels. Block j of line i is painted only after
@@ -18,8 +20,10 @@
 // pixels with it (block j - 1 or j + 1 of any earlier line, block j - 1 of the same line) is
 // then done, as an induction over the lines shows, and every later one waits for it; so each
 // pixel sees the same reads and writes in the same order as in the one-thread sweep. The
-// threads split each line into runs of blocks of about equal work; a thread is about one line
-// behind the thread on its left.
+// threads take the blocks one at a time in the order of the diagonals 2i + j: a block's
+// predecessors lie on the diagonal before, a whole diagonal (about half a line of blocks)
+// earlier in that order, so a thread seldom waits, and a thread held up by the system holds
+// up only the two blocks that wait for its own.
 
 #include <cstdint>
 #include <functional>
@@ -45,6 +49,14 @@ struct SweepPass {
     return (LineLength() + parameters.cellSize - 1) / parameters.cellSize;
   }
 
+  // Brightness of every cell (MeasureSweep): [line * CellsPerLine() + index].
+  std::vector<uint8_t> brightness;
+
+  bool InBand(int line, int index) const {
+    const int b = brightness[static_cast<size_t>(line) * CellsPerLine() + index];
+    return bandTop - parameters.bandWidth <= b && b < bandTop;
+  }
+
   // Cell `index` (counted along the line, always from its top or left end) of the line at
   // `position`.
   void PaintCell(int position, int index, const StrokeTarget& on, Random& random) const {
@@ -54,14 +66,6 @@ struct SweepPass {
     PlaceStroke(x0, y0, x1, y1, x0 + half, y0 + half, style, parameters, bandTop,
                 parameters.bandWidth, on, random);
   }
-  bool PlanCell(int position, int index, Random& random) const {
-    int x0, y0, x1, y1;
-    CellRect(position, index, &x0, &y0, &x1, &y1);
-    return PlanStroke(x0, y0, x1, y1, style, parameters, bandTop, parameters.bandWidth, target,
-                      random);
-  }
-
- private:
   void CellRect(int position, int index, int* x0, int* y0, int* x1, int* y1) const {
     const int cell = parameters.cellSize;
     const int along = index * cell;
@@ -72,8 +76,8 @@ struct SweepPass {
   }
 };
 
-// The generator's state at every block of the lines [first, last) of a pass, and which thread
-// paints which blocks.
+// The generator's state at every block of the lines [first, last) of a pass, and the order in
+// which the threads take the blocks.
 struct SweepPlan {
   int first = 0;
   int last = 0;
@@ -81,23 +85,31 @@ struct SweepPlan {
   int blocks = 1;      // blocks per line
   int threads = 1;
   std::vector<uint32_t> states;  // [(line - first) * blocks + block]
-  std::vector<int> splits;       // [(line - first) * (threads + 1) + thread]: first block
+  std::vector<uint32_t> order;   // (line - first) * blocks + block, in painting order
   uint32_t endState = 0;         // the generator after the last line
+  bool complete = false;         // false when Stop was pressed while it was made
 };
 
 // How many threads can share the lines of this pass (at most `threads`); 1 means that the pass
 // is painted in order, without a plan.
 int SweepThreads(const SweepPass& pass, int threads);
 
-// Makes the draws of lines [first, last), starting from the generator state `state`.
-SweepPlan PlanSweep(const SweepPass& pass, int first, int last, uint32_t state, int threads);
+// Fills pass->brightness on `threads` threads; false when there is no memory for it.
+bool MeasureSweep(SweepPass* pass, int threads);
+
+// Steps the generator through the lines [first, last) from the state `state`, as their cells
+// draw. Polls Stop in `paint` once per line, and leaves the plan incomplete when it is pressed.
+SweepPlan PlanSweep(const SweepPass& pass, int first, int last, uint32_t state, int threads,
+                    const PaintContext& paint);
 
 // What PaintSweep gives when it could not start its threads; nothing has been painted then.
 constexpr int kSweepNotStarted = -1;
 
-// Paints the planned lines on plan.threads threads; the calling thread paints the first blocks
-// of every line and calls startLine(line) before each. Every thread polls Stop before every
-// cell; after a stop the others end within a cell. Returns 0, or the stop value once all
-// threads have ended, or kSweepNotStarted.
+// Paints the planned lines on plan.threads threads, the calling thread one of them; the thread
+// that paints the first block of a line calls startLine(line) before it, in line order. One
+// of the other threads first runs `sideJob` (when given), such as making the next plan. Every
+// thread polls Stop before every cell; after a stop the others end within a cell. Returns 0, or the
+// stop value once all threads have ended, or kSweepNotStarted.
 int PaintSweep(const SweepPass& pass, const SweepPlan& plan, ImgBitmap* canvas,
-               const PaintContext& paint, const std::function<void(int line)>& startLine);
+               const PaintContext& paint, const std::function<void(int line)>& startLine,
+               const std::function<void()>& sideJob);

@@ -125,8 +125,11 @@ int AverageRegion(const BitmapInfoHeader* header, const uint8_t* pixels, int x0,
       }
     }
   }
-  if (count == 0) {
-    *red = *green = *blue = 0;
+  if (count <= 1) {
+    // No division for the single pixel that the smallest cells sample.
+    *red = static_cast<uint8_t>(sumRed);
+    *green = static_cast<uint8_t>(sumGreen);
+    *blue = static_cast<uint8_t>(sumBlue);
     return 0;
   }
   *red = static_cast<uint8_t>(sumRed / count);

@@ -15,11 +15,6 @@ namespace {
 constexpr double kThird = double{0.33333334f};
 constexpr double kInv255 = double{0.003921569f};
 
-// trunc(3u) is 1 for about one draw in three: those cells stay unpainted.
-inline bool SkipCell(int r) {
-  return static_cast<int>(3.0 * RandomUnit(r)) == 1;
-}
-
 inline int ChannelOf(double v) {
   if (v > 255.0) {
     v = 255.0;
@@ -62,16 +57,17 @@ struct CellChoice {
 inline bool ChooseCell(int x0, int y0, int x1, int y1, int style, const StyleParameters& parameters,
                        int bandTop, int bandWidth, const StrokeTarget& target, Random& random,
                        CellChoice* choice) {
+  // The sample changes nothing: a cell left out needs none.
+  if (CellLeftOut(random.Draw())) return false;
+
+  choice->halfLength =
+      static_cast<int>(10.0 * RandomUnit(random.Draw()) - 5.0) + parameters.baseLength;
+
   uint8_t red = 0;
   uint8_t green = 0;
   uint8_t blue = 0;
   AverageRegion(target.referenceHeader, target.referencePixels, x0, y0, x1, y1, &red, &green, &blue,
                 1);
-
-  if (SkipCell(random.Draw())) return false;
-
-  choice->halfLength =
-      static_cast<int>(10.0 * RandomUnit(random.Draw()) - 5.0) + parameters.baseLength;
 
   int cr = red;
   int cg = green;
@@ -104,17 +100,23 @@ inline bool ChooseCell(int x0, int y0, int x1, int y1, int style, const StylePar
 
 }  // namespace
 
-bool PlanStroke(int x0, int y0, int x1, int y1, int style, const StyleParameters& parameters,
-                int bandTop, int bandWidth, const StrokeTarget& target, Random& random) {
-  CellChoice choice;
-  if (!ChooseCell(x0, y0, x1, y1, style, parameters, bandTop, bandWidth, target, random, &choice)) {
-    return false;
+int CellBrightness(int x0, int y0, int x1, int y1, int style, const StrokeTarget& target) {
+  const bool charcoal = style == kStyleCharcoalPencil;
+  const BitmapInfoHeader* header = charcoal ? target.colorCopyHeader : target.referenceHeader;
+  const uint8_t* pixels = charcoal ? target.colorCopyPixels : target.referencePixels;
+  if (x0 < x1 && y0 < y1 && x1 - x0 <= 2 && y1 - y0 <= 2 && header->biBitCount == 24) {
+    // Every second pixel of a cell of 2 x 2 or less is its top-left pixel alone: read it
+    // straight, as every cell of a two-pixel sweep is measured.
+    const int64_t height = header->biHeight;
+    const int64_t row = height > 0 ? height - y0 - 1 : y0;
+    const uint8_t* p = pixels + row * DibRowBytes(header->biWidth, 24) + int64_t{x0} * 3;
+    return static_cast<int>((p[0] + p[1] + p[2]) * kThird);
   }
-  // Direction, pen width and colour offset.
-  random.Draw();
-  random.Draw();
-  random.Draw();
-  return true;
+  uint8_t red = 0;
+  uint8_t green = 0;
+  uint8_t blue = 0;
+  AverageRegion(header, pixels, x0, y0, x1, y1, &red, &green, &blue, 1);
+  return static_cast<int>((red + green + blue) * kThird);
 }
 
 void PlaceStroke(int x0, int y0, int x1, int y1, int xc, int yc, int style,
