@@ -3,9 +3,15 @@
 
 #include "effects/parallel_sweep.h"
 
+#include <linux/futex.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <climits>
+#include <ctime>
 #include <exception>
 #include <memory>
 #include <thread>
@@ -25,9 +31,11 @@ struct alignas(64) ColumnProgress {
 };
 
 inline void Pause() {
+  for (int i = 0; i < 32; ++i) {
 #if defined(__x86_64__) || defined(__i386__)
-  __builtin_ia32_pause();
+    __builtin_ia32_pause();
 #endif
+  }
 }
 
 // Cells per block: the nearest cells of blocks two apart have centres (blockCells + 1) x cell
@@ -41,6 +49,20 @@ int BlockCells(int cell) {
 // on it instead of waiting for it.
 constexpr size_t kMaxHeldBlocks = 256;
 constexpr std::chrono::microseconds kLongWait{100};
+// Rounds of spinning before a thread with nothing to do sleeps: about a microsecond each.
+constexpr int kSpins = 16;
+
+void FutexWait(std::atomic<uint32_t>* word, uint32_t expected, std::chrono::microseconds limit) {
+  static_assert(sizeof(std::atomic<uint32_t>) == sizeof(uint32_t));
+  const timespec timeout{0, static_cast<long>(limit.count()) * 1000};
+  syscall(SYS_futex, reinterpret_cast<uint32_t*>(word), FUTEX_WAIT_PRIVATE, expected, &timeout,
+          nullptr, 0);
+}
+
+void FutexWakeAll(std::atomic<uint32_t>* word) {
+  syscall(SYS_futex, reinterpret_cast<uint32_t*>(word), FUTEX_WAKE_PRIVATE, INT_MAX, nullptr,
+          nullptr, 0);
+}
 
 class SweepRun {
  public:
@@ -90,6 +112,7 @@ class SweepRun {
     int idle = 0;
     std::chrono::steady_clock::time_point idleSince;
     for (;;) {
+      const uint32_t seen = epoch_.load(std::memory_order_acquire);
       // The blocks held longest first: the others depend on them sooner.
       Step step = Step::kWaiting;
       for (size_t i = 0; i < held.size() && step == Step::kWaiting; ++i) {
@@ -120,15 +143,16 @@ class SweepRun {
       }
       if (held.empty()) return;
       if (stop_.load(std::memory_order_relaxed) != 0) return;
-      // Nothing to do until another thread finishes a block: spin briefly, then give the
-      // processor away, then sleep in small steps on a busy machine.
+      // Nothing to do until another thread finishes a block: spin briefly, then sleep until one
+      // does (or a while has passed). A sleeper is woken as soon as there is work, which keeps
+      // its place on a busy machine, where giving the processor away would lose it.
       if (idle++ == 0) idleSince = std::chrono::steady_clock::now();
-      if (idle < 64) {
+      if (idle < kSpins) {
         Pause();
-      } else if (idle < 4096) {
-        std::this_thread::yield();
       } else {
-        std::this_thread::sleep_for(std::chrono::microseconds(20));
+        sleepers_.fetch_add(1);
+        if (epoch_.load() == seen) FutexWait(&epoch_, seen, kLongWait);
+        sleepers_.fetch_sub(1);
       }
     }
   }
@@ -165,6 +189,7 @@ class SweepRun {
       }
     }
     progress_[block].lines.fetch_add(1, std::memory_order_release);
+    Wake();
     return Step::kPainted;
   }
 
@@ -174,6 +199,12 @@ class SweepRun {
     for (int block = 0; block < plan_.blocks; ++block) {
       progress_[block].lines.fetch_or(kStopped, std::memory_order_release);
     }
+    Wake();
+  }
+
+  void Wake() {
+    epoch_.fetch_add(1);
+    if (sleepers_.load() != 0) FutexWakeAll(&epoch_);
   }
 
   const SweepPass& pass_;
@@ -184,6 +215,9 @@ class SweepRun {
   const std::function<void()>& sideJob_;
   std::unique_ptr<ColumnProgress[]> progress_;
   std::atomic<size_t> next_{0};
+  // Counts finished blocks, for the threads that sleep until one is.
+  std::atomic<uint32_t> epoch_{0};
+  std::atomic<int> sleepers_{0};
   std::atomic<int> stop_{0};
 };
 
@@ -275,4 +309,24 @@ int PaintSweep(const SweepPass& pass, const SweepPlan& plan, ImgBitmap* canvas,
                const std::function<void()>& sideJob) {
   SweepRun run(pass, plan, canvas, paint, startLine, sideJob);
   return run.Run();
+}
+
+void InRowBands(int threads, int rows, const std::function<void(int top, int bottom)>& work) {
+  // Below this many rows a band is not worth a thread.
+  constexpr int kMinBandRows = 64;
+  const int bands = std::clamp(rows / kMinBandRows, 1, std::max(threads, 1));
+  auto band = [&](int b) {
+    work(static_cast<int>(int64_t{rows} * b / bands),
+         static_cast<int>(int64_t{rows} * (b + 1) / bands));
+  };
+  std::vector<std::thread> helpers;
+  int started = 1;
+  try {
+    for (; started < bands; ++started) helpers.emplace_back(band, started);
+  } catch (const std::exception&) {
+    // The bands without a thread are done here.
+  }
+  band(0);
+  for (int b = started; b < bands; ++b) band(b);
+  for (std::thread& helper : helpers) helper.join();
 }
