@@ -33,7 +33,8 @@ struct PaintingRun {
 
   PaintContext& paint;
   DibHandle* reference = nullptr;  // the caller's DibHandle variable
-  ImgBitmap work;                  // the start picture, then the canvas
+  int threads = paint.threads > 0 ? paint.threads : UsableProcessors();
+  ImgBitmap work;  // the start picture, then the canvas
   DrawingContext* canvasDC = nullptr;
   DibHandle colorCopy;
 
@@ -75,10 +76,28 @@ void RefreshCanvas(FrontWindow* destDC, const ImgBitmap& canvas, const Rect& dis
   }
 }
 
+// The grey levels of the working bitmap, in bands of rows side by side.
+void GreyLevels(PaintingRun& run) {
+  InRowBands(run.threads, run.work.height,
+             [&](int top, int bottom) { ImgGrayscaleRows(&run.work, top, bottom); });
+}
+
+// Fills the bitmap with one colour and copies the `source` area of `picture` into `destination`
+// (the same size), in bands of rows side by side.
+void FillAndCopy(int threads, ImgBitmap* bitmap, ColorRef color, const ImgBitmap* picture,
+                 const Rect& source, const Rect& destination) {
+  InRowBands(threads, bitmap->height, [&](int top, int bottom) {
+    DrawingContext band(bitmap);
+    band.SelectClipRect(Rect{0, top, bitmap->width, bottom});
+    band.FillRect(Rect{0, 0, bitmap->width, bitmap->height}, color);
+    if (picture != nullptr) ImgPaint(&band, *picture, source, source, destination, destination);
+  });
+}
+
 int PaintBlackAndWhite(PaintingRun& run, const Rect& display) {
   FrontWindow* destDC = run.paint.display;
   if (ImgFromDib(&run.work, std::move(*run.reference)) != 1) return run.Finish(1);
-  ImgGrayscale(&run.work, 8);
+  GreyLevels(run);
   ImgSetColorDepth(&run.work, &run.work, 24, 0);
   ShowWhole(destDC, run.work, Rect{0, 0, run.work.width, run.work.height}, display);
   run.paint.ShowStatus(kFinishedText);
@@ -102,10 +121,9 @@ int PaintStrokes(PaintingRun& run, const Rect& display, int style) {
     ImgFree(&canvas);
     return run.Finish(1);
   }
-  frameDC->FillRect(Rect{0, 0, canvas.width, canvas.height}, kBlack);
   const Rect whole{0, 0, width, height};
   const Rect framed{kCanvasMargin, kCanvasMargin, width + kCanvasMargin, height + kCanvasMargin};
-  ImgPaint(frameDC, run.work, whole, whole, framed, framed, SRCCOPY);
+  FillAndCopy(run.threads, &canvas, kBlack, &run.work, whole, framed);
   ImgDeleteDC(frameDC);
   ImgFree(&run.work);
   run.work = std::move(canvas);
@@ -120,7 +138,7 @@ int PaintStrokes(PaintingRun& run, const Rect& display, int style) {
     if (ImgCopy(&second, &run.work) != 1) return run.Finish(1);
     run.colorCopy = ImgToDib(&second);
     if (style == kStyleCharcoalPencil) {
-      ImgGrayscale(&run.work, 8);
+      GreyLevels(run);
       ImgSetColorDepth(&run.work, &run.work, 1, kColorDepthDither);
       ImgSetColorDepth(&run.work, &run.work, 24, 0);
     }
@@ -145,7 +163,7 @@ int PaintStrokes(PaintingRun& run, const Rect& display, int style) {
 
   run.canvasDC = ImgCreateDC(&run.work);
   if (run.canvasDC == nullptr) return run.Finish(1);
-  if (pencil) run.canvasDC->FillRect(Rect{0, 0, canvasWidth, canvasHeight}, kWhite);
+  if (pencil) FillAndCopy(run.threads, &run.work, kWhite, nullptr, Rect{}, Rect{});
 
   const StyleParameters parameters = StyleParametersFor(style);
   const int cell = parameters.cellSize;
@@ -160,7 +178,7 @@ int PaintStrokes(PaintingRun& run, const Rect& display, int style) {
   pass.target.canvasHeight = canvasHeight;
   StrokeTarget target = pass.target;
   target.canvas = run.canvasDC;
-  const int threads = run.paint.threads > 0 ? run.paint.threads : UsableProcessors();
+  const int threads = run.threads;
 
   int bandTop = 255;
   float progressBase = 0.0f;
@@ -169,6 +187,8 @@ int PaintStrokes(PaintingRun& run, const Rect& display, int style) {
   status.reserve(64);
   char text[64];
   std::vector<float> lineCounters;
+  // The brightness of the cells of each of the four sweeps, kept for the passes after.
+  std::vector<uint8_t> measured[4];
 
   do {
     // Each pass picks its sweep afresh: rows or columns, forwards or backwards, even odds.
@@ -210,7 +230,11 @@ int PaintStrokes(PaintingRun& run, const Rect& display, int style) {
       run.paint.ShowStatus(status);
     };
     int passThreads = SweepThreads(pass, threads);
-    if (passThreads > 1 && !MeasureSweep(&pass, passThreads)) passThreads = 1;
+    std::vector<uint8_t>& sweepMeasured = measured[(rowSweep ? 2 : 0) + (forward ? 1 : 0)];
+    if (passThreads > 1) {
+      pass.brightness = std::move(sweepMeasured);
+      if (pass.brightness.empty() && !MeasureSweep(&pass, passThreads)) passThreads = 1;
+    }
     SweepPlan plan;
     if (passThreads > 1) {
       plan = PlanSweep(pass, 0, static_cast<int>(stretchEnds[0]), random.State(), passThreads,
@@ -255,9 +279,11 @@ int PaintStrokes(PaintingRun& run, const Rect& display, int style) {
       if (end < pass.positions.size() || endsWithRefresh) RefreshCanvas(destDC, run.work, display);
       first = end;
     }
+    sweepMeasured = std::move(pass.brightness);
     progressBase += bandFraction;
     bandTop -= parameters.bandWidth;
   } while (bandTop > 0);
+  for (std::vector<uint8_t>& kept : measured) std::vector<uint8_t>().swap(kept);
 
   // The drawing context points into the canvas's pixels: let it go before the crop moves them.
   ImgDeleteDC(run.canvasDC);

@@ -113,3 +113,8 @@ constexpr int kSweepNotStarted = -1;
 int PaintSweep(const SweepPass& pass, const SweepPlan& plan, ImgBitmap* canvas,
                const PaintContext& paint, const std::function<void(int line)>& startLine,
                const std::function<void()>& sideJob);
+
+// Calls work(top, bottom) for bands of the rows 0 to `rows` (bottom excluded) that together
+// cover them once, on up to `threads` threads at once: for whole-picture steps whose rows do
+// not depend on each other.
+void InRowBands(int threads, int rows, const std::function<void(int top, int bottom)>& work);
