@@ -38,10 +38,11 @@ inline void Pause() {
   }
 }
 
-// Cells per block: the nearest cells of blocks two apart have centres (blockCells + 1) x cell
-// apart, which is more than twice the stroke reach.
+// Cells per block, about 64 pixels: the nearest cells of blocks two apart have centres
+// (blockCells + 1) x cell apart, more than twice the stroke reach; and blocks are few enough
+// that counting them done costs little beside painting them.
 int BlockCells(int cell) {
-  return (2 * kStrokeReach + 8 + cell - 1) / cell;
+  return (2 * kStrokeReach + 40 + cell - 1) / cell;
 }
 
 // Blocks a thread may have taken while they still wait for others: when a thread is held up
@@ -63,6 +64,31 @@ void FutexWakeAll(std::atomic<uint32_t>* word) {
   syscall(SYS_futex, reinterpret_cast<uint32_t*>(word), FUTEX_WAKE_PRIVATE, INT_MAX, nullptr,
           nullptr, 0);
 }
+
+// A range of values, both ends included.
+struct Range {
+  int low;
+  int high;
+  bool Holds(int value) const { return low <= value && value <= high; }
+};
+
+// The first draws that leave a cell out, found once from CellLeftOut itself: trunc(3u) grows
+// with the draw, so they are one run of values.
+const Range kLeftOut = [] {
+  Range range{1, 0};
+  for (int r = 0; r <= 32767; ++r) {
+    if (!CellLeftOut(r)) continue;
+    if (range.low > range.high) range.low = r;
+    range.high = r;
+  }
+  return range;
+}();
+
+// The brightness band of a pass.
+struct Band : Range {
+  explicit Band(const SweepPass& pass)
+      : Range{pass.bandTop - pass.parameters.bandWidth, pass.bandTop - 1} {}
+};
 
 class SweepRun {
  public:
@@ -112,7 +138,6 @@ class SweepRun {
     int idle = 0;
     std::chrono::steady_clock::time_point idleSince;
     for (;;) {
-      const uint32_t seen = epoch_.load(std::memory_order_acquire);
       // The blocks held longest first: the others depend on them sooner.
       Step step = Step::kWaiting;
       for (size_t i = 0; i < held.size() && step == Step::kWaiting; ++i) {
@@ -150,15 +175,29 @@ class SweepRun {
       if (idle < kSpins) {
         Pause();
       } else {
+        // Counted as a sleeper before looking once more: a thread that finishes a block after
+        // that look sees the count and wakes this one.
         sleepers_.fetch_add(1);
-        if (epoch_.load() == seen) FutexWait(&epoch_, seen, kLongWait);
+        const uint32_t epoch = epoch_.load();
+        if (std::none_of(held.begin(), held.end(), [this](uint32_t task) { return Ready(task); })) {
+          FutexWait(&epoch_, epoch, kLongWait);
+        }
         sleepers_.fetch_sub(1);
       }
     }
   }
 
   // Lines done in the block's column, or kStopped.
-  uint32_t Done(int block) const { return progress_[block].lines.load(std::memory_order_acquire); }
+  uint32_t Done(int block) const { return progress_[block].lines.load(); }
+
+  // Whether the blocks that the task waits for are done (or the painting was stopped).
+  bool Ready(uint32_t task) const {
+    const int blocks = plan_.blocks;
+    const uint32_t row = task / static_cast<uint32_t>(blocks);
+    const int block = static_cast<int>(task % static_cast<uint32_t>(blocks));
+    return Done(block) >= row && (block == 0 || Done(block - 1) >= row + 1) &&
+           (block + 1 == blocks || Done(block + 1) >= row);
+  }
 
   // Paints the block when the blocks before it that share pixels with it are done: its column
   // and its right neighbour up to the line before, its left neighbour up to this line.
@@ -175,20 +214,23 @@ class SweepRun {
     const int line = plan_.first + static_cast<int>(row);
     if (block == 0) startLine_(line);
     const int position = pass_.positions[static_cast<size_t>(line)];
-    Random random(plan_.states[task]);
-    const int end = std::min(pass_.CellsPerLine(), (block + 1) * plan_.blockCells);
-    for (int index = block * plan_.blockCells; index < end; ++index) {
-      if (const int stop = paint_.PollStop()) {
+    const int firstCell = block * plan_.blockCells;
+    // Stop is looked at before the block and before every stroke: the cells between strokes
+    // cost nothing here.
+    if (const int stop = paint_.PollStop()) {
+      Stop(stop);
+      return Step::kStopped;
+    }
+    for (uint32_t stroke = plan_.firstStroke[task]; stroke < plan_.firstStroke[task + 1];
+         ++stroke) {
+      if (const int stop = stroke > plan_.firstStroke[task] ? paint_.PollStop() : 0) {
         Stop(stop);
         return Step::kStopped;
       }
-      if (pass_.InBand(line, index)) {
-        pass_.PaintCell(position, index, on, random);
-      } else if (!CellLeftOut(random.Draw())) {
-        random.Draw();
-      }
+      Random random(plan_.strokeStates[stroke]);
+      pass_.PaintCell(position, firstCell + plan_.strokeCells[stroke], on, random);
     }
-    progress_[block].lines.fetch_add(1, std::memory_order_release);
+    progress_[block].lines.fetch_add(1);
     Wake();
     return Step::kPainted;
   }
@@ -197,14 +239,16 @@ class SweepRun {
     int none = 0;
     stop_.compare_exchange_strong(none, value, std::memory_order_relaxed);
     for (int block = 0; block < plan_.blocks; ++block) {
-      progress_[block].lines.fetch_or(kStopped, std::memory_order_release);
+      progress_[block].lines.fetch_or(kStopped);
     }
-    Wake();
+    epoch_.fetch_add(1);
+    FutexWakeAll(&epoch_);
   }
 
   void Wake() {
+    if (sleepers_.load() == 0) return;
     epoch_.fetch_add(1);
-    if (sleepers_.load() != 0) FutexWakeAll(&epoch_);
+    FutexWakeAll(&epoch_);
   }
 
   const SweepPass& pass_;
@@ -271,18 +315,23 @@ SweepPlan PlanSweep(const SweepPass& pass, int first, int last, uint32_t state, 
   plan.threads = std::clamp(threads, 1, plan.blocks);
   const size_t lines = static_cast<size_t>(last - first);
   const size_t blocks = static_cast<size_t>(plan.blocks);
-  plan.states.resize(lines * blocks);
+  plan.firstStroke.resize(lines * blocks + 1);
   Random random(state);
+  const Band band(pass);
   for (size_t row = 0; row < lines; ++row) {
     if (paint.PollStop() != 0) return plan;
     const int line = first + static_cast<int>(row);
+    const uint8_t* brightness = pass.brightness.data() + static_cast<size_t>(line) * cells;
     for (int block = 0; block < plan.blocks; ++block) {
-      plan.states[row * blocks + block] = random.State();
+      plan.firstStroke[row * blocks + block] = static_cast<uint32_t>(plan.strokeStates.size());
       const int end = std::min(cells, (block + 1) * plan.blockCells);
       for (int index = block * plan.blockCells; index < end; ++index) {
-        if (CellLeftOut(random.Draw())) continue;
+        const uint32_t before = random.State();
+        if (kLeftOut.Holds(random.Draw())) continue;
         random.Draw();
-        if (pass.InBand(line, index)) {
+        if (band.Holds(brightness[index])) {
+          plan.strokeStates.push_back(before);
+          plan.strokeCells.push_back(static_cast<uint8_t>(index - block * plan.blockCells));
           random.Draw();
           random.Draw();
           random.Draw();
@@ -290,6 +339,7 @@ SweepPlan PlanSweep(const SweepPass& pass, int first, int last, uint32_t state, 
       }
     }
   }
+  plan.firstStroke[lines * blocks] = static_cast<uint32_t>(plan.strokeStates.size());
   // Diagonal by diagonal: block j of line i after everything on diagonal 2i + j - 1, where the
   // blocks it waits for lie.
   plan.order.reserve(lines * blocks);

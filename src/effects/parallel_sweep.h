@@ -8,9 +8,9 @@
 //
 // Why that is possible: which random draws a cell makes depends only on the generator and the
 // brightness of the cell in the reference picture, never on the canvas. So the brightness of
-// every cell is measured first (on all threads, MeasureSweep), the generator's state at every
-// block of cells is then worked out in order (PlanSweep: one or two steps of the generator per
-// cell), and a thread that paints a cell outside the band only steps its generator. And a
+// every cell is measured first (on all threads, MeasureSweep), and the generator's state at
+// every cell that gets a stroke is then worked out in order (PlanSweep: a few steps of the
+// generator per cell); the threads paint only those cells. And a
 // stroke reads and sets canvas pixels only within kStrokeReach of its cell's centre, so strokes
 // whose centres lie farther apart than twice that may be drawn in any order.
 //
@@ -76,18 +76,24 @@ struct SweepPass {
   }
 };
 
-// The generator's state at every block of the lines [first, last) of a pass, and the order in
-// which the threads take the blocks.
+// The strokes of the lines [first, last) of a pass with the generator's state at each, and the
+// order in which the threads take the blocks.
 struct SweepPlan {
   int first = 0;
   int last = 0;
   int blockCells = 1;  // cells per block (the last block of a line may have fewer)
   int blocks = 1;      // blocks per line
   int threads = 1;
-  std::vector<uint32_t> states;  // [(line - first) * blocks + block]
-  std::vector<uint32_t> order;   // (line - first) * blocks + block, in painting order
-  uint32_t endState = 0;         // the generator after the last line
-  bool complete = false;         // false when Stop was pressed while it was made
+  // The cells that get a stroke (in the band, not left out by their first draw), block by
+  // block: the generator's state before the cell and the cell's place in its block. The
+  // strokes of block b of line i are [firstStroke[k], firstStroke[k + 1]) with
+  // k = (i - first) * blocks + b; the other cells only step the generator.
+  std::vector<uint32_t> firstStroke;
+  std::vector<uint32_t> strokeStates;
+  std::vector<uint8_t> strokeCells;
+  std::vector<uint32_t> order;  // (line - first) * blocks + block, in painting order
+  uint32_t endState = 0;        // the generator after the last line
+  bool complete = false;        // false when Stop was pressed while it was made
 };
 
 // How many threads can share the lines of this pass (at most `threads`); 1 means that the pass

@@ -35,8 +35,8 @@ void PaintOn(int threads, int style, int width, int height, uint32_t seed, int s
   out->randomState = paint.random.State();
 }
 
-// Lines 32 pixels of canvas or less are one block and painted in order; wider ones are split
-// among as many threads as they have blocks. Odd sizes start backward sweeps on odd lines.
+// Lines of 64 pixels of canvas or less are one block and painted in order; wider ones are
+// shared by as many threads as they have blocks. Odd sizes start backward sweeps on odd lines.
 struct Case {
   int style;
   int width;
