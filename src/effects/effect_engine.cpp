@@ -246,8 +246,11 @@ int PaintStrokes(PaintingRun& run, const Rect& display, int style) {
       // The refreshes stay where they are: every thread finishes its part of the lines before
       // the canvas is shown, and none starts on the lines after.
       int stop = kSweepNotStarted;
+      if (passThreads > 1 && !plan.complete) {
+        if (const int pressed = run.paint.PollStop()) return run.Finish(pressed);
+        passThreads = 1;  // no memory for a plan: the rest of the pass is painted in order
+      }
       if (passThreads > 1) {
-        if (!plan.complete) return run.Finish(std::max(run.paint.PollStop(), 1));
         SweepPlan next;
         auto planNext = [&] {
           if (stretch + 1 < stretchEnds.size()) {

@@ -14,6 +14,7 @@
 #include <ctime>
 #include <exception>
 #include <memory>
+#include <new>
 #include <thread>
 
 #include "base/paint_context.h"
@@ -273,6 +274,11 @@ int SweepThreads(const SweepPass& pass, int threads) {
   return std::clamp(threads, 1, std::max(blocks, 1));
 }
 
+namespace {
+SweepPlan MakePlan(const SweepPass& pass, int first, int last, uint32_t state, int threads,
+                   const PaintContext& paint);
+}  // namespace
+
 bool MeasureSweep(SweepPass* pass, int threads) {
   const int cells = pass->CellsPerLine();
   const int lines = static_cast<int>(pass->positions.size());
@@ -306,6 +312,17 @@ bool MeasureSweep(SweepPass* pass, int threads) {
 
 SweepPlan PlanSweep(const SweepPass& pass, int first, int last, uint32_t state, int threads,
                     const PaintContext& paint) {
+  try {
+    return MakePlan(pass, first, last, state, threads, paint);
+  } catch (const std::bad_alloc&) {
+    return SweepPlan();  // incomplete: the lines are painted in order
+  }
+}
+
+namespace {
+
+SweepPlan MakePlan(const SweepPass& pass, int first, int last, uint32_t state, int threads,
+                   const PaintContext& paint) {
   SweepPlan plan;
   plan.first = first;
   plan.last = last;
@@ -353,6 +370,8 @@ SweepPlan PlanSweep(const SweepPass& pass, int first, int last, uint32_t state, 
   plan.complete = true;
   return plan;
 }
+
+}  // namespace
 
 int PaintSweep(const SweepPass& pass, const SweepPlan& plan, ImgBitmap* canvas,
                const PaintContext& paint, const std::function<void(int line)>& startLine,
