@@ -13,6 +13,7 @@
 #include <climits>
 #include <ctime>
 #include <exception>
+#include <latch>
 #include <memory>
 #include <new>
 #include <thread>
@@ -111,16 +112,18 @@ class SweepRun {
       for (int t = 1; t < plan_.threads; ++t) {
         helpers.emplace_back([this, t] {
           if (t == 1 && sideJob_) sideJob_();
-          Work();
+          start_.wait();
+          if (stop_.load(std::memory_order_relaxed) == 0) Work();
         });
       }
     } catch (const std::exception&) {
-      // Every block waits, through its left neighbours, for the first block of the first line,
-      // which nobody has begun: the helpers that did start end without a stroke.
-      Stop(kSweepNotStarted);
+      // No thread has begun: the lines are left to be painted in order.
+      stop_.store(kSweepNotStarted, std::memory_order_relaxed);
+      start_.count_down();
       for (std::thread& helper : helpers) helper.join();
       return kSweepNotStarted;
     }
+    start_.count_down();
     Work();
     for (std::thread& helper : helpers) helper.join();
     return stop_.load(std::memory_order_relaxed);
@@ -259,6 +262,7 @@ class SweepRun {
   const std::function<void(int)>& startLine_;
   const std::function<void()>& sideJob_;
   std::unique_ptr<ColumnProgress[]> progress_;
+  std::latch start_{1};  // counted down when every thread is there
   std::atomic<size_t> next_{0};
   // Counts finished blocks, for the threads that sleep until one is.
   std::atomic<uint32_t> epoch_{0};
