@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -94,6 +95,22 @@ void FillAndCopy(int threads, ImgBitmap* bitmap, ColorRef color, const ImgBitmap
   });
 }
 
+// A copy of a packed bitmap into `copy`, in bands of rows side by side when it is in the
+// program's own form (24 bits, bottom-up, as the engine's pictures are). 1 on success.
+int CopyBitmap(int threads, const BitmapInfoHeader* header, const uint8_t* pixels,
+               ImgBitmap* copy) {
+  if (header->biBitCount != 24 || header->biCompression != kBiRgb || header->biHeight <= 0) {
+    return ImgFromDibBits(copy, header, pixels);
+  }
+  if (ImgCreate(copy, 1, header->biWidth, header->biHeight, 24) != 1) return 0;
+  const size_t stride = static_cast<size_t>(copy->Stride());
+  uint8_t* out = copy->dib.Pixels();
+  InRowBands(threads, copy->height, [&](int top, int bottom) {
+    std::memcpy(out + top * stride, pixels + top * stride, (bottom - top) * stride);
+  });
+  return 1;
+}
+
 int PaintBlackAndWhite(PaintingRun& run, const Rect& display) {
   FrontWindow* destDC = run.paint.display;
   if (ImgFromDib(&run.work, std::move(*run.reference)) != 1) return run.Finish(1);
@@ -135,7 +152,9 @@ int PaintStrokes(PaintingRun& run, const Rect& display, int style) {
     // reduced to black and white.
     ImgFromDib(&run.work, std::move(*run.reference));
     ImgBitmap second;
-    if (ImgCopy(&second, &run.work) != 1) return run.Finish(1);
+    if (CopyBitmap(run.threads, run.work.dib.Header(), run.work.dib.Pixels(), &second) != 1) {
+      return run.Finish(1);
+    }
     run.colorCopy = ImgToDib(&second);
     if (style == kStyleCharcoalPencil) {
       GreyLevels(run);
@@ -154,7 +173,9 @@ int PaintStrokes(PaintingRun& run, const Rect& display, int style) {
   if (referenceHeader == nullptr) return run.Finish(1);
   const int canvasWidth = referenceHeader->biWidth;
   const int canvasHeight = std::abs(referenceHeader->biHeight);
-  if (ImgFromDibBits(&run.work, referenceHeader, referencePixels) != 1) return run.Finish(1);
+  if (CopyBitmap(run.threads, referenceHeader, referencePixels, &run.work) != 1) {
+    return run.Finish(1);
+  }
 
   ShowWhole(
       destDC, run.work,
