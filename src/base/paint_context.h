@@ -17,6 +17,7 @@ struct PaintContext {
   FrontWindow* status = nullptr;   // the status field and the Stop button
   FrontWindow* owner = nullptr;    // owns the warning boxes
   Random random;
+  int threads = 0;      // threads a stroke painting may paint on; 0: every usable processor
   std::string refusal;  // the last warning shown, the reason of a refused or failed painting
 
   // One window for all three roles.

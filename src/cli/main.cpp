@@ -139,10 +139,12 @@ FileOutcome PaintBatchFile(const CliOptions& options, const std::string& input,
   }
   RenderRequest request = RequestFor(options);
   request.startPath = input;
-  // The jobs share the cores: a mosaic's decoders get their part, not all of them each.
+  // The jobs share the cores: a mosaic's decoders and a painting's threads get their part, not
+  // all of them each.
   const int cores = UsableProcessors();
   const int jobs = std::clamp(options.jobs > 0 ? options.jobs : cores, 1, cores);
   request.mosaic.decoders = std::max(1, cores / jobs);
+  request.threads = std::max(1, cores / jobs);
   RenderResult painted = Render(request, window);
   if (painted.code == kPaintRefused) {
     // The batch's line names the file already.

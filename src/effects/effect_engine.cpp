@@ -6,9 +6,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "base/paint_context.h"
+#include "base/processors.h"
+#include "effects/parallel_sweep.h"
 #include "effects/stroke_placement.h"
 #include "imaging/drawing_surface.h"
 
@@ -30,7 +34,8 @@ struct PaintingRun {
 
   PaintContext& paint;
   DibHandle* reference = nullptr;  // the caller's DibHandle variable
-  ImgBitmap work;                  // the start picture, then the canvas
+  int threads = paint.threads > 0 ? paint.threads : UsableProcessors();
+  ImgBitmap work;  // the start picture, then the canvas
   DrawingContext* canvasDC = nullptr;
   DibHandle colorCopy;
 
@@ -87,10 +92,44 @@ void RefreshCanvas(FrontWindow* destDC, const ImgBitmap& canvas, const Rect& dis
   }
 }
 
+// The grey levels of the working bitmap, in bands of rows side by side.
+void GreyLevels(PaintingRun& run) {
+  InRowBands(run.threads, run.work.height,
+             [&](int top, int bottom) { ImgGrayscaleRows(&run.work, top, bottom); });
+}
+
+// Fills the bitmap with one colour and copies the `source` area of `picture` into `destination`
+// (the same size), in bands of rows side by side.
+void FillAndCopy(int threads, ImgBitmap* bitmap, ColorRef color, const ImgBitmap* picture,
+                 const Rect& source, const Rect& destination) {
+  InRowBands(threads, bitmap->height, [&](int top, int bottom) {
+    DrawingContext band(bitmap);
+    band.SelectClipRect(Rect{0, top, bitmap->width, bottom});
+    band.FillRect(Rect{0, 0, bitmap->width, bitmap->height}, color);
+    if (picture != nullptr) ImgPaint(&band, *picture, source, source, destination, destination);
+  });
+}
+
+// A copy of a packed bitmap into `copy`, in bands of rows side by side when it is in the
+// program's own form (24 bits, bottom-up, as the engine's pictures are). 1 on success.
+int CopyBitmap(int threads, const BitmapInfoHeader* header, const uint8_t* pixels,
+               ImgBitmap* copy) {
+  if (header->biBitCount != 24 || header->biCompression != kBiRgb || header->biHeight <= 0) {
+    return ImgFromDibBits(copy, header, pixels);
+  }
+  if (ImgCreate(copy, 1, header->biWidth, header->biHeight, 24) != 1) return 0;
+  const size_t stride = static_cast<size_t>(copy->Stride());
+  uint8_t* out = copy->dib.Pixels();
+  InRowBands(threads, copy->height, [&](int top, int bottom) {
+    std::memcpy(out + top * stride, pixels + top * stride, (bottom - top) * stride);
+  });
+  return 1;
+}
+
 int PaintBlackAndWhite(PaintingRun& run, const Rect& display) {
   FrontWindow* destDC = run.paint.display;
   if (ImgFromDib(&run.work, std::move(*run.reference)) != 1) return run.FailOnStart();
-  ImgGrayscale(&run.work, 8);
+  GreyLevels(run);
   ImgSetColorDepth(&run.work, &run.work, 24, 0);
   ShowWhole(destDC, run.work, Rect{0, 0, run.work.width, run.work.height}, display);
   run.paint.ShowStatus(kFinishedText);
@@ -116,10 +155,9 @@ int PaintStrokes(PaintingRun& run, const Rect& display, int style) {
     ImgFree(&canvas);
     return run.Fail(width, height);
   }
-  frameDC->FillRect(Rect{0, 0, canvas.width, canvas.height}, kBlack);
   const Rect whole{0, 0, width, height};
   const Rect framed{kCanvasMargin, kCanvasMargin, width + kCanvasMargin, height + kCanvasMargin};
-  ImgPaint(frameDC, run.work, whole, whole, framed, framed, SRCCOPY);
+  FillAndCopy(run.threads, &canvas, kBlack, &run.work, whole, framed);
   ImgDeleteDC(frameDC);
   ImgFree(&run.work);
   run.work = std::move(canvas);
@@ -131,10 +169,12 @@ int PaintStrokes(PaintingRun& run, const Rect& display, int style) {
     // reduced to black and white.
     ImgFromDib(&run.work, std::move(*run.reference));
     ImgBitmap second;
-    if (ImgCopy(&second, &run.work) != 1) return run.Fail(width, height);
+    if (CopyBitmap(run.threads, run.work.dib.Header(), run.work.dib.Pixels(), &second) != 1) {
+      return run.Fail(width, height);
+    }
     run.colorCopy = ImgToDib(&second);
     if (style == kStyleCharcoalPencil) {
-      ImgGrayscale(&run.work, 8);
+      GreyLevels(run);
       ImgSetColorDepth(&run.work, &run.work, 1, kColorDepthDither);
       ImgSetColorDepth(&run.work, &run.work, 24, 0);
     }
@@ -150,7 +190,7 @@ int PaintStrokes(PaintingRun& run, const Rect& display, int style) {
   if (referenceHeader == nullptr) return run.Fail(width, height);
   const int canvasWidth = referenceHeader->biWidth;
   const int canvasHeight = std::abs(referenceHeader->biHeight);
-  if (ImgFromDibBits(&run.work, referenceHeader, referencePixels) != 1) {
+  if (CopyBitmap(run.threads, referenceHeader, referencePixels, &run.work) != 1) {
     return run.Fail(width, height);
   }
 
@@ -161,25 +201,32 @@ int PaintStrokes(PaintingRun& run, const Rect& display, int style) {
 
   run.canvasDC = ImgCreateDC(&run.work);
   if (run.canvasDC == nullptr) return run.Fail(width, height);
-  if (pencil) run.canvasDC->FillRect(Rect{0, 0, canvasWidth, canvasHeight}, kWhite);
+  if (pencil) FillAndCopy(run.threads, &run.work, kWhite, nullptr, Rect{}, Rect{});
 
   const StyleParameters parameters = StyleParametersFor(style);
   const int cell = parameters.cellSize;
-  StrokeTarget target;
-  target.referenceHeader = referenceHeader;
-  target.referencePixels = referencePixels;
-  target.colorCopyHeader = run.colorCopy ? run.colorCopy.Header() : nullptr;
-  target.colorCopyPixels = run.colorCopy ? run.colorCopy.Pixels() : nullptr;
+  SweepPass pass;
+  pass.style = style;
+  pass.parameters = parameters;
+  pass.target.referenceHeader = referenceHeader;
+  pass.target.referencePixels = referencePixels;
+  pass.target.colorCopyHeader = run.colorCopy ? run.colorCopy.Header() : nullptr;
+  pass.target.colorCopyPixels = run.colorCopy ? run.colorCopy.Pixels() : nullptr;
+  pass.target.canvasWidth = canvasWidth;
+  pass.target.canvasHeight = canvasHeight;
+  StrokeTarget target = pass.target;
   target.canvas = run.canvasDC;
-  target.canvasWidth = canvasWidth;
-  target.canvasHeight = canvasHeight;
+  const int threads = run.threads;
 
   int bandTop = 255;
   float progressBase = 0.0f;
   const float bandFraction = parameters.bandWidth * 0.003921569f;
   std::string status;
   status.reserve(64);
-  char line[64];
+  char text[64];
+  std::vector<float> lineCounters;
+  // The brightness of the cells of each of the four sweeps, kept for the passes after.
+  std::vector<uint8_t> measured[4];
 
   do {
     // Each pass picks its sweep afresh: rows or columns, forwards or backwards, even odds.
@@ -187,44 +234,97 @@ int PaintStrokes(PaintingRun& run, const Rect& display, int style) {
     const bool forward = random.Draw() >= 16384;
     const int lineCount = rowSweep ? canvasHeight : canvasWidth;
     const int step = forward ? cell : -cell;
+    pass.bandTop = bandTop;
+    pass.rowSweep = rowSweep;
+
+    // The lines of the pass, and after which of them the canvas is shown again.
+    pass.positions.clear();
+    lineCounters.clear();
+    std::vector<size_t> stretchEnds;
     int position = forward ? 0 : lineCount - 1;
     float lineCounter = 0.0f;
     float refreshCounter = 0.0f;
     while (lineCounter < lineCount) {
-      const float percent = (lineCounter / lineCount * bandFraction + progressBase) * 100.0f;
-      std::snprintf(line, sizeof line, kPercentFormat, static_cast<double>(percent), '%');
-      status.assign(line);
-      run.paint.ShowStatus(status);
-
-      if (rowSweep) {
-        const int y = position;
-        const int y1 = std::min(y + cell, canvasHeight);
-        for (int x = 0; x < canvasWidth; x += cell) {
-          if (const int stop = run.paint.PollStop()) return run.Finish(stop);
-          PlaceStroke(x, y, std::min(x + cell, canvasWidth), y1, x + cell / 2, y + cell / 2, style,
-                      parameters, bandTop, parameters.bandWidth, target, random);
-        }
-      } else {
-        const int x = position;
-        const int x1 = std::min(x + cell, canvasWidth);
-        for (int y = 0; y < canvasHeight; y += cell) {
-          if (const int stop = run.paint.PollStop()) return run.Finish(stop);
-          PlaceStroke(x, y, x1, std::min(y + cell, canvasHeight), x + cell / 2, y + cell / 2, style,
-                      parameters, bandTop, parameters.bandWidth, target, random);
-        }
-      }
+      pass.positions.push_back(position);
+      lineCounters.push_back(lineCounter);
       position += step;
-
       if (refreshCounter > 0.2 * lineCount) {
         refreshCounter = 0.0f;
-        RefreshCanvas(destDC, run.work, display);
+        stretchEnds.push_back(pass.positions.size());
       }
       refreshCounter += cell;
       lineCounter += cell;
     }
+    const bool endsWithRefresh =
+        !stretchEnds.empty() && stretchEnds.back() == pass.positions.size();
+    if (!endsWithRefresh) stretchEnds.push_back(pass.positions.size());
+
+    auto startLine = [&](int line) {
+      const float percent =
+          (lineCounters[static_cast<size_t>(line)] / lineCount * bandFraction + progressBase) *
+          100.0f;
+      std::snprintf(text, sizeof text, kPercentFormat, static_cast<double>(percent), '%');
+      status.assign(text);
+      run.paint.ShowStatus(status);
+    };
+    int passThreads = SweepThreads(pass, threads);
+    std::vector<uint8_t>& sweepMeasured = measured[(rowSweep ? 2 : 0) + (forward ? 1 : 0)];
+    if (passThreads > 1) {
+      pass.brightness = std::move(sweepMeasured);
+      if (pass.brightness.empty() && !MeasureSweep(&pass, passThreads)) passThreads = 1;
+    }
+    SweepPlan plan;
+    if (passThreads > 1) {
+      plan = PlanSweep(pass, 0, static_cast<int>(stretchEnds[0]), random.State(), passThreads,
+                       run.paint);
+    }
+    size_t first = 0;
+    for (size_t stretch = 0; stretch < stretchEnds.size(); ++stretch) {
+      const size_t end = stretchEnds[stretch];
+      // The refreshes stay where they are: every thread finishes its part of the lines before
+      // the canvas is shown, and none starts on the lines after.
+      int stop = kSweepNotStarted;
+      if (passThreads > 1 && !plan.complete) {
+        if (const int pressed = run.paint.PollStop()) return run.Finish(pressed);
+        passThreads = 1;  // no memory for a plan: the rest of the pass is painted in order
+      }
+      if (passThreads > 1) {
+        SweepPlan next;
+        auto planNext = [&] {
+          if (stretch + 1 < stretchEnds.size()) {
+            next =
+                PlanSweep(pass, static_cast<int>(end), static_cast<int>(stretchEnds[stretch + 1]),
+                          plan.endState, passThreads, run.paint);
+          }
+        };
+        stop = PaintSweep(pass, plan, &run.work, run.paint, startLine, planNext);
+        if (stop == kSweepNotStarted) {
+          passThreads = 1;
+        } else {
+          random.Seed(plan.endState);
+          plan = std::move(next);
+        }
+      }
+      if (stop == kSweepNotStarted) {
+        stop = 0;
+        const int cells = pass.CellsPerLine();
+        for (size_t line = first; line < end && stop == 0; ++line) {
+          startLine(static_cast<int>(line));
+          for (int index = 0; index < cells; ++index) {
+            if ((stop = run.paint.PollStop()) != 0) break;
+            pass.PaintCell(pass.positions[line], index, target, random);
+          }
+        }
+      }
+      if (stop != 0) return run.Finish(stop);
+      if (end < pass.positions.size() || endsWithRefresh) RefreshCanvas(destDC, run.work, display);
+      first = end;
+    }
+    sweepMeasured = std::move(pass.brightness);
     progressBase += bandFraction;
     bandTop -= parameters.bandWidth;
   } while (bandTop > 0);
+  for (std::vector<uint8_t>& kept : measured) std::vector<uint8_t>().swap(kept);
 
   // The drawing context points into the canvas's pixels: let it go before the crop moves them.
   ImgDeleteDC(run.canvasDC);

@@ -129,6 +129,15 @@ int AverageRegion(const BitmapInfoHeader* header, const uint8_t* pixels, int x0,
     *red = *green = *blue = 0;
     return 0;
   }
+  if ((count & (count - 1)) == 0) {
+    // The cells of the stroke styles sample 1 or 4 pixels: a shift divides them exactly, at a
+    // fraction of the cost of a division.
+    const int shift = __builtin_ctzll(static_cast<uint64_t>(count));
+    *red = static_cast<uint8_t>(sumRed >> shift);
+    *green = static_cast<uint8_t>(sumGreen >> shift);
+    *blue = static_cast<uint8_t>(sumBlue >> shift);
+    return 0;
+  }
   *red = static_cast<uint8_t>(sumRed / count);
   *green = static_cast<uint8_t>(sumGreen / count);
   *blue = static_cast<uint8_t>(sumBlue / count);

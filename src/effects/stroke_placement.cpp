@@ -15,11 +15,6 @@ namespace {
 constexpr double kThird = double{0.33333334f};
 constexpr double kInv255 = double{0.003921569f};
 
-// trunc(3u) is 1 for about one draw in three: those cells stay unpainted.
-inline bool SkipCell(int r) {
-  return static_cast<int>(3.0 * RandomUnit(r)) == 1;
-}
-
 inline int ChannelOf(double v) {
   if (v > 255.0) {
     v = 255.0;
@@ -45,19 +40,34 @@ StyleParameters StyleParametersFor(int style) {
   return p;
 }
 
-void PlaceStroke(int x0, int y0, int x1, int y1, int xc, int yc, int style,
-                 const StyleParameters& parameters, int bandTop, int bandWidth,
-                 const StrokeTarget& target, Random& random) {
+namespace {
+
+// What a cell's first draws and its samples decide: whether it gets a stroke at all, and the
+// values the stroke is made of.
+struct CellChoice {
+  int halfLength = 0;
+  int red = 0;  // the stroke's base colour (Charcoal Pencil: a grey level)
+  int green = 0;
+  int blue = 0;
+  float brightness = 0.0f;
+};
+
+// Samples the cell and makes draws 1 and 2. False when the cell gets no stroke: left out by the
+// first draw, or outside the brightness band.
+inline bool ChooseCell(int x0, int y0, int x1, int y1, int style, const StyleParameters& parameters,
+                       int bandTop, int bandWidth, const StrokeTarget& target, Random& random,
+                       CellChoice* choice) {
+  // The sample changes nothing: a cell left out needs none.
+  if (CellLeftOut(random.Draw())) return false;
+
+  choice->halfLength =
+      static_cast<int>(10.0 * RandomUnit(random.Draw()) - 5.0) + parameters.baseLength;
+
   uint8_t red = 0;
   uint8_t green = 0;
   uint8_t blue = 0;
   AverageRegion(target.referenceHeader, target.referencePixels, x0, y0, x1, y1, &red, &green, &blue,
                 1);
-
-  if (SkipCell(random.Draw())) return;
-
-  const int halfLength =
-      static_cast<int>(10.0 * RandomUnit(random.Draw()) - 5.0) + parameters.baseLength;
 
   int cr = red;
   int cg = green;
@@ -79,9 +89,48 @@ void PlaceStroke(int x0, int y0, int x1, int y1, int xc, int yc, int style,
   }
 
   const double brightnessProduct = brightnessSum * kThird;
-  const float bf = static_cast<float>(brightnessProduct);
   const int b = static_cast<int>(brightnessProduct);  // equals brightnessSum / 3
-  if (!(bandTop - bandWidth <= b && b < bandTop)) return;
+  if (!(bandTop - bandWidth <= b && b < bandTop)) return false;
+  choice->red = cr;
+  choice->green = cg;
+  choice->blue = cb;
+  choice->brightness = static_cast<float>(brightnessProduct);
+  return true;
+}
+
+}  // namespace
+
+int CellBrightness(int x0, int y0, int x1, int y1, int style, const StrokeTarget& target) {
+  const bool charcoal = style == kStyleCharcoalPencil;
+  const BitmapInfoHeader* header = charcoal ? target.colorCopyHeader : target.referenceHeader;
+  const uint8_t* pixels = charcoal ? target.colorCopyPixels : target.referencePixels;
+  if (x0 < x1 && y0 < y1 && x1 - x0 <= 2 && y1 - y0 <= 2 && header->biBitCount == 24) {
+    // Every second pixel of a cell of 2 x 2 or less is its top-left pixel alone: read it
+    // straight, as every cell of a two-pixel sweep is measured.
+    const int64_t height = header->biHeight;
+    const int64_t row = height > 0 ? height - y0 - 1 : y0;
+    const uint8_t* p = pixels + row * DibRowBytes(header->biWidth, 24) + int64_t{x0} * 3;
+    return static_cast<int>((p[0] + p[1] + p[2]) * kThird);
+  }
+  uint8_t red = 0;
+  uint8_t green = 0;
+  uint8_t blue = 0;
+  AverageRegion(header, pixels, x0, y0, x1, y1, &red, &green, &blue, 1);
+  return static_cast<int>((red + green + blue) * kThird);
+}
+
+void PlaceStroke(int x0, int y0, int x1, int y1, int xc, int yc, int style,
+                 const StyleParameters& parameters, int bandTop, int bandWidth,
+                 const StrokeTarget& target, Random& random) {
+  CellChoice choice;
+  if (!ChooseCell(x0, y0, x1, y1, style, parameters, bandTop, bandWidth, target, random, &choice)) {
+    return;
+  }
+  const int halfLength = choice.halfLength;
+  const int cr = choice.red;
+  const int cg = choice.green;
+  const int cb = choice.blue;
+  const float bf = choice.brightness;
 
   // Brightness 0 to 255 turns the stroke once round: horizontal at 0 and 128, vertical at about
   // 64 and 191, tilted at random by up to 5 degrees either way.

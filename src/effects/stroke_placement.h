@@ -57,8 +57,25 @@ void PlaceStroke(int x0, int y0, int x1, int y1, int xc, int yc, int style,
                  const StyleParameters& parameters, int bandTop, int bandWidth,
                  const StrokeTarget& target, Random& random);
 
+// The brightness (0 to 255) by which PlaceStroke decides whether the cell is in the band: the
+// same sample, the same arithmetic. It depends on the reference picture (the colour copy for
+// Charcoal Pencil) alone, never on the canvas or the random generator.
+int CellBrightness(int x0, int y0, int x1, int y1, int style, const StrokeTarget& target);
+
+// How far from its cell's centre a stroke reads or sets canvas pixels, at most, in either
+// direction: half-length 7 plus half of the widest pen (Van Gogh; Pointillism's dot reaches
+// less), or half-length 10 plus the pencil line's one-pixel fringe. Strokes whose centres lie
+// more than twice this apart share no pixel, so they may be drawn in either order.
+constexpr int kStrokeReach = 12;
+
 // u for a draw r of the random generator: r times the single-precision value of 1/32767,
 // multiplied out in double precision so that u stays just below 1 for r = 32767.
 inline double RandomUnit(int r) {
   return static_cast<double>(r) * double{0.000030518509f};
+}
+
+// A cell's first draw leaves it out when trunc(3u) is 1, about one cell in three. A cell left
+// out makes that one draw; a cell outside the band makes two; a cell with a stroke five.
+inline bool CellLeftOut(int r) {
+  return static_cast<int>(3.0 * RandomUnit(r)) == 1;
 }

@@ -3,6 +3,7 @@
 
 // Bitmap records: creation, hand-over to and from packed bitmaps, copies, grey levels, cropping.
 
+#include <algorithm>
 #include <cstring>
 
 #include "imaging/imaging.h"
@@ -142,8 +143,15 @@ int ImgCopy(ImgBitmap* destination, const ImgBitmap* source) {
 
 int ImgGrayscale(ImgBitmap* bitmap, int) {
   if (!HoldsValidImage(bitmap)) return 0;
+  return ImgGrayscaleRows(bitmap, 0, bitmap->height);
+}
+
+int ImgGrayscaleRows(ImgBitmap* bitmap, int32_t top, int32_t bottom) {
+  if (!HoldsValidImage(bitmap)) return 0;
+  top = std::max(top, 0);
+  bottom = std::min(bottom, bitmap->height);
   // Weights that add up to exactly 1000, so that equal red, green and blue stay the same value.
-  for (int32_t y = 0; y < bitmap->height; ++y) {
+  for (int32_t y = top; y < bottom; ++y) {
     uint8_t* p = bitmap->Row(y);
     for (int32_t x = 0; x < bitmap->width; ++x, p += 3) {
       const uint32_t luma = (114u * p[0] + 587u * p[1] + 299u * p[2] + 500u) / 1000u;

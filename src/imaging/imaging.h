@@ -64,6 +64,9 @@ DrawingContext* ImgCreateDC(ImgBitmap* bitmap);
 void ImgDeleteDC(DrawingContext* context);
 // Grey levels by luminance; a grey picture stays as it is. 1 on success.
 int ImgGrayscale(ImgBitmap* bitmap, int bits = 8);
+// The same for the rows top to bottom (excluded) alone, so that bands of rows can be converted
+// side by side.
+int ImgGrayscaleRows(ImgBitmap* bitmap, int32_t top, int32_t bottom);
 // Crops in place to the rectangle at (left, top) of width x height. 1 on success.
 int ImgTrim(ImgBitmap* bitmap, int32_t left, int32_t top, int32_t width, int32_t height);
 

@@ -49,6 +49,7 @@ RenderResult Render(const RenderRequest& request, PaintContext& paint, FrontWind
 RenderResult RenderPrepared(const RenderRequest& request, DibHandle start, PaintContext& paint,
                             FrontWindow* frame) {
   RenderResult result;
+  paint.threads = request.threads;
   result.randomState = paint.random.State();
   if (FindEffect(request.effect) == nullptr) {
     result.code = kPaintRefused;

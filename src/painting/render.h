@@ -31,6 +31,9 @@ struct RenderRequest {
   int32_t width = 0;
   int32_t height = 0;
   std::optional<uint32_t> seed;  // none: the calendar time
+  // Threads the stroke styles paint on; 0: every processor the run may use. The picture is the
+  // same with any number.
+  int threads = 0;
   MosaicOptions mosaic;
 };
 
@@ -54,8 +57,8 @@ struct RenderResult {
 // with kPaintFailed, its reason, and no picture.
 RenderResult Render(const RenderRequest& request, FrontWindow& window);
 // The same with the windows and the random generator of `paint` (request.seed is not read; the
-// generator is left where the painting leaves it). `frame` gives the picture frame's client
-// size; the picture is shown in it less a border of 2 pixels.
+// generator is left where the painting leaves it); paint.threads becomes request.threads. `frame`
+// gives the picture frame's client size; the picture is shown in it less a border of 2 pixels.
 RenderResult Render(const RenderRequest& request, PaintContext& paint, FrontWindow* frame);
 
 // The painting of a start picture already prepared by PrepareStartPicture for this request
