@@ -4,6 +4,7 @@
 #include "gui/output_window.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFrame>
@@ -60,8 +61,30 @@ constexpr double kZoomStep = 1.25;
 constexpr double kLargestZoom = 16.0;
 constexpr int kZoomLevelMilliseconds = 1200;
 
-// The folder of the last Save, for the next one in this session.
+// The folder of the last successful save, for the next Save in this session.
 QString lastSaveFolder;
+
+// The kernel's live folders: a file dialog that lists one reads files that block or never end.
+bool IsSystemFolder(const QString& folder) {
+  const QFileInfo info(folder);
+  for (const QString& path : {QDir::cleanPath(info.absoluteFilePath()), info.canonicalFilePath()}) {
+    for (const QLatin1String root :
+         {QLatin1String("/proc"), QLatin1String("/sys"), QLatin1String("/dev")}) {
+      if (path == root || path.startsWith(root + QLatin1Char('/'))) return true;
+    }
+  }
+  return false;
+}
+
+// Where Save's dialog starts: the last successful save's folder, else the start picture's, else
+// the home folder.
+QString SaveDialogFolder(const RenderRequest& request) {
+  for (const QString& folder :
+       {lastSaveFolder, QFileInfo(QString::fromStdString(request.startPath)).absolutePath()}) {
+    if (!folder.isEmpty() && QFileInfo(folder).isDir() && !IsSystemFolder(folder)) return folder;
+  }
+  return QDir::homePath();
+}
 
 QRect ToQRect(const Rect& r) {
   return QRect(r.left, r.top, r.Width(), r.Height());
@@ -86,15 +109,13 @@ QString SaveSuffix(const QString& path, const QString& filter) {
   return QStringLiteral(".png");
 }
 
-// Save's suggestion: the start picture's name and the effect, in the last Save's folder or else
-// the start picture's.
-QString SuggestedSaveName(const RenderRequest& request) {
-  const QFileInfo start(QString::fromStdString(request.startPath));
-  const EffectEntry* effect = FindEffect(request.effect);
-  QString name = start.completeBaseName();
-  if (effect != nullptr) name += QStringLiteral(" - ") + QString::fromUtf8(effect->title);
-  const QString folder = lastSaveFolder.isEmpty() ? start.absolutePath() : lastSaveFolder;
-  return folder + QLatin1Char('/') + name + QStringLiteral(".png");
+// The painted picture's name: the start picture's name and the effect.
+QString PictureName(const RenderRequest& request) {
+  QString name = QFileInfo(QString::fromStdString(request.startPath)).completeBaseName();
+  if (const EffectEntry* effect = FindEffect(request.effect)) {
+    name += QStringLiteral(" - ") + QString::fromUtf8(effect->title);
+  }
+  return name;
 }
 
 }  // namespace
@@ -467,7 +488,9 @@ void OutputWindow::FinishPainting(int result) {
   saveButton_->setEnabled(static_cast<bool>(Picture()));
   printButton_->setEnabled(static_cast<bool>(Picture()));
   stopButton_->setText(QStringLiteral("OK"));
-  if (result != kPaintStopped) closeOnPress_ = true;
+  // Only a stop the user asked for waits for the press that follows the stopping one: a painting
+  // that failed or was refused closes on the first press, as a finished one does.
+  if (result != kPaintStopped || !pressWhilePainting_) closeOnPress_ = true;
   emit PaintingFinished(result);
   if (closeWhenIdle_) {
     CloseWhenIdle();
@@ -596,13 +619,14 @@ void OutputWindow::ShowWarningBox(const std::string& text) {
 void OutputWindow::Save() {
   if (!Picture() || PaintingRunning()) return;
   QString filter;
-  const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save Picture File"),
-                                                    SuggestedSaveName(session_->Request()),
-                                                    QString::fromLatin1(kSaveFilters), &filter);
+  const QString path =
+      QFileDialog::getSaveFileName(this, QStringLiteral("Save Picture File"),
+                                   SaveDialogFolder(session_->Request()) + QLatin1Char('/') +
+                                       PictureName(session_->Request()) + QStringLiteral(".png"),
+                                   QString::fromLatin1(kSaveFilters), &filter);
   // Back from the dialog, the window takes the keyboard again for Ctrl S and the zoom keys.
   activateWindow();
   if (path.isEmpty()) return;
-  lastSaveFolder = QFileInfo(path).absolutePath();
   SaveTo(path, filter);
 }
 
@@ -621,7 +645,9 @@ void OutputWindow::SaveEnded(const QString& path, bool saved) {
     status_->setText(statusBeforeSaving_);
     UpdateBusyCursor();
   }
-  if (!saved) {
+  if (saved) {
+    lastSaveFolder = QFileInfo(path).absolutePath();
+  } else {
     ShowWarningMessageBox(this, "The picture could not be saved to\n" + path.toStdString());
   }
   emit SaveFinished(path, saved);

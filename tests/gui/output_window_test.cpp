@@ -8,6 +8,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
@@ -21,14 +23,14 @@
 #include <memory>
 #include <thread>
 
-#include "gui/bitmap_image.h"
-#include "gui/main_window.h"
+#include "app/paint_driver.h"
 #include "app/settings.h"
 #include "effects/effect_engine.h"
+#include "gui/bitmap_image.h"
 #include "gui/gui_test_helpers.h"
-#include "imaging/imaging.h"
+#include "gui/main_window.h"
 #include "gui/output_window.h"
-#include "app/paint_driver.h"
+#include "imaging/imaging.h"
 
 using namespace output_ids;
 
@@ -350,6 +352,71 @@ TEST_F(OutputWindowTest, AStartPictureThatDoesNotDecodeLeavesSaveAndPrintOff) {
   EXPECT_EQ(Label(kStop), "OK");
   EXPECT_FALSE(Enabled(kSave));
   EXPECT_FALSE(Enabled(kPrint));
+}
+
+TEST_F(OutputWindowTest, OkClosesOnTheFirstClickAfterAnyPaintingThatWasNotStopped) {
+  const struct {
+    const char* name;
+    const char* startContent;  // replaces the start picture when set
+    int width;
+    int warnings;
+  } cases[] = {{"finished", nullptr, 48, 0},
+               {"undecodable", "not a picture", 48, 1},
+               {"beyond the picture limits", nullptr, 20000, 1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(WriteTestPicture(start, 64, 48));
+    if (c.startContent != nullptr) {
+      QFile file(QString::fromStdString(start));
+      ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+      file.write(c.startContent);
+    }
+    settings.outputWidth = c.width;
+    settings.outputHeight = c.width * 3 / 4;
+    ModalWatcher watcher;
+    ASSERT_TRUE(Paint(1));
+    EXPECT_EQ(watcher.Messages().size(), c.warnings) << watcher.Messages().join("; ").toStdString();
+    QTest::mouseClick(window->Item(kStop), Qt::LeftButton);
+    EXPECT_FALSE(window->isVisible());
+    window.reset();
+  }
+}
+
+TEST_F(OutputWindowTest, SaveDialogStartsWhereTheLastSaveSucceededNeverInSystemFolders) {
+  ASSERT_TRUE(Paint(5));
+  const QString startFolder = QFileInfo(QString::fromStdString(start)).absolutePath();
+  const QString other = QString::fromStdString(env.Folder().File("other"));
+  ASSERT_TRUE(QDir().mkpath(other));
+  // One Save after the other: the folder the dialog starts in, and the file then chosen.
+  const struct {
+    QString dialogFolder;
+    QString chosen;
+    int warnings;
+  } cases[] = {{startFolder, "/proc/quillane.png", 1},
+               {startFolder, other + "/out.png", 0},
+               {other, "/sys/quillane.png", 1},
+               {other, "/proc/self/quillane.png", 1},
+               {other, "", 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.chosen.toStdString());
+    QString shown;
+    ModalWatcher watcher([&](QWidget* modal) {
+      auto* dialog = qobject_cast<QFileDialog*>(modal);
+      if (dialog == nullptr) return false;
+      shown = dialog->directory().absolutePath();
+      if (c.chosen.isEmpty()) {
+        dialog->reject();
+      } else {
+        dialog->selectFile(c.chosen);
+        static_cast<QDialog*>(dialog)->accept();
+      }
+      return true;
+    });
+    QTest::mouseClick(window->Item(kSave), Qt::LeftButton);
+    ASSERT_TRUE(WaitUntil([&] { return !window->Saving(); }));
+    EXPECT_EQ(shown, c.dialogFolder);
+    EXPECT_EQ(watcher.Messages().size(), c.warnings);
+  }
 }
 
 TEST_F(OutputWindowTest, PressBeforePaintingOnlyArmsTheClose) {
