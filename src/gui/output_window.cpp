@@ -23,6 +23,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 
 #include "app/painting_request.h"
 #include "app/settings.h"
@@ -60,6 +61,7 @@ constexpr char kFrameHelp[] =
 constexpr double kZoomStep = 1.25;
 constexpr double kLargestZoom = 16.0;
 constexpr int kZoomLevelMilliseconds = 1200;
+constexpr int kFrameMilliseconds = 16;
 
 // The folder of the last successful save, for the next Save in this session.
 QString lastSaveFolder;
@@ -148,6 +150,8 @@ OutputWindow::OutputWindow(QWidget* parent, std::string tileIndexFile)
   zoomLevel_->hide();
   zoomLevelTimer_.setSingleShot(true);
   connect(&zoomLevelTimer_, &QTimer::timeout, zoomLevel_, &QWidget::hide);
+  reducedTimer_.setSingleShot(true);
+  connect(&reducedTimer_, &QTimer::timeout, frame_, qOverload<>(&QWidget::update));
 
   connect(stopButton_, &QPushButton::clicked, this, [this] { PressStopOrOk(); });
   connect(saveButton_, &QPushButton::clicked, this, [this] { Save(); });
@@ -203,6 +207,7 @@ bool OutputWindow::Open() {
   // Until the picture is ready the frame shows the picture's place empty.
   canvas_ = QImage(std::max(outputWidth_, 1), std::max(outputHeight_, 1), QImage::Format_RGB32);
   canvas_.fill(palette().color(QPalette::Window));
+  reduced_.Reset();
   FirstView();
 
   session_ = std::make_unique<PaintingSession>(std::move(request));
@@ -290,6 +295,7 @@ void OutputWindow::ShowHeldPicture() {
   const QPointF grown((picture.width() - canvas_.width()) / 2,
                       (picture.height() - canvas_.height()) / 2);
   canvas_ = picture;
+  reduced_.Reset();
   if (viewMoved_) {
     SetView(zoom_, origin_ - grown * zoom_);
   } else {
@@ -359,7 +365,7 @@ bool OutputWindow::FrameEvent(QEvent* event) {
   }
 }
 
-void OutputWindow::DrawView(QPainter* painter) const {
+void OutputWindow::DrawView(QPainter* painter) {
   const QRect display = DisplayRect();
   painter->fillRect(frame_->rect(), palette().color(QPalette::Window));
   if (canvas_.isNull()) return;
@@ -379,16 +385,25 @@ void OutputWindow::DrawView(QPainter* painter) const {
     painter->drawImage(origin_.toPoint(), canvas_);
     return;
   }
-  // Smaller than 100 % is smoothed; larger shows the pixels as they are.
-  painter->setRenderHint(QPainter::SmoothPixmapTransform, zoom_ < 1.0);
   // Only the part in view is scaled.
   const QRectF visible = target.intersected(QRectF(display));
   if (visible.isEmpty()) return;
   const QRectF source((visible.topLeft() - origin_) / zoom_, visible.size() / zoom_);
-  painter->drawImage(visible, canvas_, source);
+  if (zoom_ >= 1.0) {
+    // Larger than 100 % shows the pixels as they are.
+    painter->drawImage(visible, canvas_, source);
+    return;
+  }
+  // While the painting runs, a repaint takes in only part of a large change: the rest follows
+  // in the next frames.
+  const qint64 budget =
+      PaintingRunning() ? ReducedView::kPixelsPerFrame : std::numeric_limits<qint64>::max();
+  if (!reduced_.Draw(painter, canvas_, visible, source, budget) && !reducedTimer_.isActive()) {
+    reducedTimer_.start(kFrameMilliseconds);
+  }
 }
 
-QImage OutputWindow::FrameImage() const {
+QImage OutputWindow::FrameImage() {
   QImage image(frame_->size(), QImage::Format_RGB32);
   QPainter painter(&image);
   DrawView(&painter);
@@ -608,6 +623,7 @@ QRect OutputWindow::CanvasInView() const {
 }
 
 void OutputWindow::ShowCanvasPart(const QRect& part) {
+  reduced_.Invalidate(part);
   const QRectF shown(origin_ + QPointF(part.topLeft()) * zoom_, QSizeF(part.size()) * zoom_);
   frame_->update(shown.toAlignedRect().adjusted(-2, -2, 2, 2));
 }

@@ -19,6 +19,7 @@
 #include "base/rect.h"
 #include "gui/dialog_layout.h"
 #include "gui/painting_session.h"
+#include "gui/reduced_view.h"
 #include "imaging/dib.h"
 
 class QFrame;
@@ -94,7 +95,7 @@ class OutputWindow : public TableDialog, public FrontWindow {
   // The picture held (after a painting: its result).
   const DibHandle& Picture() const;
   // What the picture frame shows.
-  QImage FrameImage() const;
+  QImage FrameImage();
   // The picture as painted so far, at its own size.
   QImage CanvasImage() const { return canvas_; }
 
@@ -125,7 +126,7 @@ class OutputWindow : public TableDialog, public FrontWindow {
   // The part of the canvas in the frame's view, and a repaint of a part of the canvas.
   QRect CanvasInView() const;
   void ShowCanvasPart(const QRect& part);
-  void DrawView(QPainter* painter) const;
+  void DrawView(QPainter* painter);
   void FirstView();
   void SetView(double zoom, const QPointF& origin);
   double FitZoom() const;
@@ -162,4 +163,9 @@ class OutputWindow : public TableDialog, public FrontWindow {
   bool dragging_ = false;
   QPointF dragFrom_;
   QTimer zoomLevelTimer_;
+
+  // The views smaller than 100 % are drawn from reduced copies of the canvas; while the painting
+  // runs, a repaint takes in part of the canvas's changes, and this timer repaints for the rest.
+  ReducedView reduced_;
+  QTimer reducedTimer_;
 };

@@ -214,6 +214,49 @@ TEST_F(OutputWindowTest, DoubleClickFitsTheWholePictureAndZoomKeepsThePointUnder
   EXPECT_EQ(window->Zoom(), 1.0);
 }
 
+TEST_F(OutputWindowTest, ReducedViewsOfFinePatternsAreEvenWithoutMoire) {
+  // Black and white pixel by pixel: every view smaller than 100 % shows an even grey.
+  const struct {
+    const char* name;
+    bool (*white)(int x, int y);
+  } patterns[] = {{"columns", [](int x, int) { return x % 2 == 0; }},
+                  {"rows", [](int, int y) { return y % 2 == 0; }},
+                  {"checks", [](int x, int y) { return (x + y) % 2 == 0; }}};
+  const int width = 5000, height = 3750;
+  settings.outputWidth = width;
+  settings.outputHeight = height;
+  for (const auto& pattern : patterns) {
+    SCOPED_TRACE(pattern.name);
+    QImage image(width, height, QImage::Format_Grayscale8);
+    for (int y = 0; y < height; ++y) {
+      uchar* row = image.scanLine(y);
+      for (int x = 0; x < width; ++x) row[x] = pattern.white(x, y) ? 255 : 0;
+    }
+    ASSERT_TRUE(image.save(QString::fromStdString(start)));
+    // Not shown: the view shows the start picture, and no painting runs.
+    ASSERT_NE(OpenWindow(), nullptr);
+    window->ToggleFitAnd100();
+    for (int step = 0; step < 3; ++step) {
+      SCOPED_TRACE(window->Zoom());
+      ASSERT_LT(window->Zoom(), 0.25);
+      const QRectF shown(window->ViewOrigin(), QSizeF(width, height) * window->Zoom());
+      const QImage frame = window->FrameImage().copy(
+          shown.intersected(QRectF(window->DisplayRect())).toAlignedRect().adjusted(2, 2, -2, -2));
+      int darkest = 255, lightest = 0;
+      for (int y = 0; y < frame.height(); ++y) {
+        for (int x = 0; x < frame.width(); ++x) {
+          darkest = std::min(darkest, qGreen(frame.pixel(x, y)));
+          lightest = std::max(lightest, qGreen(frame.pixel(x, y)));
+        }
+      }
+      EXPECT_GE(darkest, 112);
+      EXPECT_LE(lightest, 143);
+      window->ZoomAbout(1, QRectF(window->DisplayRect()).center());
+    }
+    window.reset();
+  }
+}
+
 TEST_F(OutputWindowTest, EachEffectPaintsToTheEndAndLeavesOkSaveAndPrint) {
   settings.useYourPictureList = 0;
   settings.usePictureLibrary = 1;
