@@ -25,6 +25,7 @@ PACKAGES=(
   dpkg-dev file desktop-file-utils appstream lintian bash-completion
   # the README's recipe for painting on several machines is tested with it
   parallel
+  poppler-utils  # looking into printed PDFs: their pages, title and picture streams
 )
 
 missing=()

@@ -13,7 +13,6 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
@@ -30,6 +29,7 @@
 #include "base/paths.h"
 #include "effects/effect_engine.h"
 #include "gui/bitmap_image.h"
+#include "gui/picture_printing.h"
 #include "gui/warning_box.h"
 #include "imaging/imaging.h"
 #include "painting/effect_table.h"
@@ -663,6 +663,7 @@ void OutputWindow::SaveEnded(const QString& path, bool saved) {
   }
   if (saved) {
     lastSaveFolder = QFileInfo(path).absolutePath();
+    savedName_ = QFileInfo(path).completeBaseName();
   } else {
     ShowWarningMessageBox(this, "The picture could not be saved to\n" + path.toStdString());
   }
@@ -670,33 +671,36 @@ void OutputWindow::SaveEnded(const QString& path, bool saved) {
   if (closeWhenIdle_) CloseWhenIdle();
 }
 
-void OutputWindow::Print() {
-  if (!Picture() || PaintingRunning()) return;
-  QPrinter printer(QPrinter::HighResolution);
-  QPrintDialog dialog(&printer, this);
-  if (dialog.exec() != QDialog::Accepted) return;
-  if (!PrintTo(&printer)) {
-    ShowWarningMessageBox(this, "The picture could not be printed.");
-  }
+QString OutputWindow::PictureTitle() const {
+  if (!savedName_.isEmpty() || !session_) return savedName_;
+  return PictureName(session_->Request());
 }
 
-bool OutputWindow::PrintTo(QPrinter* printer) {
+QImage OutputWindow::PaintedImage() const {
   ImgBitmap painted;
   if (!session_ || TakePaintedPicture(Picture(), session_->OutputWidth(), session_->OutputHeight(),
                                       &painted) != 1) {
-    return false;
+    return QImage();
   }
-  const QImage picture = ImageFromBitmap(painted);
+  QImage picture = ImageFromBitmap(painted);
   ImgFree(&painted);
+  return picture;
+}
+
+void OutputWindow::Print() {
+  if (!Picture() || PaintingRunning()) return;
+  const QImage picture = PaintedImage();
+  if (picture.isNull()) {
+    ShowWarningMessageBox(this, "The picture could not be printed.");
+    return;
+  }
+  RunPrintPreview(this, picture, PictureTitle());
+  activateWindow();
+}
+
+bool OutputWindow::PrintTo(QPrinter* printer, const PrintOptions& options) {
+  const QImage picture = PaintedImage();
   if (picture.isNull()) return false;
-  QPainter painter;
-  if (!painter.begin(printer)) return false;
-  const QRect page = painter.viewport();
-  QSize size = picture.size();
-  size.scale(page.size(), Qt::KeepAspectRatio);
-  const QRect target(page.left() + (page.width() - size.width()) / 2,
-                     page.top() + (page.height() - size.height()) / 2, size.width(), size.height());
-  painter.setRenderHint(QPainter::SmoothPixmapTransform);
-  painter.drawImage(target, picture);
-  return painter.end();
+  printer->setDocName(PictureTitle());
+  return PrintPicture(printer, picture, options);
 }

@@ -19,6 +19,7 @@
 #include "base/rect.h"
 #include "gui/dialog_layout.h"
 #include "gui/painting_session.h"
+#include "gui/print_layout.h"
 #include "gui/reduced_view.h"
 #include "imaging/dib.h"
 
@@ -68,10 +69,14 @@ class OutputWindow : public TableDialog, public FrontWindow {
   // the worker thread after any save before it; SaveFinished tells how it went, and a failure
   // shows a warning.
   QString SaveTo(const QString& path, const QString& filter = QString());
-  // Print: the print dialog, then PrintTo.
+  // Print: the print preview, with the choice of size beside it.
   void Print();
-  // Prints the picture held, scaled to fit the page and centred. False when the printer fails.
-  bool PrintTo(QPrinter* printer);
+  // Prints the picture held at the output size as `options` say, with the picture's name as the
+  // document's title. False when the printer fails.
+  bool PrintTo(QPrinter* printer, const PrintOptions& options = PrintOptions());
+  // The picture's name: the file it was saved to last, else the start picture's and the
+  // effect's.
+  QString PictureTitle() const;
 
   // The view of the picture frame: 1.0 is 100 %.
   double Zoom() const { return zoom_; }
@@ -118,6 +123,8 @@ class OutputWindow : public TableDialog, public FrontWindow {
   void TryStartPainting();
   void FinishPainting(int result);
   void SaveEnded(const QString& path, bool saved);
+  // The picture held at the output size, for printing.
+  QImage PaintedImage() const;
   // Closes now when the session is idle, or asks the painting to stop and closes when the
   // painting and every save have ended.
   void CloseWhenIdle();
@@ -149,6 +156,7 @@ class OutputWindow : public TableDialog, public FrontWindow {
   bool pressWhilePainting_ = false;
   bool closeWhenIdle_ = false;
   QString statusBeforeSaving_;
+  QString savedName_;
 
   QImage canvas_;  // the picture as shown, at its own size
   // The part in view of the refresh in progress, kept from one stage to the next.

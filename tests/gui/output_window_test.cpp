@@ -30,6 +30,7 @@
 #include "gui/gui_test_helpers.h"
 #include "gui/main_window.h"
 #include "gui/output_window.h"
+#include "gui/print_layout.h"
 #include "imaging/imaging.h"
 
 using namespace output_ids;
@@ -570,6 +571,44 @@ TEST_F(OutputWindowTest, PrintToPdfWritesAPdf) {
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
   EXPECT_TRUE(file.read(5).startsWith("%PDF-"));
   EXPECT_GT(file.size(), 1000);
+}
+
+TEST_F(OutputWindowTest, PrintsPagesWithTheTitleAndTheLosslessPicture) {
+  ASSERT_TRUE(Paint(5));
+  PrintOptions poster;
+  poster.fit = PrintFit::kPoster;
+  poster.columns = 3;
+  poster.rows = 2;
+  PrintOptions width;
+  width.fit = PrintFit::kWidth;
+  width.widthMm = 300;
+  const struct {
+    const char* name;
+    PrintOptions options;
+    int pages;
+  } cases[] = {{"fitted", PrintOptions(), 1}, {"poster", poster, 6}, {"width", width, 2}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const QString pdf = QString::fromStdString(env.Folder().File(std::string(c.name) + ".pdf"));
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setPageMargins(QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter);
+    ASSERT_TRUE(window->PrintTo(&printer, c.options));
+    QFile file(pdf);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    EXPECT_EQ(bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r"), c.pages);
+    // The title is the picture's name, in UTF-16 as PDF strings carry it.
+    const QString title = "start - Black & White Photo";
+    EXPECT_EQ(window->PictureTitle(), title);
+    QByteArray utf16("\xfe\xff", 2);
+    for (QChar ch : title) utf16 += QByteArray{char(ch.unicode() >> 8), char(ch.unicode() & 0xff)};
+    EXPECT_TRUE(bytes.contains(utf16));
+    EXPECT_TRUE(bytes.contains("/Subtype /Image"));
+    EXPECT_FALSE(bytes.contains("/DCTDecode"));
+  }
 }
 
 }  // namespace
