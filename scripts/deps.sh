@@ -27,6 +27,7 @@ PACKAGES=(
   libgimp2.0-dev gimp
   # the README's recipe for painting on several machines is tested with it
   parallel
+  poppler-utils  # looking into printed PDFs: their pages, title and picture streams
 )
 
 missing=()

@@ -4,6 +4,7 @@
 #include "gui/output_window.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFrame>
@@ -12,7 +13,6 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
@@ -22,12 +22,14 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 
 #include "app/painting_request.h"
 #include "app/settings.h"
 #include "base/paths.h"
 #include "effects/effect_engine.h"
 #include "gui/bitmap_image.h"
+#include "gui/picture_printing.h"
 #include "gui/warning_box.h"
 #include "imaging/imaging.h"
 #include "painting/effect_table.h"
@@ -55,9 +57,32 @@ constexpr char kFrameHelp[] =
 constexpr double kZoomStep = 1.25;
 constexpr double kLargestZoom = 16.0;
 constexpr int kZoomLevelMilliseconds = 1200;
+constexpr int kFrameMilliseconds = 16;
 
-// The folder of the last Save, for the next one in this session.
+// The folder of the last successful save, for the next Save in this session.
 QString lastSaveFolder;
+
+// The kernel's live folders: a file dialog that lists one reads files that block or never end.
+bool IsSystemFolder(const QString& folder) {
+  const QFileInfo info(folder);
+  for (const QString& path : {QDir::cleanPath(info.absoluteFilePath()), info.canonicalFilePath()}) {
+    for (const QLatin1String root :
+         {QLatin1String("/proc"), QLatin1String("/sys"), QLatin1String("/dev")}) {
+      if (path == root || path.startsWith(root + QLatin1Char('/'))) return true;
+    }
+  }
+  return false;
+}
+
+// Where Save's dialog starts: the last successful save's folder, else the start picture's, else
+// the home folder.
+QString SaveDialogFolder(const RenderRequest& request) {
+  for (const QString& folder :
+       {lastSaveFolder, QFileInfo(QString::fromStdString(request.startPath)).absolutePath()}) {
+    if (!folder.isEmpty() && QFileInfo(folder).isDir() && !IsSystemFolder(folder)) return folder;
+  }
+  return QDir::homePath();
+}
 
 QRect ToQRect(const Rect& r) {
   return QRect(r.left, r.top, r.Width(), r.Height());
@@ -101,15 +126,13 @@ QString SaveSuffix(const QString& path, const QString& filter) {
   return QLatin1String(kPictureFormats[0].endings[0]);
 }
 
-// Save's suggestion: the start picture's name and the effect, in the last Save's folder or else
-// the start picture's.
-QString SuggestedSaveName(const RenderRequest& request) {
-  const QFileInfo start(QString::fromStdString(request.startPath));
-  const EffectEntry* effect = FindEffect(request.effect);
-  QString name = start.completeBaseName();
-  if (effect != nullptr) name += QStringLiteral(" - ") + QString::fromUtf8(effect->title);
-  const QString folder = lastSaveFolder.isEmpty() ? start.absolutePath() : lastSaveFolder;
-  return folder + QLatin1Char('/') + name + QStringLiteral(".png");
+// The painted picture's name: the start picture's name and the effect.
+QString PictureName(const RenderRequest& request) {
+  QString name = QFileInfo(QString::fromStdString(request.startPath)).completeBaseName();
+  if (const EffectEntry* effect = FindEffect(request.effect)) {
+    name += QStringLiteral(" - ") + QString::fromUtf8(effect->title);
+  }
+  return name;
 }
 
 }  // namespace
@@ -142,6 +165,8 @@ OutputWindow::OutputWindow(QWidget* parent, std::string tileIndexFile)
   zoomLevel_->hide();
   zoomLevelTimer_.setSingleShot(true);
   connect(&zoomLevelTimer_, &QTimer::timeout, zoomLevel_, &QWidget::hide);
+  reducedTimer_.setSingleShot(true);
+  connect(&reducedTimer_, &QTimer::timeout, frame_, qOverload<>(&QWidget::update));
 
   connect(stopButton_, &QPushButton::clicked, this, [this] { PressStopOrOk(); });
   connect(saveButton_, &QPushButton::clicked, this, [this] { Save(); });
@@ -197,6 +222,7 @@ bool OutputWindow::Open() {
   // Until the picture is ready the frame shows the picture's place empty.
   canvas_ = QImage(std::max(outputWidth_, 1), std::max(outputHeight_, 1), QImage::Format_RGB32);
   canvas_.fill(palette().color(QPalette::Window));
+  reduced_.Reset();
   FirstView();
 
   session_ = std::make_unique<PaintingSession>(std::move(request));
@@ -284,6 +310,7 @@ void OutputWindow::ShowHeldPicture() {
   const QPointF grown((picture.width() - canvas_.width()) / 2,
                       (picture.height() - canvas_.height()) / 2);
   canvas_ = picture;
+  reduced_.Reset();
   if (viewMoved_) {
     SetView(zoom_, origin_ - grown * zoom_);
   } else {
@@ -353,7 +380,7 @@ bool OutputWindow::FrameEvent(QEvent* event) {
   }
 }
 
-void OutputWindow::DrawView(QPainter* painter) const {
+void OutputWindow::DrawView(QPainter* painter) {
   const QRect display = DisplayRect();
   painter->fillRect(frame_->rect(), palette().color(QPalette::Window));
   if (canvas_.isNull()) return;
@@ -373,16 +400,25 @@ void OutputWindow::DrawView(QPainter* painter) const {
     painter->drawImage(origin_.toPoint(), canvas_);
     return;
   }
-  // Smaller than 100 % is smoothed; larger shows the pixels as they are.
-  painter->setRenderHint(QPainter::SmoothPixmapTransform, zoom_ < 1.0);
   // Only the part in view is scaled.
   const QRectF visible = target.intersected(QRectF(display));
   if (visible.isEmpty()) return;
   const QRectF source((visible.topLeft() - origin_) / zoom_, visible.size() / zoom_);
-  painter->drawImage(visible, canvas_, source);
+  if (zoom_ >= 1.0) {
+    // Larger than 100 % shows the pixels as they are.
+    painter->drawImage(visible, canvas_, source);
+    return;
+  }
+  // While the painting runs, a repaint takes in only part of a large change: the rest follows
+  // in the next frames.
+  const qint64 budget =
+      PaintingRunning() ? ReducedView::kPixelsPerFrame : std::numeric_limits<qint64>::max();
+  if (!reduced_.Draw(painter, canvas_, visible, source, budget) && !reducedTimer_.isActive()) {
+    reducedTimer_.start(kFrameMilliseconds);
+  }
 }
 
-QImage OutputWindow::FrameImage() const {
+QImage OutputWindow::FrameImage() {
   QImage image(frame_->size(), QImage::Format_RGB32);
   QPainter painter(&image);
   DrawView(&painter);
@@ -482,7 +518,9 @@ void OutputWindow::FinishPainting(int result) {
   saveButton_->setEnabled(static_cast<bool>(Picture()));
   printButton_->setEnabled(static_cast<bool>(Picture()));
   stopButton_->setText(QStringLiteral("OK"));
-  if (result != kPaintStopped) closeOnPress_ = true;
+  // Only a stop the user asked for waits for the press that follows the stopping one: a painting
+  // that failed or was refused closes on the first press, as a finished one does.
+  if (result != kPaintStopped || !pressWhilePainting_) closeOnPress_ = true;
   emit PaintingFinished(result);
   if (closeWhenIdle_) {
     CloseWhenIdle();
@@ -600,6 +638,7 @@ QRect OutputWindow::CanvasInView() const {
 }
 
 void OutputWindow::ShowCanvasPart(const QRect& part) {
+  reduced_.Invalidate(part);
   const QRectF shown(origin_ + QPointF(part.topLeft()) * zoom_, QSizeF(part.size()) * zoom_);
   frame_->update(shown.toAlignedRect().adjusted(-2, -2, 2, 2));
 }
@@ -613,11 +652,12 @@ void OutputWindow::Save() {
   QString filter;
   const QString path =
       QFileDialog::getSaveFileName(this, QStringLiteral("Save Picture File"),
-                                   SuggestedSaveName(session_->Request()), SaveFilters(), &filter);
+                                   SaveDialogFolder(session_->Request()) + QLatin1Char('/') +
+                                       PictureName(session_->Request()) + QStringLiteral(".png"),
+                                   SaveFilters(), &filter);
   // Back from the dialog, the window takes the keyboard again for Ctrl S and the zoom keys.
   activateWindow();
   if (path.isEmpty()) return;
-  lastSaveFolder = QFileInfo(path).absolutePath();
   SaveTo(path, filter);
 }
 
@@ -636,40 +676,46 @@ void OutputWindow::SaveEnded(const QString& path, bool saved) {
     status_->setText(statusBeforeSaving_);
     UpdateBusyCursor();
   }
-  if (!saved) {
+  if (saved) {
+    lastSaveFolder = QFileInfo(path).absolutePath();
+    savedName_ = QFileInfo(path).completeBaseName();
+  } else {
     ShowWarningMessageBox(this, "The picture could not be saved to\n" + path.toStdString());
   }
   emit SaveFinished(path, saved);
   if (closeWhenIdle_) CloseWhenIdle();
 }
 
-void OutputWindow::Print() {
-  if (!Picture() || PaintingRunning()) return;
-  QPrinter printer(QPrinter::HighResolution);
-  QPrintDialog dialog(&printer, this);
-  if (dialog.exec() != QDialog::Accepted) return;
-  if (!PrintTo(&printer)) {
-    ShowWarningMessageBox(this, "The picture could not be printed.");
-  }
+QString OutputWindow::PictureTitle() const {
+  if (!savedName_.isEmpty() || !session_) return savedName_;
+  return PictureName(session_->Request());
 }
 
-bool OutputWindow::PrintTo(QPrinter* printer) {
+QImage OutputWindow::PaintedImage() const {
   ImgBitmap painted;
   if (!session_ || TakePaintedPicture(Picture(), session_->OutputWidth(), session_->OutputHeight(),
                                       &painted) != 1) {
-    return false;
+    return QImage();
   }
-  const QImage picture = ImageFromBitmap(painted);
+  QImage picture = ImageFromBitmap(painted);
   ImgFree(&painted);
+  return picture;
+}
+
+void OutputWindow::Print() {
+  if (!Picture() || PaintingRunning()) return;
+  const QImage picture = PaintedImage();
+  if (picture.isNull()) {
+    ShowWarningMessageBox(this, "The picture could not be printed.");
+    return;
+  }
+  RunPrintPreview(this, picture, PictureTitle());
+  activateWindow();
+}
+
+bool OutputWindow::PrintTo(QPrinter* printer, const PrintOptions& options) {
+  const QImage picture = PaintedImage();
   if (picture.isNull()) return false;
-  QPainter painter;
-  if (!painter.begin(printer)) return false;
-  const QRect page = painter.viewport();
-  QSize size = picture.size();
-  size.scale(page.size(), Qt::KeepAspectRatio);
-  const QRect target(page.left() + (page.width() - size.width()) / 2,
-                     page.top() + (page.height() - size.height()) / 2, size.width(), size.height());
-  painter.setRenderHint(QPainter::SmoothPixmapTransform);
-  painter.drawImage(target, picture);
-  return painter.end();
+  printer->setDocName(PictureTitle());
+  return PrintPicture(printer, picture, options);
 }

@@ -19,6 +19,8 @@
 #include "base/rect.h"
 #include "gui/dialog_layout.h"
 #include "gui/painting_session.h"
+#include "gui/print_layout.h"
+#include "gui/reduced_view.h"
 #include "imaging/dib.h"
 
 class QFrame;
@@ -67,10 +69,14 @@ class OutputWindow : public TableDialog, public FrontWindow {
   // the worker thread after any save before it; SaveFinished tells how it went, and a failure
   // shows a warning.
   QString SaveTo(const QString& path, const QString& filter = QString());
-  // Print: the print dialog, then PrintTo.
+  // Print: the print preview, with the choice of size beside it.
   void Print();
-  // Prints the picture held, scaled to fit the page and centred. False when the printer fails.
-  bool PrintTo(QPrinter* printer);
+  // Prints the picture held at the output size as `options` say, with the picture's name as the
+  // document's title. False when the printer fails.
+  bool PrintTo(QPrinter* printer, const PrintOptions& options = PrintOptions());
+  // The picture's name: the file it was saved to last, else the start picture's and the
+  // effect's.
+  QString PictureTitle() const;
 
   // The view of the picture frame: 1.0 is 100 %.
   double Zoom() const { return zoom_; }
@@ -94,7 +100,7 @@ class OutputWindow : public TableDialog, public FrontWindow {
   // The picture held (after a painting: its result).
   const DibHandle& Picture() const;
   // What the picture frame shows.
-  QImage FrameImage() const;
+  QImage FrameImage();
   // The picture as painted so far, at its own size.
   QImage CanvasImage() const { return canvas_; }
 
@@ -117,6 +123,8 @@ class OutputWindow : public TableDialog, public FrontWindow {
   void TryStartPainting();
   void FinishPainting(int result);
   void SaveEnded(const QString& path, bool saved);
+  // The picture held at the output size, for printing.
+  QImage PaintedImage() const;
   // Closes now when the session is idle, or asks the painting to stop and closes when the
   // painting and every save have ended.
   void CloseWhenIdle();
@@ -125,7 +133,7 @@ class OutputWindow : public TableDialog, public FrontWindow {
   // The part of the canvas in the frame's view, and a repaint of a part of the canvas.
   QRect CanvasInView() const;
   void ShowCanvasPart(const QRect& part);
-  void DrawView(QPainter* painter) const;
+  void DrawView(QPainter* painter);
   void FirstView();
   void SetView(double zoom, const QPointF& origin);
   double FitZoom() const;
@@ -148,6 +156,7 @@ class OutputWindow : public TableDialog, public FrontWindow {
   bool pressWhilePainting_ = false;
   bool closeWhenIdle_ = false;
   QString statusBeforeSaving_;
+  QString savedName_;
 
   QImage canvas_;  // the picture as shown, at its own size
   // The part in view of the refresh in progress, kept from one stage to the next.
@@ -162,4 +171,9 @@ class OutputWindow : public TableDialog, public FrontWindow {
   bool dragging_ = false;
   QPointF dragFrom_;
   QTimer zoomLevelTimer_;
+
+  // The views smaller than 100 % are drawn from reduced copies of the canvas; while the painting
+  // runs, a repaint takes in part of the canvas's changes, and this timer repaints for the rest.
+  ReducedView reduced_;
+  QTimer reducedTimer_;
 };

@@ -54,8 +54,11 @@ void PaintingSession::Prepared(std::shared_ptr<PreparedPicture> prepared) {
   preparing_ = false;
   QString warning;
   if (prepared) {
-    // A size too large for the memory at hand is refused with the reason.
-    if (prepared->tooLarge) warning = QString::fromStdString(prepared->reason);
+    // A size too large for the memory at hand is refused with the reason, and a picture that
+    // could not be prepared says why: the window would otherwise stay blank without a word.
+    if (prepared->tooLarge || !prepared->picture) {
+      warning = QString::fromStdString(prepared->reason);
+    }
     picture_ = std::move(prepared->picture);
   }
   if (picture_) {

@@ -62,7 +62,7 @@ class PaintingSession : public QObject, private FrontWindow {
 
  signals:
   // The start picture is prepared (Picture() holds it) or could not be; `warning` tells the user
-  // why a size was refused, empty otherwise.
+  // why a size was refused or the picture could not be prepared, empty otherwise.
   void PictureReady(const QString& warning);
   void StatusChanged(const QString& text);
   // The painting shows a part of its picture and waits until the handler has returned: the

@@ -8,6 +8,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
@@ -28,6 +30,7 @@
 #include "gui/gui_test_helpers.h"
 #include "gui/main_window.h"
 #include "gui/output_window.h"
+#include "gui/print_layout.h"
 #include "imaging/imaging.h"
 
 using namespace output_ids;
@@ -212,6 +215,49 @@ TEST_F(OutputWindowTest, DoubleClickFitsTheWholePictureAndZoomKeepsThePointUnder
   EXPECT_EQ(window->Zoom(), 1.0);
 }
 
+TEST_F(OutputWindowTest, ReducedViewsOfFinePatternsAreEvenWithoutMoire) {
+  // Black and white pixel by pixel: every view smaller than 100 % shows an even grey.
+  const struct {
+    const char* name;
+    bool (*white)(int x, int y);
+  } patterns[] = {{"columns", [](int x, int) { return x % 2 == 0; }},
+                  {"rows", [](int, int y) { return y % 2 == 0; }},
+                  {"checks", [](int x, int y) { return (x + y) % 2 == 0; }}};
+  const int width = 5000, height = 3750;
+  settings.outputWidth = width;
+  settings.outputHeight = height;
+  for (const auto& pattern : patterns) {
+    SCOPED_TRACE(pattern.name);
+    QImage image(width, height, QImage::Format_Grayscale8);
+    for (int y = 0; y < height; ++y) {
+      uchar* row = image.scanLine(y);
+      for (int x = 0; x < width; ++x) row[x] = pattern.white(x, y) ? 255 : 0;
+    }
+    ASSERT_TRUE(image.save(QString::fromStdString(start)));
+    // Not shown: the view shows the start picture, and no painting runs.
+    ASSERT_NE(OpenWindow(), nullptr);
+    window->ToggleFitAnd100();
+    for (int step = 0; step < 3; ++step) {
+      SCOPED_TRACE(window->Zoom());
+      ASSERT_LT(window->Zoom(), 0.25);
+      const QRectF shown(window->ViewOrigin(), QSizeF(width, height) * window->Zoom());
+      const QImage frame = window->FrameImage().copy(
+          shown.intersected(QRectF(window->DisplayRect())).toAlignedRect().adjusted(2, 2, -2, -2));
+      int darkest = 255, lightest = 0;
+      for (int y = 0; y < frame.height(); ++y) {
+        for (int x = 0; x < frame.width(); ++x) {
+          darkest = std::min(darkest, qGreen(frame.pixel(x, y)));
+          lightest = std::max(lightest, qGreen(frame.pixel(x, y)));
+        }
+      }
+      EXPECT_GE(darkest, 112);
+      EXPECT_LE(lightest, 143);
+      window->ZoomAbout(1, QRectF(window->DisplayRect()).center());
+    }
+    window.reset();
+  }
+}
+
 TEST_F(OutputWindowTest, EachEffectPaintsToTheEndAndLeavesOkSaveAndPrint) {
   settings.useYourPictureList = 0;
   settings.usePictureLibrary = 1;
@@ -352,6 +398,77 @@ TEST_F(OutputWindowTest, AStartPictureThatDoesNotDecodeLeavesSaveAndPrintOff) {
   EXPECT_FALSE(Enabled(kPrint));
 }
 
+TEST_F(OutputWindowTest, OkClosesOnTheFirstClickAfterAnyPaintingThatWasNotStopped) {
+  const struct {
+    const char* name;
+    const char* startContent;  // replaces the start picture when set
+    int width;
+    int warnings;
+  } cases[] = {{"finished", nullptr, 48, 0},
+               {"undecodable", "not a picture", 48, 1},
+               {"beyond the picture limits", nullptr, 20000, 1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(WriteTestPicture(start, 64, 48));
+    if (c.startContent != nullptr) {
+      QFile file(QString::fromStdString(start));
+      ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+      file.write(c.startContent);
+    }
+    settings.outputWidth = c.width;
+    settings.outputHeight = c.width * 3 / 4;
+    ModalWatcher watcher;
+    ASSERT_TRUE(Paint(1));
+    EXPECT_EQ(watcher.Messages().size(), c.warnings) << watcher.Messages().join("; ").toStdString();
+    QTest::mouseClick(window->Item(kStop), Qt::LeftButton);
+    EXPECT_FALSE(window->isVisible());
+    window.reset();
+  }
+}
+
+TEST_F(OutputWindowTest, SaveDialogStartsWhereTheLastSaveSucceededNeverInSystemFolders) {
+  ASSERT_TRUE(Paint(5));
+  const QString startFolder = QFileInfo(QString::fromStdString(start)).absolutePath();
+  const QString other = QString::fromStdString(env.Folder().File("other"));
+  ASSERT_TRUE(QDir().mkpath(other));
+  // One save after the other, through the dialog (the folder it starts in, then the file chosen)
+  // or not; a dialog is never taken into /proc, whose files can block the dialog.
+  const struct {
+    bool viaDialog;
+    QString dialogFolder;
+    QString chosen;
+    int warnings;
+  } cases[] = {{true, startFolder, "/sys/quillane.png", 1},
+               {true, startFolder, other + "/out.png", 0},
+               {false, "", "/proc/quillane.png", 1},
+               {true, other, "/sys/kernel/quillane.png", 1},
+               {true, other, "", 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.chosen.toStdString());
+    QString shown;
+    ModalWatcher watcher([&](QWidget* modal) {
+      auto* dialog = qobject_cast<QFileDialog*>(modal);
+      if (dialog == nullptr) return false;
+      shown = dialog->directory().absolutePath();
+      if (c.chosen.isEmpty()) {
+        dialog->reject();
+      } else {
+        dialog->selectFile(c.chosen);
+        static_cast<QDialog*>(dialog)->accept();
+      }
+      return true;
+    });
+    if (c.viaDialog) {
+      QTest::mouseClick(window->Item(kSave), Qt::LeftButton);
+    } else {
+      window->SaveTo(c.chosen);
+    }
+    ASSERT_TRUE(WaitUntil([&] { return !window->Saving(); }));
+    EXPECT_EQ(shown, c.dialogFolder);
+    EXPECT_EQ(watcher.Messages().size(), c.warnings);
+  }
+}
+
 TEST_F(OutputWindowTest, PressBeforePaintingOnlyArmsTheClose) {
   settings.effect = 5;
   ASSERT_NE(OpenWindow(), nullptr);
@@ -454,6 +571,44 @@ TEST_F(OutputWindowTest, PrintToPdfWritesAPdf) {
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
   EXPECT_TRUE(file.read(5).startsWith("%PDF-"));
   EXPECT_GT(file.size(), 1000);
+}
+
+TEST_F(OutputWindowTest, PrintsPagesWithTheTitleAndTheLosslessPicture) {
+  ASSERT_TRUE(Paint(5));
+  PrintOptions poster;
+  poster.fit = PrintFit::kPoster;
+  poster.columns = 3;
+  poster.rows = 2;
+  PrintOptions width;
+  width.fit = PrintFit::kWidth;
+  width.widthMm = 300;
+  const struct {
+    const char* name;
+    PrintOptions options;
+    int pages;
+  } cases[] = {{"fitted", PrintOptions(), 1}, {"poster", poster, 6}, {"width", width, 2}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const QString pdf = QString::fromStdString(env.Folder().File(std::string(c.name) + ".pdf"));
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setPageMargins(QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter);
+    ASSERT_TRUE(window->PrintTo(&printer, c.options));
+    QFile file(pdf);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    EXPECT_EQ(bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r"), c.pages);
+    // The title is the picture's name, in UTF-16 as PDF strings carry it.
+    const QString title = "start - Black & White Photo";
+    EXPECT_EQ(window->PictureTitle(), title);
+    QByteArray utf16("\xfe\xff", 2);
+    for (QChar ch : title) utf16 += QByteArray{char(ch.unicode() >> 8), char(ch.unicode() & 0xff)};
+    EXPECT_TRUE(bytes.contains(utf16));
+    EXPECT_TRUE(bytes.contains("/Subtype /Image"));
+    EXPECT_FALSE(bytes.contains("/DCTDecode"));
+  }
 }
 
 }  // namespace
