@@ -150,6 +150,17 @@ QStringList FilterSpecToQtFilters(const char* filterSpec) {
   return filters;
 }
 
+bool IsSystemFolder(const QString& folder) {
+  const QFileInfo info(folder);
+  for (const QString& path : {QDir::cleanPath(info.absoluteFilePath()), info.canonicalFilePath()}) {
+    for (const QLatin1String root :
+         {QLatin1String("/proc"), QLatin1String("/sys"), QLatin1String("/dev")}) {
+      if (path == root || path.startsWith(root + QLatin1Char('/'))) return true;
+    }
+  }
+  return false;
+}
+
 void WarnNameTooLong(const std::string& path, int32_t bufferSize) {
   std::string text = "This file name is too long to be used (at most " +
                      std::to_string(bufferSize - 1) + " characters):|" + path;
@@ -180,7 +191,9 @@ int ChooseFile(FileRequest* request) {
   dialog.setOption(QFileDialog::HideNameFilterDetails, true);
   dialog.setNameFilters(filters);
   if (!filters.isEmpty()) dialog.selectNameFilter(filters.front());
-  if (!folder.empty()) dialog.setDirectory(QFile::decodeName(QByteArray::fromStdString(folder)));
+  QString start = QFile::decodeName(QByteArray::fromStdString(folder));
+  if (!start.isEmpty() && IsSystemFolder(start)) start = QDir::homePath();
+  if (!start.isEmpty()) dialog.setDirectory(start);
   dialog.selectFile(QFile::decodeName(QByteArray::fromStdString(name)));
   CentreOverMainWindow centring;
   dialog.installEventFilter(&centring);

@@ -31,6 +31,10 @@ struct FileRequest {
 const char* StartPictureFilterSpec();
 const char* PictureListFilterSpec();
 
+// The kernel's live folders (/proc, /sys, /dev and below): a file dialog that lists one reads
+// files that block or never end, so no dialog starts in one.
+bool IsSystemFolder(const QString& folder);
+
 // Runs the dialog, centred over mainWindowHandle. Non-zero when a file was chosen; 0 on cancel,
 // with fileBuffer exactly as it was.
 int ChooseFile(FileRequest* request);

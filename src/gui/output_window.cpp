@@ -29,6 +29,7 @@
 #include "base/paths.h"
 #include "effects/effect_engine.h"
 #include "gui/bitmap_image.h"
+#include "gui/file_dialogs.h"
 #include "gui/picture_printing.h"
 #include "gui/warning_box.h"
 #include "imaging/imaging.h"
@@ -61,18 +62,6 @@ constexpr int kFrameMilliseconds = 16;
 
 // The folder of the last successful save, for the next Save in this session.
 QString lastSaveFolder;
-
-// The kernel's live folders: a file dialog that lists one reads files that block or never end.
-bool IsSystemFolder(const QString& folder) {
-  const QFileInfo info(folder);
-  for (const QString& path : {QDir::cleanPath(info.absoluteFilePath()), info.canonicalFilePath()}) {
-    for (const QLatin1String root :
-         {QLatin1String("/proc"), QLatin1String("/sys"), QLatin1String("/dev")}) {
-      if (path == root || path.startsWith(root + QLatin1Char('/'))) return true;
-    }
-  }
-  return false;
-}
 
 // Where Save's dialog starts: the last successful save's folder, else the start picture's, else
 // the home folder.

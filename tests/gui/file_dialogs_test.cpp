@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QListView>
@@ -172,6 +173,28 @@ TEST_F(ChooseFileTest, OpensInTheBufferFolderWithTheNameProposedCentredAndCancel
   EXPECT_EQ(std::memcmp(buffer, before, sizeof buffer), 0);
   EXPECT_EQ(fileRequest.extraFlags, 0u);
   EXPECT_EQ(fileRequest.filterSpec, nullptr);
+}
+
+// A start picture remembered in the kernel's live folders does not take the dialog there: listing
+// them reads files that never end.
+TEST_F(ChooseFileTest, NeverStartsInTheKernelsFolders) {
+  for (const char* remembered : {"/proc/self/cat.jpg", "/sys/cat.jpg", "/dev/shm/cat.jpg"}) {
+    char buffer[300] = {};
+    std::strcpy(buffer, remembered);
+    fileRequest.title = "Select Picture File";
+    fileRequest.fileBuffer = buffer;
+    fileRequest.fileBufferSize = sizeof buffer;
+    fileRequest.owner = &window_;
+    QString started;
+    WhenModalOpens([&](QWidget* modal) {
+      auto* dialog = qobject_cast<QFileDialog*>(modal);
+      ASSERT_NE(dialog, nullptr);
+      started = dialog->directory().absolutePath();
+      dialog->reject();
+    });
+    EXPECT_EQ(ChooseFile(&fileRequest), 0);
+    EXPECT_EQ(started, QDir::homePath()) << remembered;
+  }
 }
 
 TEST_F(ChooseFileTest, OneChosenFileIsWrittenAsAFullPath) {
