@@ -76,7 +76,7 @@ int main(int argc, char** argv) {
   for (const char* format : {"PNG8", "PNG32", "PNG48", "PNG64"}) {
     PictureSeed(picture, format, 6, samples::EncodedPicture(format, 24, 16));
     PictureSeed(picture, std::string(format) + "-interlaced", 6,
-                samples::EncodedPicture(format, 24, 16, true));
+                samples::EncodedPicture(format, 24, 16, samples::kInterlaced));
   }
   PictureSeed(picture, "wmf", 14, samples::MetafilePicture());
   PictureSeed(picture, "huge-png", 6, samples::PngClaimingSize(100000, 100000));

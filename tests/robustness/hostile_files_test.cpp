@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <Magick++.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <functional>
@@ -40,6 +42,7 @@ struct Hostile {
   bool written;         // a picture is at OUTPUT afterwards
   // Further checks on the folder afterwards; none when empty.
   std::function<void(const ScratchFolder&)> check = nullptr;
+  long long memoryLimit = 0;  // the renderer's address space, when not the usual limit
 };
 
 // The start picture and output of the cases that are about something else.
@@ -51,6 +54,10 @@ std::string Start(const ScratchFolder& dir) {
 
 std::string Output(const ScratchFolder& dir) {
   return dir.File("out.png");
+}
+
+Bytes Jpeg() {
+  return samples::EncodedPicture("JPEG", 40, 30);
 }
 
 std::vector<std::string> Plain(const std::string& input, const ScratchFolder& dir) {
@@ -77,10 +84,14 @@ std::string Fifo(const ScratchFolder& dir, const char* name) {
   return path;
 }
 
-std::string Text(const ScratchFolder& dir, const char* name, const std::string& text) {
+std::string File(const ScratchFolder& dir, const char* name, const Bytes& bytes) {
   const std::string path = dir.File(name);
-  samples::WriteBytes(path, Bytes(text.begin(), text.end()));
+  samples::WriteBytes(path, bytes);
   return path;
+}
+
+std::string Text(const ScratchFolder& dir, const char* name, const std::string& text) {
+  return File(dir, name, Bytes(text.begin(), text.end()));
 }
 
 int MaxWidth() {
@@ -315,20 +326,45 @@ const Hostile kCases[] = {
      64, "pipe.png' is a named pipe, not a regular file", false},
     {"JpegHeaderClaiming65535SquareIsTooLarge",
      [](const ScratchFolder& d) {
-       Bytes jpeg = samples::EncodedPicture("JPEG", 40, 30);
-       for (size_t i = 2; i + 9 < jpeg.size(); ++i) {
-         if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) std::fill_n(jpeg.begin() + i + 5, 4, 0xFF);
-       }
-       samples::WriteBytes(d.File("huge.jpg"), jpeg);
-       return Plain(d.File("huge.jpg"), d);
+       return Plain(File(d, "huge.jpg", samples::JpegClaimingSize(Jpeg(), 65535, 65535)), d);
      },
      2, "too large", false},
+    {"DamagedJpegWithinTheLimitsIsNotTooLarge",
+     [](const ScratchFolder& d) {
+       return Plain(File(d, "cut.jpg", samples::JpegClaimingSize(Jpeg(), 10000, 10000)), d);
+     },
+     2, "format not recognized", false},
+    {"GreyJpegWiderThanImageMagickTakesIsPainted",
+     [](const ScratchFolder& d) { return Plain(File(d, "g.jpg", samples::GreyJpeg(16500, 8)), d); },
+     0, "", true},
     {"BigTiffIsPainted",
      [](const ScratchFolder& d) {
-       samples::WriteBytes(d.File("big.tif"), samples::EncodedPicture("TIFF64", 40, 30));
-       return Plain(d.File("big.tif"), d);
+       return Plain(File(d, "big.tif", samples::EncodedPicture("TIFF64", 40, 30)), d);
      },
      0, "", true},
+    {"BigEndianBigTiffIsPainted",
+     [](const ScratchFolder& d) {
+       return Plain(
+           File(d, "big.tif", samples::EncodedPicture("TIFF64", 40, 30, samples::kBigEndian)), d);
+     },
+     0, "", true},
+    {"BrokenIndexSchemaOfOursIsMadeAnew",
+     [](const ScratchFolder& d) {
+       std::vector<std::string> args = Indexed(d);
+       Sql(d.File("index.sqlite"), "ALTER TABLE files RENAME COLUMN kind TO sort");
+       return args;
+     },
+     0, "index.sqlite was damaged and has been made anew", true, SameAsWithoutIndex},
+    {"StartPictureTooLargeForTheMemoryIsNamed",
+     [](const ScratchFolder& d) {
+       std::vector<std::string> args =
+           Plain(File(d, "big.png", samples::BilevelPng(10000, 10000)), d);
+       args.insert(args.begin(), {"--width", "100"});
+       return args;
+     },
+     2, "The start picture of 10000 x 10000 pixels needs about", false, nullptr,
+     // Decoding takes about 490 MB of address space, the painting 360 MB more.
+     680'000'000},
     {"OutputFolderMissing",
      [](const ScratchFolder& d) {
        return std::vector<std::string>{"--quiet", Start(d), d.File("gone/out.png")};
@@ -344,11 +380,14 @@ class HostileInput : public ::testing::TestWithParam<Hostile> {};
 
 TEST_P(HostileInput, EndsWithTheGivenStatusAndLeavesNothingElse) {
   const Hostile& c = GetParam();
+  if (c.memoryLimit > 0 && BuiltWithAddressSanitizer()) {
+    GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit";
+  }
   ScratchFolder dir;
   const std::vector<std::string> args = c.make(dir);
   const auto before = std::distance(std::filesystem::directory_iterator(dir.Path()),
                                     std::filesystem::directory_iterator());
-  const GuardedRun run = RunGuardedCli(args, 60);
+  const GuardedRun run = RunGuardedCli(args, 60, 0, c.memoryLimit);
   ASSERT_TRUE(EndedCleanly(run));
   EXPECT_EQ(run.status, c.status) << run.Describe();
   EXPECT_NE((run.out + run.err).find(c.message), std::string::npos) << run.Describe();
@@ -362,6 +401,47 @@ TEST_P(HostileInput, EndsWithTheGivenStatusAndLeavesNothingElse) {
 
 INSTANTIATE_TEST_SUITE_P(Table, HostileInput, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Exif orientations wherever ImageMagick finds them: in the first directory or the Exif
+// directory, and behind a prefix in a block that starts as an Exif block. It turns none behind a
+// block of another start. The decode is ImageMagick's, size and pixels.
+TEST(HostileInput, JpegsAreTurnedAsImageMagickTurnsThem) {
+  const struct {
+    std::string prefix;
+    bool inExifDirectory, turned;
+  } layouts[] = {{"", false, true},
+                 {"", true, true},
+                 {"ExifXY", false, true},
+                 {"ExifXY", true, true},
+                 {std::string("XY\0", 3), false, false}};
+  ScratchFolder dir;
+  for (const auto& l : layouts) {
+    SCOPED_TRACE(testing::Message()
+                 << "'" << l.prefix << "', Exif directory " << l.inExifDirectory);
+    const std::string path =
+        File(dir, "turned.jpg", samples::ExifJpeg(40, 30, l.prefix, l.inExifDirectory));
+    Magick::Image magick(path);
+    magick.autoOrient();
+    ASSERT_EQ(magick.columns(), l.turned ? 30u : 40u);
+    Magick::Blob rgb;
+    magick.write(&rgb, "RGB", 8);
+    ImgBitmap bitmap;
+    ImgInitHandle(&bitmap, 0, 0, 0);
+    ASSERT_EQ(ImgLoadPictureFile(path.c_str(), &bitmap, nullptr), 1);
+    ASSERT_EQ(bitmap.width, static_cast<int32_t>(magick.columns()));
+    ASSERT_EQ(bitmap.height, static_cast<int32_t>(magick.rows()));
+    const auto* expected = static_cast<const uint8_t*>(rgb.data());
+    for (int32_t y = 0; y < bitmap.height; ++y) {
+      for (int32_t x = 0; x < bitmap.width; ++x, expected += 3) {
+        const uint8_t* bgr = bitmap.Row(y) + 3 * x;
+        ASSERT_EQ(std::vector<uint8_t>({bgr[2], bgr[1], bgr[0]}),
+                  std::vector<uint8_t>(expected, expected + 3))
+            << x << ", " << y;
+      }
+    }
+    ImgFree(&bitmap);
+  }
+}
 
 // The reading layer itself: what the renderer refuses never reaches a decoder.
 TEST(HostileInput, PicturesAndFramesPastTheLimitsAreRefusedBeforeDecoding) {
