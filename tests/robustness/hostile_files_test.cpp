@@ -64,9 +64,10 @@ std::vector<std::string> Plain(const std::string& input, const ScratchFolder& di
   return {"--quiet", "--effect", "black-and-white", input, Output(dir)};
 }
 
-// A mosaic of the given list alone.
-std::vector<std::string> Mosaic(const std::vector<std::string>& list, const ScratchFolder& dir) {
-  std::vector<std::string> args = {"--effect", "mosaic", "--tiles-across", "3", "--no-library"};
+// A mosaic of the given list alone, with the options given first.
+std::vector<std::string> Mosaic(const std::vector<std::string>& list, const ScratchFolder& dir,
+                                std::vector<std::string> args = {}) {
+  args.insert(args.end(), {"--effect", "mosaic", "--tiles-across", "3", "--no-library"});
   for (const std::string& p : list) args.insert(args.end(), {"--picture", p});
   args.insert(args.end(), {"--picture", Start(dir), Start(dir), Output(dir)});
   return args;
@@ -251,9 +252,7 @@ const Hostile kCases[] = {
            "CREATE TABLE files (id INTEGER PRIMARY KEY, path, note); "
            "INSERT INTO files VALUES (1, '/a', 'x'), (2, '/b', 'y');");
        std::filesystem::copy_file(d.File("theirs.db"), d.File("theirs.copy"));
-       std::vector<std::string> args = Mosaic({}, d);
-       args.insert(args.begin(), {"--index", d.File("theirs.db")});
-       return args;
+       return Mosaic({}, d, {"--index", d.File("theirs.db")});
      },
      0, "theirs.db is not used: it is not a picture index of this program and is left alone", true,
      [](const ScratchFolder& d) {
@@ -262,9 +261,7 @@ const Hostile kCases[] = {
      }},
     {"IndexThatIsAPipeIsNotOpened",
      [](const ScratchFolder& d) {
-       std::vector<std::string> args = Mosaic({}, d);
-       args.insert(args.begin(), {"--index", Fifo(d, "index.sqlite")});
-       return args;
+       return Mosaic({}, d, {"--index", Fifo(d, "index.sqlite")});
      },
      0, "index.sqlite is not used: it is not a regular file", true},
     {"DamagedIndexRowsAreDecodedAgain",
@@ -292,17 +289,13 @@ const Hostile kCases[] = {
      0, "", true, SameAsWithoutIndex},
     {"TileReportThatIsAPipeIsRefusedBeforePainting",
      [](const ScratchFolder& d) {
-       std::vector<std::string> args = Mosaic({}, d);
-       args.insert(args.begin(), {"--tile-report", Fifo(d, "report.csv")});
-       return args;
+       return Mosaic({}, d, {"--tile-report", Fifo(d, "report.csv")});
      },
      64, "cannot write the tile report: '", false,
      [](const ScratchFolder& d) { EXPECT_TRUE(std::filesystem::is_fifo(d.File("report.csv"))); }},
     {"TileReportThatIsADeviceIsRefused",
      [](const ScratchFolder& d) {
-       std::vector<std::string> args = Mosaic({}, d);
-       args.insert(args.begin(), {"--tile-report", "/dev/null"});
-       return args;
+       return Mosaic({}, d, {"--tile-report", "/dev/null"});
      },
      64, "cannot write the tile report", false,
      [](const ScratchFolder&) { EXPECT_TRUE(std::filesystem::is_character_file("/dev/null")); }},
@@ -310,9 +303,7 @@ const Hostile kCases[] = {
      [](const ScratchFolder& d) {
        samples::WriteBytes(d.File("target.csv"), {'o', 'l', 'd'});
        std::filesystem::create_symlink("target.csv", d.File("report.csv"));
-       std::vector<std::string> args = Mosaic({}, d);
-       args.insert(args.begin(), {"--tile-report", d.File("report.csv")});
-       return args;
+       return Mosaic({}, d, {"--tile-report", d.File("report.csv")});
      },
      0, "", true,
      [](const ScratchFolder& d) {
