@@ -315,6 +315,25 @@ const Hostile kCases[] = {
        return std::vector<std::string>{"--quiet", Start(d), Fifo(d, "pipe.png")};
      },
      64, "pipe.png' is a named pipe, not a regular file", false},
+    {"OutputInAFolderThatRefusesFilesSaysWhy",
+     [](const ScratchFolder& d) {
+       // Not even root may make files in /sys.
+       return std::vector<std::string>{"--quiet", Start(d), "/sys/out.png"};
+     },
+     1, "cannot write '/sys/out.png': ", false},
+    {"BatchOverwriteThroughALinkWritesItsTarget",
+     [](const ScratchFolder& d) {
+       samples::WriteBytes(Output(d), {'o', 'l', 'd'});
+       std::filesystem::create_symlink("out.png", d.File("start-black-and-white.png"));
+       return std::vector<std::string>{"--quiet",      "--effect", "black-and-white",
+                                       "--format",     "png",      "--overwrite",
+                                       "--output-dir", d.Path(),   Start(d)};
+     },
+     0, "", true,
+     [](const ScratchFolder& d) {
+       EXPECT_TRUE(std::filesystem::is_symlink(d.File("start-black-and-white.png")));
+       EXPECT_GT(std::filesystem::file_size(Output(d)), 40u);
+     }},
     {"JpegHeaderClaiming65535SquareIsTooLarge",
      [](const ScratchFolder& d) {
        return Plain(File(d, "huge.jpg", samples::JpegClaimingSize(Jpeg(), 65535, 65535)), d);
