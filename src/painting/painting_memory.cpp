@@ -54,20 +54,19 @@ std::string PaintingMemoryProblem(int32_t effect, int32_t sourceWidth, int32_t s
   if (need <= allowance) return std::string();
   constexpr int64_t kMiB = 1 << 20;
   char text[256];
-  // When a painting of the same size from a start picture of that size would fit, it is the
-  // start picture, read and resized, that needs the memory: the message names it.
-  if (PaintingMemoryNeed(effect, width, height, width, height) <= allowance) {
-    std::snprintf(text, sizeof text,
-                  "The start picture of %d x %d pixels needs about %lld MB of memory to be read "
-                  "and resized, but only %lld MB can be had. Choose a smaller start picture.",
-                  sourceWidth, sourceHeight, static_cast<long long>((need + kMiB - 1) / kMiB),
-                  static_cast<long long>(allowance / kMiB));
-    return text;
-  }
+  // It is the start picture, read and resized, that needs the memory when a start picture of the
+  // painting's size would fit, or when reading and resizing it adds more than the painting
+  // itself needs (so little memory is left that neither fits): the message names it.
+  const int64_t sameSize = PaintingMemoryNeed(effect, width, height, width, height);
+  const bool startPicture = sameSize <= allowance || need - sameSize > sameSize;
   std::snprintf(text, sizeof text,
-                "A picture of %d x %d pixels needs about %lld MB of memory, but only %lld MB can "
-                "be had. Choose a smaller size.",
-                width, height, static_cast<long long>((need + kMiB - 1) / kMiB),
+                startPicture ? "The start picture of %d x %d pixels needs about %lld MB of memory "
+                               "to be read and resized, but only %lld MB can be had. Choose a "
+                               "smaller start picture."
+                             : "A picture of %d x %d pixels needs about %lld MB of memory, but "
+                               "only %lld MB can be had. Choose a smaller size.",
+                startPicture ? sourceWidth : width, startPicture ? sourceHeight : height,
+                static_cast<long long>((need + kMiB - 1) / kMiB),
                 static_cast<long long>(allowance / kMiB));
   return text;
 }

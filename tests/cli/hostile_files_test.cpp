@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <Magick++.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <functional>
@@ -40,6 +42,7 @@ struct Hostile {
   bool written;         // a picture is at OUTPUT afterwards
   // Further checks on the folder afterwards; none when empty.
   std::function<void(const ScratchFolder&)> check = nullptr;
+  long long memoryLimit = 0;  // the renderer's address space, when not the usual limit
 };
 
 // The start picture and output of the cases that are about something else.
@@ -53,13 +56,18 @@ std::string Output(const ScratchFolder& dir) {
   return dir.File("out.png");
 }
 
+Bytes Jpeg() {
+  return samples::EncodedPicture("JPEG", 40, 30);
+}
+
 std::vector<std::string> Plain(const std::string& input, const ScratchFolder& dir) {
   return {"--quiet", "--effect", "black-and-white", input, Output(dir)};
 }
 
-// A mosaic of the given list alone.
-std::vector<std::string> Mosaic(const std::vector<std::string>& list, const ScratchFolder& dir) {
-  std::vector<std::string> args = {"--effect", "mosaic", "--tiles-across", "3", "--no-library"};
+// A mosaic of the given list alone, with the options given first.
+std::vector<std::string> Mosaic(const std::vector<std::string>& list, const ScratchFolder& dir,
+                                std::vector<std::string> args = {}) {
+  args.insert(args.end(), {"--effect", "mosaic", "--tiles-across", "3", "--no-library"});
   for (const std::string& p : list) args.insert(args.end(), {"--picture", p});
   args.insert(args.end(), {"--picture", Start(dir), Start(dir), Output(dir)});
   return args;
@@ -77,10 +85,14 @@ std::string Fifo(const ScratchFolder& dir, const char* name) {
   return path;
 }
 
-std::string Text(const ScratchFolder& dir, const char* name, const std::string& text) {
+std::string File(const ScratchFolder& dir, const char* name, const Bytes& bytes) {
   const std::string path = dir.File(name);
-  samples::WriteBytes(path, Bytes(text.begin(), text.end()));
+  samples::WriteBytes(path, bytes);
   return path;
+}
+
+std::string Text(const ScratchFolder& dir, const char* name, const std::string& text) {
+  return File(dir, name, Bytes(text.begin(), text.end()));
 }
 
 int MaxWidth() {
@@ -240,9 +252,7 @@ const Hostile kCases[] = {
            "CREATE TABLE files (id INTEGER PRIMARY KEY, path, note); "
            "INSERT INTO files VALUES (1, '/a', 'x'), (2, '/b', 'y');");
        std::filesystem::copy_file(d.File("theirs.db"), d.File("theirs.copy"));
-       std::vector<std::string> args = Mosaic({}, d);
-       args.insert(args.begin(), {"--index", d.File("theirs.db")});
-       return args;
+       return Mosaic({}, d, {"--index", d.File("theirs.db")});
      },
      0, "theirs.db is not used: it is not a picture index of this program and is left alone", true,
      [](const ScratchFolder& d) {
@@ -251,9 +261,7 @@ const Hostile kCases[] = {
      }},
     {"IndexThatIsAPipeIsNotOpened",
      [](const ScratchFolder& d) {
-       std::vector<std::string> args = Mosaic({}, d);
-       args.insert(args.begin(), {"--index", Fifo(d, "index.sqlite")});
-       return args;
+       return Mosaic({}, d, {"--index", Fifo(d, "index.sqlite")});
      },
      0, "index.sqlite is not used: it is not a regular file", true},
     {"DamagedIndexRowsAreDecodedAgain",
@@ -281,17 +289,13 @@ const Hostile kCases[] = {
      0, "", true, SameAsWithoutIndex},
     {"TileReportThatIsAPipeIsRefusedBeforePainting",
      [](const ScratchFolder& d) {
-       std::vector<std::string> args = Mosaic({}, d);
-       args.insert(args.begin(), {"--tile-report", Fifo(d, "report.csv")});
-       return args;
+       return Mosaic({}, d, {"--tile-report", Fifo(d, "report.csv")});
      },
      64, "cannot write the tile report: '", false,
      [](const ScratchFolder& d) { EXPECT_TRUE(std::filesystem::is_fifo(d.File("report.csv"))); }},
     {"TileReportThatIsADeviceIsRefused",
      [](const ScratchFolder& d) {
-       std::vector<std::string> args = Mosaic({}, d);
-       args.insert(args.begin(), {"--tile-report", "/dev/null"});
-       return args;
+       return Mosaic({}, d, {"--tile-report", "/dev/null"});
      },
      64, "cannot write the tile report", false,
      [](const ScratchFolder&) { EXPECT_TRUE(std::filesystem::is_character_file("/dev/null")); }},
@@ -299,9 +303,7 @@ const Hostile kCases[] = {
      [](const ScratchFolder& d) {
        samples::WriteBytes(d.File("target.csv"), {'o', 'l', 'd'});
        std::filesystem::create_symlink("target.csv", d.File("report.csv"));
-       std::vector<std::string> args = Mosaic({}, d);
-       args.insert(args.begin(), {"--tile-report", d.File("report.csv")});
-       return args;
+       return Mosaic({}, d, {"--tile-report", d.File("report.csv")});
      },
      0, "", true,
      [](const ScratchFolder& d) {
@@ -313,22 +315,66 @@ const Hostile kCases[] = {
        return std::vector<std::string>{"--quiet", Start(d), Fifo(d, "pipe.png")};
      },
      64, "pipe.png' is a named pipe, not a regular file", false},
+    {"OutputInAFolderThatRefusesFilesSaysWhy",
+     [](const ScratchFolder& d) {
+       // Not even root may make files in /sys.
+       return std::vector<std::string>{"--quiet", Start(d), "/sys/out.png"};
+     },
+     1, "cannot write '/sys/out.png': ", false},
+    {"BatchOverwriteThroughALinkWritesItsTarget",
+     [](const ScratchFolder& d) {
+       samples::WriteBytes(Output(d), {'o', 'l', 'd'});
+       std::filesystem::create_symlink("out.png", d.File("start-black-and-white.png"));
+       return std::vector<std::string>{"--quiet",      "--effect", "black-and-white",
+                                       "--format",     "png",      "--overwrite",
+                                       "--output-dir", d.Path(),   Start(d)};
+     },
+     0, "", true,
+     [](const ScratchFolder& d) {
+       EXPECT_TRUE(std::filesystem::is_symlink(d.File("start-black-and-white.png")));
+       EXPECT_GT(std::filesystem::file_size(Output(d)), 40u);
+     }},
     {"JpegHeaderClaiming65535SquareIsTooLarge",
      [](const ScratchFolder& d) {
-       Bytes jpeg = samples::EncodedPicture("JPEG", 40, 30);
-       for (size_t i = 2; i + 9 < jpeg.size(); ++i) {
-         if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) std::fill_n(jpeg.begin() + i + 5, 4, 0xFF);
-       }
-       samples::WriteBytes(d.File("huge.jpg"), jpeg);
-       return Plain(d.File("huge.jpg"), d);
+       return Plain(File(d, "huge.jpg", samples::JpegClaimingSize(Jpeg(), 65535, 65535)), d);
      },
      2, "too large", false},
+    {"DamagedJpegWithinTheLimitsIsNotTooLarge",
+     [](const ScratchFolder& d) {
+       return Plain(File(d, "cut.jpg", samples::JpegClaimingSize(Jpeg(), 10000, 10000)), d);
+     },
+     2, "format not recognized", false},
+    {"GreyJpegWiderThanImageMagickTakesIsPainted",
+     [](const ScratchFolder& d) { return Plain(File(d, "g.jpg", samples::GreyJpeg(16500, 8)), d); },
+     0, "", true},
     {"BigTiffIsPainted",
      [](const ScratchFolder& d) {
-       samples::WriteBytes(d.File("big.tif"), samples::EncodedPicture("TIFF64", 40, 30));
-       return Plain(d.File("big.tif"), d);
+       return Plain(File(d, "big.tif", samples::EncodedPicture("TIFF64", 40, 30)), d);
      },
      0, "", true},
+    {"BigEndianBigTiffIsPainted",
+     [](const ScratchFolder& d) {
+       return Plain(
+           File(d, "big.tif", samples::EncodedPicture("TIFF64", 40, 30, samples::kBigEndian)), d);
+     },
+     0, "", true},
+    {"BrokenIndexSchemaOfOursIsMadeAnew",
+     [](const ScratchFolder& d) {
+       std::vector<std::string> args = Indexed(d);
+       Sql(d.File("index.sqlite"), "ALTER TABLE files RENAME COLUMN kind TO sort");
+       return args;
+     },
+     0, "index.sqlite was damaged and has been made anew", true, SameAsWithoutIndex},
+    {"StartPictureTooLargeForTheMemoryIsNamed",
+     [](const ScratchFolder& d) {
+       std::vector<std::string> args =
+           Plain(File(d, "big.png", samples::BilevelPng(10000, 10000)), d);
+       args.insert(args.begin(), {"--width", "100"});
+       return args;
+     },
+     2, "The start picture of 10000 x 10000 pixels needs about", false, nullptr,
+     // Decoding takes about 490 MB of address space, the painting 360 MB more.
+     680'000'000},
     {"OutputFolderMissing",
      [](const ScratchFolder& d) {
        return std::vector<std::string>{"--quiet", Start(d), d.File("gone/out.png")};
@@ -344,11 +390,14 @@ class HostileInput : public ::testing::TestWithParam<Hostile> {};
 
 TEST_P(HostileInput, EndsWithTheGivenStatusAndLeavesNothingElse) {
   const Hostile& c = GetParam();
+  if (c.memoryLimit > 0 && BuiltWithAddressSanitizer()) {
+    GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit";
+  }
   ScratchFolder dir;
   const std::vector<std::string> args = c.make(dir);
   const auto before = std::distance(std::filesystem::directory_iterator(dir.Path()),
                                     std::filesystem::directory_iterator());
-  const GuardedRun run = RunGuardedCli(args, 60);
+  const GuardedRun run = RunGuardedCli(args, 60, 0, c.memoryLimit);
   ASSERT_TRUE(EndedCleanly(run));
   EXPECT_EQ(run.status, c.status) << run.Describe();
   EXPECT_NE((run.out + run.err).find(c.message), std::string::npos) << run.Describe();
@@ -362,6 +411,47 @@ TEST_P(HostileInput, EndsWithTheGivenStatusAndLeavesNothingElse) {
 
 INSTANTIATE_TEST_SUITE_P(Table, HostileInput, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Exif orientations wherever ImageMagick finds them: in the first directory or the Exif
+// directory, and behind a prefix in a block that starts as an Exif block. It turns none behind a
+// block of another start. The decode is ImageMagick's, size and pixels.
+TEST(HostileInput, JpegsAreTurnedAsImageMagickTurnsThem) {
+  const struct {
+    std::string prefix;
+    bool inExifDirectory, turned;
+  } layouts[] = {{"", false, true},
+                 {"", true, true},
+                 {"ExifXY", false, true},
+                 {"ExifXY", true, true},
+                 {std::string("XY\0", 3), false, false}};
+  ScratchFolder dir;
+  for (const auto& l : layouts) {
+    SCOPED_TRACE(testing::Message()
+                 << "'" << l.prefix << "', Exif directory " << l.inExifDirectory);
+    const std::string path =
+        File(dir, "turned.jpg", samples::ExifJpeg(40, 30, l.prefix, l.inExifDirectory));
+    Magick::Image magick(path);
+    magick.autoOrient();
+    ASSERT_EQ(magick.columns(), l.turned ? 30u : 40u);
+    Magick::Blob rgb;
+    magick.write(&rgb, "RGB", 8);
+    ImgBitmap bitmap;
+    ImgInitHandle(&bitmap, 0, 0, 0);
+    ASSERT_EQ(ImgLoadPictureFile(path.c_str(), &bitmap, nullptr), 1);
+    ASSERT_EQ(bitmap.width, static_cast<int32_t>(magick.columns()));
+    ASSERT_EQ(bitmap.height, static_cast<int32_t>(magick.rows()));
+    const auto* expected = static_cast<const uint8_t*>(rgb.data());
+    for (int32_t y = 0; y < bitmap.height; ++y) {
+      for (int32_t x = 0; x < bitmap.width; ++x, expected += 3) {
+        const uint8_t* bgr = bitmap.Row(y) + 3 * x;
+        ASSERT_EQ(std::vector<uint8_t>({bgr[2], bgr[1], bgr[0]}),
+                  std::vector<uint8_t>(expected, expected + 3))
+            << x << ", " << y;
+      }
+    }
+    ImgFree(&bitmap);
+  }
+}
 
 // The reading layer itself: what the renderer refuses never reaches a decoder.
 TEST(HostileInput, PicturesAndFramesPastTheLimitsAreRefusedBeforeDecoding) {

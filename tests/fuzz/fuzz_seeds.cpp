@@ -76,10 +76,21 @@ int main(int argc, char** argv) {
   for (const char* format : {"PNG8", "PNG32", "PNG48", "PNG64"}) {
     PictureSeed(picture, format, 6, samples::EncodedPicture(format, 24, 16));
     PictureSeed(picture, std::string(format) + "-interlaced", 6,
-                samples::EncodedPicture(format, 24, 16, true));
+                samples::EncodedPicture(format, 24, 16, samples::kInterlaced));
   }
   PictureSeed(picture, "wmf", 14, samples::MetafilePicture());
   PictureSeed(picture, "huge-png", 6, samples::PngClaimingSize(100000, 100000));
+  // Layouts the readers once took wrongly: a JPEG header at JPEG's largest size, BigTIFF in both
+  // byte orders, Exif orientations behind a prefix and in the Exif directory, a grey JPEG wider
+  // than ImageMagick takes.
+  PictureSeed(picture, "jpg-65535-square", 5,
+              samples::JpegClaimingSize(samples::EncodedPicture("JPEG", 24, 16), 65535, 65535));
+  PictureSeed(picture, "bigtiff-ii", 9, samples::EncodedPicture("TIFF64", 24, 16));
+  PictureSeed(picture, "bigtiff-mm", 9,
+              samples::EncodedPicture("TIFF64", 24, 16, samples::kBigEndian));
+  PictureSeed(picture, "jpg-exif-behind-prefix", 5, samples::ExifJpeg(24, 16, "ExifXY", false));
+  PictureSeed(picture, "jpg-exif-directory", 0x15, samples::ExifJpeg(24, 16, "", true));
+  PictureSeed(picture, "jpg-grey-wide", 5, samples::GreyJpeg(16500, 8));
 
   // Microsoft Paint sizes: version, width and height selectors, then the rows.
   const fs::path msp = out / "msp";

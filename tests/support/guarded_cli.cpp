@@ -59,7 +59,8 @@ std::string GuardedRun::Describe() const {
 }
 
 GuardedRun RunGuardedCli(const std::vector<std::string>& args, int timeoutSeconds,
-                         long long fileSizeLimit) {
+                         long long fileSizeLimit, long long memoryLimit) {
+  if (memoryLimit <= 0) memoryLimit = kMemoryLimitBytes;
   ScratchFolder capture;
   const std::string outPath = capture.File("stdout");
   const std::string errPath = capture.File("stderr");
@@ -76,7 +77,7 @@ GuardedRun RunGuardedCli(const std::vector<std::string>& args, int timeoutSecond
     const char* existing = std::getenv("ASAN_OPTIONS");
     asanOptions = std::string(existing ? existing : "");
     if (!asanOptions.empty()) asanOptions += ":";
-    asanOptions += "hard_rss_limit_mb=" + std::to_string(kMemoryLimitBytes / 1'000'000);
+    asanOptions += "hard_rss_limit_mb=" + std::to_string(memoryLimit / 1'000'000);
     asanOptions += ":exitcode=" + std::to_string(kSanitizerExitStatus);
   }
   std::string ubsanOptions;
@@ -102,7 +103,7 @@ GuardedRun RunGuardedCli(const std::vector<std::string>& args, int timeoutSecond
     if (BuiltWithAddressSanitizer()) {
       setenv("ASAN_OPTIONS", asanOptions.c_str(), 1);
     } else {
-      rlimit limit{static_cast<rlim_t>(kMemoryLimitBytes), static_cast<rlim_t>(kMemoryLimitBytes)};
+      rlimit limit{static_cast<rlim_t>(memoryLimit), static_cast<rlim_t>(memoryLimit)};
       setrlimit(RLIMIT_AS, &limit);
     }
     // The renderer starts with the default action for every signal, whatever this process set.

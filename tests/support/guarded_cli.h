@@ -36,9 +36,9 @@ bool BuiltWithAddressSanitizer();
 
 // Runs QUILLANE_CLI_PATH with the arguments (without the program name).
 // A fileSizeLimit above 0 also limits the size of every file it writes (RLIMIT_FSIZE), as a
-// nearly full disk would.
+// nearly full disk would; a memoryLimit above 0 takes the place of kMemoryLimitBytes.
 GuardedRun RunGuardedCli(const std::vector<std::string>& args, int timeoutSeconds = 120,
-                         long long fileSizeLimit = 0);
+                         long long fileSizeLimit = 0, long long memoryLimit = 0);
 
 // Limits this process's own address space to kMemoryLimitBytes (not under AddressSanitizer).
 void LimitOwnMemory();

@@ -5,6 +5,7 @@
 
 #include <Magick++.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -21,8 +22,13 @@ void PutLe32(Bytes& b, uint32_t v) {
   PutLe16(b, v & 0xFFFF);
   PutLe16(b, v >> 16);
 }
+void PutBe16(Bytes& b, uint32_t v) {
+  b.push_back(static_cast<uint8_t>(v >> 8));
+  b.push_back(static_cast<uint8_t>(v));
+}
 void PutBe32(Bytes& b, uint32_t v) {
-  for (int shift = 24; shift >= 0; shift -= 8) b.push_back(static_cast<uint8_t>(v >> shift));
+  PutBe16(b, v >> 16);
+  PutBe16(b, v & 0xFFFF);
 }
 void PutTag(Bytes& b, const char* tag) {
   for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(tag[i]));
@@ -61,6 +67,44 @@ void PutPngChunk(Bytes& png, const char* type, const Bytes& data) {
   PutBe32(png, Crc32(png.data() + start, png.size() - start));
 }
 
+// A PNG of the given header whose data is `rows` (filter bytes included) in stored deflate
+// blocks.
+Bytes PngFile(uint32_t width, uint32_t height, uint8_t depth, uint8_t colorType,
+              const Bytes& rows) {
+  Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  Bytes ihdr;
+  PutBe32(ihdr, width);
+  PutBe32(ihdr, height);
+  ihdr.insert(ihdr.end(), {depth, colorType, 0, 0, 0});  // deflate, no filter, no interlace
+  PutPngChunk(png, "IHDR", ihdr);
+  Bytes idat = {0x78, 0x01};
+  size_t at = 0;
+  do {
+    const size_t n = std::min<size_t>(rows.size() - at, 0xFFFF);
+    idat.push_back(at + n == rows.size() ? 1 : 0);
+    PutLe16(idat, static_cast<uint32_t>(n));
+    PutLe16(idat, static_cast<uint32_t>(~n & 0xFFFF));
+    idat.insert(idat.end(), rows.begin() + at, rows.begin() + at + n);
+    at += n;
+  } while (at < rows.size());
+  uint32_t a = 1, b = 0;
+  for (uint8_t byte : rows) {
+    a = (a + byte) % 65521;
+    b = (b + a) % 65521;
+  }
+  PutBe32(idat, (b << 16) | a);
+  PutPngChunk(png, "IDAT", idat);
+  PutPngChunk(png, "IEND", {});
+  return png;
+}
+
+// A JPEG marker segment: marker, length, body.
+void PutJpegSegment(Bytes& jpeg, uint8_t marker, const Bytes& body) {
+  jpeg.insert(jpeg.end(), {0xFF, marker});
+  PutBe16(jpeg, static_cast<uint32_t>(body.size() + 2));
+  jpeg.insert(jpeg.end(), body.begin(), body.end());
+}
+
 // Bits of one row of a 1-bit picture: a checkerboard of 8-pixel squares with a border.
 uint8_t MonoByte(int byteIndex, int row, int width, int height) {
   if (row == 0 || row == height - 1) return 0xFF;
@@ -72,7 +116,7 @@ uint8_t MonoByte(int byteIndex, int row, int width, int height) {
 
 }  // namespace
 
-Bytes EncodedPicture(const std::string& format, int width, int height, bool interlaced) {
+Bytes EncodedPicture(const std::string& format, int width, int height, unsigned ways) {
   InitMagickOnce();
   std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
   for (int y = 0; y < height; ++y) {
@@ -84,7 +128,8 @@ Bytes EncodedPicture(const std::string& format, int width, int height, bool inte
     Magick::Image image(width, height, "RGB", Magick::CharPixel, rgb.data());
     image.depth(8);
     image.magick(format);
-    if (interlaced) image.interlaceType(Magick::LineInterlace);
+    if (ways & kInterlaced) image.interlaceType(Magick::LineInterlace);
+    if (ways & kBigEndian) image.defineValue("tiff", "endian", "msb");
     Magick::Blob blob;
     image.write(&blob);
     const auto* p = static_cast<const uint8_t*>(blob.data());
@@ -92,6 +137,62 @@ Bytes EncodedPicture(const std::string& format, int width, int height, bool inte
   } catch (const std::exception&) {
     return {};
   }
+}
+
+Bytes ExifJpeg(int width, int height, const std::string& prefix, bool inExifDirectory) {
+  Bytes block(prefix.begin(), prefix.end());
+  block.insert(block.end(), {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0});
+  PutLe32(block, 8);
+  // Directories of one field each; the Exif directory follows the first, at offset 26.
+  const auto directory = [&block](uint32_t tag, uint32_t type, uint32_t value) {
+    for (uint32_t v : {1u, tag, type}) PutLe16(block, v);
+    for (uint32_t v : {1u, value, 0u}) PutLe32(block, v);
+  };
+  if (inExifDirectory) directory(0x8769, 4, 26);
+  directory(0x0112, 3, 6);
+  Bytes jpeg = EncodedPicture("JPEG", width, height);
+  Bytes app1;
+  PutJpegSegment(app1, 0xE1, block);
+  jpeg.insert(jpeg.begin() + 2, app1.begin(), app1.end());
+  return jpeg;
+}
+
+Bytes JpegClaimingSize(Bytes jpeg, uint16_t width, uint16_t height) {
+  for (size_t i = 2; i + 9 < jpeg.size(); ++i) {
+    if (jpeg[i] == 0xFF && jpeg[i + 1] >= 0xC0 && jpeg[i + 1] <= 0xC2) {
+      const uint8_t size[4] = {static_cast<uint8_t>(height >> 8), static_cast<uint8_t>(height),
+                               static_cast<uint8_t>(width >> 8), static_cast<uint8_t>(width)};
+      std::copy(size, size + 4, jpeg.begin() + i + 5);
+      break;
+    }
+  }
+  return jpeg;
+}
+
+Bytes GreyJpeg(int width, int height) {
+  Bytes jpeg = {0xFF, 0xD8};
+  Bytes quantisation = {0};
+  quantisation.insert(quantisation.end(), 64, 1);
+  PutJpegSegment(jpeg, 0xDB, quantisation);
+  Bytes frame = {8};
+  PutBe16(frame, static_cast<uint32_t>(height));
+  PutBe16(frame, static_cast<uint32_t>(width));
+  frame.insert(frame.end(), {1, 1, 0x11, 0});
+  PutJpegSegment(jpeg, 0xC0, frame);
+  // One code of one bit in each table: a DC difference of 0, and the end of a block.
+  for (uint8_t table : {0x00, 0x10}) {
+    Bytes huffman = {table, 1};
+    huffman.insert(huffman.end(), 15, 0);
+    huffman.push_back(0);
+    PutJpegSegment(jpeg, 0xC4, huffman);
+  }
+  PutJpegSegment(jpeg, 0xDA, {1, 1, 0, 0, 63, 0});
+  // Two zero bits a block, the last byte filled with ones.
+  const size_t bits = 2 * static_cast<size_t>((width + 7) / 8) * ((height + 7) / 8);
+  jpeg.insert(jpeg.end(), bits / 8, 0);
+  if (bits % 8 != 0) jpeg.push_back(static_cast<uint8_t>((1u << (8 - bits % 8)) - 1));
+  jpeg.insert(jpeg.end(), {0xFF, 0xD9});
+  return jpeg;
 }
 
 Bytes MspPicture(int width, int height, int version) {
@@ -206,19 +307,19 @@ Bytes MetafilePicture() {
 }
 
 Bytes PngClaimingSize(uint32_t width, uint32_t height) {
-  Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  Bytes ihdr;
-  PutBe32(ihdr, width);
-  PutBe32(ihdr, height);
-  ihdr.insert(ihdr.end(), {8, 2, 0, 0, 0});  // 8 bits, RGB, deflate, no filter, no interlace
-  PutPngChunk(png, "IHDR", ihdr);
-  // A valid zlib stream of 16 zero bytes in one stored block: far too little for the picture.
-  Bytes idat = {0x78, 0x01, 0x01, 16, 0, static_cast<uint8_t>(~16), 0xFF};
-  idat.insert(idat.end(), 16, 0);
-  PutBe32(idat, (16u << 16) | 1u);  // Adler-32 of 16 zeros
-  PutPngChunk(png, "IDAT", idat);
-  PutPngChunk(png, "IEND", {});
-  return png;
+  // 8 bits, RGB; 16 zero bytes are far too little for the picture.
+  return PngFile(width, height, 8, 2, Bytes(16, 0));
+}
+
+Bytes BilevelPng(uint32_t width, uint32_t height) {
+  Bytes rows;
+  const size_t rowBytes = (width + 7) / 8;
+  rows.reserve((rowBytes + 1) * height);
+  for (uint32_t y = 0; y < height; ++y) {
+    rows.push_back(0);  // no filter
+    rows.insert(rows.end(), rowBytes, y / 8 % 2 ? 0xF0 : 0x0F);
+  }
+  return PngFile(width, height, 1, 0, rows);
 }
 
 Bytes AviVideo(int width, int height, int frames) {
