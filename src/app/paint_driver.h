@@ -14,6 +14,10 @@
 //   PollStop, ShowPaintStatus and the file dialogs.
 // - the program's random generator and `randomSeeded` (app/program_random.h): later paintings
 //   of one run continue the sequence of the earlier ones.
+// The windows keep a few choices for the rest of the run, each in its own file: the folder of the
+// last successful Save (gui/output_window.cpp) and the print choices (gui/picture_printing.cpp),
+// since each painting has an output window of its own; and whether the splash shows at opening
+// (gui/main_window.cpp), which tests that open many windows turn off.
 // Nothing below this layer reads any of them: a painting gets everything in its request and its
 // PaintContext.
 
