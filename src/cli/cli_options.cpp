@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +15,7 @@
 #include "base/paths.h"
 #include "imaging/dib.h"
 #include "imaging/picture_formats.h"
+#include "imaging/timelapse_writer.h"
 #include "painting/effect_table.h"
 
 namespace {
@@ -130,6 +132,29 @@ const CliOption kCliOptions[] = {
        if (!ReadNumber(value, 0, 4294967295LL, &number)) return BadNumber(name, value, problem);
        o->seedGiven = true;
        o->seed = static_cast<uint32_t>(number);
+       return true;
+     }},
+    {"--timelapse", "FILE", CliSection::kGeneral,
+     "  --timelapse FILE  also write the painting as it goes on as a video:\n"
+     "                    .mp4, .webm, .gif or .mkv (lossless); with\n"
+     "                    --output-dir the ending names the format of one\n"
+     "                    time-lapse beside each output\n",
+     [](const std::string&, const std::string& value, CliOptions* o, std::string* problem) {
+       o->timelapse = value;
+       return CanWriteTimelapse("x" + value.substr(std::min(value.rfind('.'), value.size())),
+                                problem);
+     },
+     CliCommand::kPaint, "the time-lapse's file name"},
+    {"--timelapse-seconds", "S", CliSection::kGeneral,
+     "  --timelapse-seconds S  its length before the finished picture, held\n"
+     "                    for 1.5 seconds more (default 8, at most 600)\n",
+     [](const std::string& name, const std::string& value, CliOptions* o, std::string* problem) {
+       long long number = 0;
+       if (!ReadNumber(value, 1, 600, &number)) {
+         *problem = name.substr(2) + " must be from 1 to 600";
+         return false;
+       }
+       o->timelapseSeconds = static_cast<int>(number);
        return true;
      }},
     {"--quiet", nullptr, CliSection::kGeneral, "  --quiet           no progress output\n",
@@ -269,7 +294,6 @@ std::string CliUsage() {
   }
   return usage;
 }
-
 
 CliCommand ParseCliOptions(int argc, const char* const* argv, CliOptions* options,
                            std::string* problem) {

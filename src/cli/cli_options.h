@@ -24,6 +24,8 @@ struct CliOptions {
   bool seedGiven = false;
   uint32_t seed = 0;
   bool quiet = false;
+  std::string timelapse;  // empty: none; with --output-dir only its ending counts
+  int timelapseSeconds = 8;
   // Picture mosaic.
   int32_t tilesAcross = 15;
   int32_t tilesDown = 15;

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <ctime>
 #include <string>
 
 #include "base/paths.h"
@@ -22,6 +23,7 @@
 #include "mosaic/tile_index.h"
 #include "painting/painted_picture.h"
 #include "painting/render.h"
+#include "painting/timelapse_recording.h"
 
 namespace {
 
@@ -59,6 +61,27 @@ RenderRequest RequestFor(const CliOptions& options) {
   return request;
 }
 
+TimelapseOptions TimelapseOptionsFor(const CliOptions& options) {
+  TimelapseOptions timelapse;
+  timelapse.seconds = options.timelapseSeconds;
+  return timelapse;
+}
+
+// Paints the request in `window`, recording the time-lapse when one is given.
+RenderResult RenderRecorded(const RenderRequest& request, FrontWindow& window,
+                            TimelapseRecording* recording) {
+  const uint32_t seed = request.seed ? *request.seed : static_cast<uint32_t>(std::time(nullptr));
+  PaintContext paint = PaintContext::For(&window, seed);
+  if (recording != nullptr) recording->Attach(paint);
+  return Render(request, paint, &window);
+}
+
+// The time-lapse of a batch output: beside it, with the ending of --timelapse.
+std::string TimelapseBeside(const std::string& output, const std::string& timelapse) {
+  const size_t dot = output.find_last_of('.');
+  return output.substr(0, dot) + timelapse.substr(std::min(timelapse.rfind('.'), timelapse.size()));
+}
+
 int Paint(const CliOptions& options) {
   if (!HasNameBeforeExtension(options.output)) {
     std::fprintf(stderr, "quillane-cli: OUTPUT needs a name before its ending: '%s'\n",
@@ -84,14 +107,24 @@ int Paint(const CliOptions& options) {
     return kExitRefused;
   }
 
+  TimelapseRecording recording;
+  const bool recorded = !options.timelapse.empty();
+  if (std::string problem;
+      recorded && !recording.Prepare(options.timelapse, TimelapseOptionsFor(options), &problem)) {
+    std::fprintf(stderr, "quillane-cli: cannot write the time-lapse: %s\n", problem.c_str());
+    return kExitUsage;
+  }
+
   TerminalWindow window(options.quiet);
+  // The time-lapse is written while the painting goes on: an end by signal removes its part.
+  if (recorded) InstallEndSignals();
   InstallStopOnInterrupt(&window);
   RenderRequest request = RequestFor(options);
   TileAssignment tiles;
   if (!options.tileReport.empty()) {
     request.mosaic.receiveTiles = [&tiles](const TileAssignment& drawn) { tiles = drawn; };
   }
-  RenderResult painted = Render(request, window);
+  RenderResult painted = RenderRecorded(request, window, recorded ? &recording : nullptr);
   // From here on Ctrl-C no longer stops the painting but guards the writing of its file. One
   // that came after the last stroke stopped nothing: it is the first of the write.
   if (painted.picture) {
@@ -113,6 +146,10 @@ int Paint(const CliOptions& options) {
     return kExitStopped;
   }
   std::string problem;
+  if (recorded && !recording.Finish(painted, &problem)) {
+    std::fprintf(stderr, "quillane-cli: cannot write the time-lapse: %s\n", problem.c_str());
+    return kExitStopped;
+  }
   if (SavePaintedPicture(options.output.c_str(), std::move(painted.picture), painted.width,
                          painted.height, &problem) != 1) {
     if (problem.empty()) problem = "cannot write " + options.output;
@@ -145,7 +182,14 @@ FileOutcome PaintBatchFile(const CliOptions& options, const std::string& input,
   const int jobs = std::clamp(options.jobs > 0 ? options.jobs : cores, 1, cores);
   request.mosaic.decoders = std::max(1, cores / jobs);
   request.threads = std::max(1, cores / jobs);
-  RenderResult painted = Render(request, window);
+  TimelapseRecording recording;
+  const bool recorded = !options.timelapse.empty();
+  const std::string timelapse = recorded ? TimelapseBeside(output, options.timelapse) : "";
+  std::string problem;
+  if (recorded && !recording.Prepare(timelapse, TimelapseOptionsFor(options), &problem)) {
+    return {kExitStopped, problem};
+  }
+  RenderResult painted = RenderRecorded(request, window, recorded ? &recording : nullptr);
   if (painted.code == kPaintRefused) {
     // The batch's line names the file already.
     const std::string named = " (" + input + ")";
@@ -158,7 +202,7 @@ FileOutcome PaintBatchFile(const CliOptions& options, const std::string& input,
     return {kExitStopped, window.StopPressed() ? "stopped, nothing written" : painted.reason};
   }
 
-  std::string problem;
+  if (recorded && !recording.Finish(painted, &problem)) return {kExitStopped, problem};
   if (SavePaintedPicture(output.c_str(), std::move(painted.picture), painted.width, painted.height,
                          &problem) != 1) {
     return {kExitStopped, problem.empty() ? "cannot write " + output : problem};

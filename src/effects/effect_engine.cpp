@@ -129,9 +129,12 @@ int CopyBitmap(int threads, const BitmapInfoHeader* header, const uint8_t* pixel
 int PaintBlackAndWhite(PaintingRun& run, const Rect& display) {
   FrontWindow* destDC = run.paint.display;
   if (ImgFromDib(&run.work, std::move(*run.reference)) != 1) return run.FailOnStart();
+  const Rect whole{0, 0, run.work.width, run.work.height};
+  run.paint.RecordProgress(run.work, whole, 0, 1);
   GreyLevels(run);
   ImgSetColorDepth(&run.work, &run.work, 24, 0);
-  ShowWhole(destDC, run.work, Rect{0, 0, run.work.width, run.work.height}, display);
+  ShowWhole(destDC, run.work, whole, display);
+  run.paint.RecordProgress(run.work, whole, 1, 1);
   run.paint.ShowStatus(kFinishedText);
   return run.Finish(0);
 }
@@ -194,10 +197,10 @@ int PaintStrokes(PaintingRun& run, const Rect& display, int style) {
     return run.Fail(width, height);
   }
 
-  ShowWhole(
-      destDC, run.work,
-      Rect{kCanvasMargin, kCanvasMargin, canvasWidth - kCanvasMargin, canvasHeight - kCanvasMargin},
-      display);
+  const Rect inside{kCanvasMargin, kCanvasMargin, canvasWidth - kCanvasMargin,
+                    canvasHeight - kCanvasMargin};
+  ShowWhole(destDC, run.work, inside, display);
+  run.paint.RecordProgress(run.work, inside, 0, 1);
 
   run.canvasDC = ImgCreateDC(&run.work);
   if (run.canvasDC == nullptr) return run.Fail(width, height);
@@ -227,6 +230,9 @@ int PaintStrokes(PaintingRun& run, const Rect& display, int style) {
   std::vector<float> lineCounters;
   // The brightness of the cells of each of the four sweeps, kept for the passes after.
   std::vector<uint8_t> measured[4];
+  // A time-lapse counts the painting's progress in sweep lines, each pass an equal share.
+  const int64_t passes = (255 + parameters.bandWidth - 1) / parameters.bandWidth;
+  int64_t passIndex = 0;
 
   do {
     // Each pass picks its sweep afresh: rows or columns, forwards or backwards, even odds.
@@ -258,6 +264,24 @@ int PaintStrokes(PaintingRun& run, const Rect& display, int style) {
     const bool endsWithRefresh =
         !stretchEnds.empty() && stretchEnds.back() == pass.positions.size();
     if (!endsWithRefresh) stretchEnds.push_back(pass.positions.size());
+    // While a time-lapse is recorded, the lines after which a frame is due end stretches too:
+    // all threads finish the lines before them, so a frame shows the canvas of the one-thread
+    // sweep at that line, whatever the number of threads.
+    const int64_t lines = static_cast<int64_t>(pass.positions.size());
+    const int64_t passDone = passIndex * lines;
+    const int64_t allLines = passes * lines;
+    std::vector<size_t> ends = stretchEnds;
+    if (run.paint.frames != nullptr) {
+      for (int64_t k = 1; k < lines; ++k) {
+        const FrameRecorder& frames = *run.paint.frames;
+        if (frames.FramesThrough(passDone + k, allLines) >
+            frames.FramesThrough(passDone + k - 1, allLines)) {
+          ends.push_back(static_cast<size_t>(k));
+        }
+      }
+      std::sort(ends.begin(), ends.end());
+      ends.erase(std::unique(ends.begin(), ends.end()), ends.end());
+    }
 
     auto startLine = [&](int line) {
       const float percent =
@@ -275,12 +299,11 @@ int PaintStrokes(PaintingRun& run, const Rect& display, int style) {
     }
     SweepPlan plan;
     if (passThreads > 1) {
-      plan = PlanSweep(pass, 0, static_cast<int>(stretchEnds[0]), random.State(), passThreads,
-                       run.paint);
+      plan = PlanSweep(pass, 0, static_cast<int>(ends[0]), random.State(), passThreads, run.paint);
     }
     size_t first = 0;
-    for (size_t stretch = 0; stretch < stretchEnds.size(); ++stretch) {
-      const size_t end = stretchEnds[stretch];
+    for (size_t stretch = 0; stretch < ends.size(); ++stretch) {
+      const size_t end = ends[stretch];
       // The refreshes stay where they are: every thread finishes its part of the lines before
       // the canvas is shown, and none starts on the lines after.
       int stop = kSweepNotStarted;
@@ -291,10 +314,9 @@ int PaintStrokes(PaintingRun& run, const Rect& display, int style) {
       if (passThreads > 1) {
         SweepPlan next;
         auto planNext = [&] {
-          if (stretch + 1 < stretchEnds.size()) {
-            next =
-                PlanSweep(pass, static_cast<int>(end), static_cast<int>(stretchEnds[stretch + 1]),
-                          plan.endState, passThreads, run.paint);
+          if (stretch + 1 < ends.size()) {
+            next = PlanSweep(pass, static_cast<int>(end), static_cast<int>(ends[stretch + 1]),
+                             plan.endState, passThreads, run.paint);
           }
         };
         stop = PaintSweep(pass, plan, &run.work, run.paint, startLine, planNext);
@@ -317,12 +339,16 @@ int PaintStrokes(PaintingRun& run, const Rect& display, int style) {
         }
       }
       if (stop != 0) return run.Finish(stop);
-      if (end < pass.positions.size() || endsWithRefresh) RefreshCanvas(destDC, run.work, display);
+      const bool refresh = std::binary_search(stretchEnds.begin(), stretchEnds.end(), end) &&
+                           (end < pass.positions.size() || endsWithRefresh);
+      if (refresh) RefreshCanvas(destDC, run.work, display);
+      run.paint.RecordProgress(run.work, inside, passDone + static_cast<int64_t>(end), allLines);
       first = end;
     }
     sweepMeasured = std::move(pass.brightness);
     progressBase += bandFraction;
     bandTop -= parameters.bandWidth;
+    ++passIndex;
   } while (bandTop > 0);
   for (std::vector<uint8_t>& kept : measured) std::vector<uint8_t>().swap(kept);
 

@@ -565,12 +565,16 @@ int RunPictureMosaic(PaintContext& paint, DibHandle* dibRef, const Rect& display
       }
       ImgFromDib(&state.working, std::move(*dibRef));
       ShowWorkingPicture(state);
+      paint.RecordProgress(state.working, Rect{0, 0, state.Wi, state.Hi}, 0, 1);
       state.workingDC = ImgCreateDC(&state.working);
       if (state.workingDC != nullptr)
         state.workingDC->SelectClipRect(Rect{0, 0, state.Wi, state.Hi});
 
       result = WalkTileSources(state, paint, options);
-      if (result == 0) paint.ShowStatus("Mosaic completed.");
+      if (result == 0) {
+        paint.ShowStatus("Mosaic completed.");
+        paint.RecordProgress(state.working, Rect{0, 0, state.Wi, state.Hi}, 1, 1);
+      }
     }
   }
 
