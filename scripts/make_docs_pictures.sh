@@ -63,3 +63,25 @@ colored-pencil colored-pencil 1 480
 charcoal-pencil charcoal-pencil 1 480
 black-and-white black-and-white 1 320
 EOF
+
+# A time-lapse of the Van Gogh, as a strip of six of its frames from the start picture to the
+# finished painting: the lossless video, then frames at even steps of its length.
+STRIP_FRAMES=6
+command -v ffmpeg >/dev/null || { echo "ffmpeg is needed for the time-lapse strip." >&2; exit 1; }
+"$CLI" --quiet --effect van-gogh --seed 1 --width 480 --timelapse "$SCRATCH/timelapse.mkv" \
+  --timelapse-seconds 2 "$EXAMPLE" "$SCRATCH/timelapse-end.png"
+frames=$(ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames \
+  -of csv=p=0 "$SCRATCH/timelapse.mkv")
+# The video ends with the finished painting held for 1.5 s (45 frames at 30 a second); the last
+# of the even steps is the first frame of that hold.
+last=$((frames - 45))
+picks=()
+for ((i = 0; i < STRIP_FRAMES; i++)); do
+  picks+=("eq(n\\,$((i * last / (STRIP_FRAMES - 1))))")
+done
+select=$(IFS=+; echo "${picks[*]}")
+ffmpeg -v error -y -i "$SCRATCH/timelapse.mkv" -vf "select=$select" -vsync vfr \
+  "$SCRATCH/strip-%d.png"
+convert "$SCRATCH"/strip-{1..6}.png -resize 160x +append "$SCRATCH/strip.png"
+WIDTH=960 small_jpeg "$SCRATCH/strip.png" "$OUT/timelapse-strip.jpg"
+echo "$OUT/timelapse-strip.jpg"
