@@ -10,6 +10,7 @@
 #include <cctype>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <string>
 
 #include "base/paths.h"
@@ -186,6 +187,12 @@ FileOutcome PaintBatchFile(const CliOptions& options, const std::string& input,
   const bool recorded = !options.timelapse.empty();
   const std::string timelapse = recorded ? TimelapseBeside(output, options.timelapse) : "";
   std::string problem;
+  // A time-lapse already there is no more the batch's to replace than an output is.
+  std::error_code error;
+  if (recorded && !options.overwrite &&
+      std::filesystem::exists(std::filesystem::symlink_status(timelapse, error))) {
+    return {kExitStopped, timelapse + " exists (--overwrite replaces it)"};
+  }
   if (recorded && !recording.Prepare(timelapse, TimelapseOptionsFor(options), &problem)) {
     return {kExitStopped, problem};
   }

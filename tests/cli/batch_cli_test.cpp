@@ -95,6 +95,18 @@ TEST_F(BatchCli, SkipsExistingOutputsUnlessOverwriteIsGiven) {
   EXPECT_EQ(run.exitStatus, 1) << run.err;
   EXPECT_NE(run.err.find("is already that of " + harbour_), std::string::npos) << run.err;
   EXPECT_EQ(LastLine(run.err), "1 painted, 1 failed, 0 skipped");
+
+  // A time-lapse beside an output is not replaced without --overwrite either.
+  fs::remove(painted);
+  const std::string video = out + "/harbour-charcoal-pencil.mkv";
+  std::ofstream(video) << "older video";
+  std::vector<std::string> recorded = args;
+  recorded.insert(recorded.begin(), {"--timelapse", "any.mkv"});
+  run = RunCli(recorded);
+  EXPECT_EQ(run.exitStatus, 1) << run.err;
+  EXPECT_NE(run.err.find(video + " exists"), std::string::npos) << run.err;
+  EXPECT_EQ(ReadFileBytes(video), "older video");
+  EXPECT_FALSE(fs::exists(painted));
 }
 
 TEST_F(BatchCli, InterruptStopsThePaintingsUnderWayAndKeepsTheFinishedOnes) {
