@@ -45,6 +45,9 @@ if(IS_DIRECTORY "${QUILLANE_RESOURCES_DIR}/Picture Library")
                                 WORLD_READ WORLD_EXECUTE)
 endif()
 
+install(DIRECTORY "${QUILLANE_RUNTIME_DIR}/locale" DESTINATION "${QUILLANE_PROGRAM_DIR}"
+        FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+
 # Desktop menu entry, software-centre metadata and icons, only useful with the desktop program.
 # The entry and the metadata are named by the program's reverse-DNS id, which the program also
 # gives the desktop as its desktop file name.

@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: The Quillane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/batch.h"
+#include "base/language.h"
 
 #include <unistd.h>
 
@@ -111,10 +112,11 @@ void Batch::Plan() {
     // second would replace the first's painting or be skipped because of it.
     const auto [claim, isNew] = claimedBy.emplace(job.output, job.input);
     if (!isNew) {
-      job.outcome = {1, "its output " + job.output + " is already that of " + claim->second};
+      job.outcome = {1,
+                     Tr("its output ") + job.output + Tr(" is already that of ") + claim->second};
       Finish(job, State::kFailed);
     } else if (!options_.overwrite && fs::exists(fs::symlink_status(job.output))) {
-      job.outcome.reason = job.output + " exists (--overwrite replaces it)";
+      job.outcome.reason = job.output + Tr(" exists (--overwrite replaces it)");
       Finish(job, State::kSkipped);
     }
   }
@@ -147,10 +149,10 @@ void Batch::Paint(Job& job) {
   try {
     outcome = paintFile_(job.input, job.output, window);
   } catch (const std::bad_alloc&) {
-    outcome = {1, "out of memory"};
+    outcome = {1, Tr("out of memory")};
   }
   if (outcome.status != 0 && outcome.reason.empty()) outcome.reason = window.Warnings();
-  if (outcome.status != 0 && outcome.reason.empty()) outcome.reason = "the painting failed";
+  if (outcome.status != 0 && outcome.reason.empty()) outcome.reason = Tr("the painting failed");
 
   std::lock_guard lock(mutex_);
   active_.erase(std::find(active_.begin(), active_.end(), &window));
@@ -168,13 +170,14 @@ void Batch::Finish(Job& job, State state) {
   switch (state) {
     case State::kPainted:
       // On a terminal the progress line tells as much.
-      if (!terminal_ && !options_.quiet) PrintLine(count + job.input + ": painted " + job.output);
+      if (!terminal_ && !options_.quiet)
+        PrintLine(count + job.input + Tr(": painted ") + job.output);
       break;
     case State::kFailed:
-      PrintLine(count + job.input + ": failed: " + job.outcome.reason);
+      PrintLine(count + job.input + Tr(": failed: ") + job.outcome.reason);
       break;
     case State::kSkipped:
-      PrintLine(count + job.input + ": skipped, " + job.outcome.reason);
+      PrintLine(count + job.input + Tr(": skipped, ") + job.outcome.reason);
       break;
     case State::kWaiting:
       break;
@@ -194,12 +197,12 @@ void Batch::ShowProgress() {
   if (!terminal_ || options_.quiet) return;
   const double elapsed = std::chrono::duration<double>(Clock::now() - start_).count();
   const int total = static_cast<int>(jobs_.size());
-  std::string left = "estimating the time left";
+  std::string left = Tr("estimating the time left");
   if (painting_ > 0) {
     // The paintings that ended took this long each, with as many running side by side as now.
-    left = "about " + Duration(elapsed / painting_ * (total - finished_)) + " left";
+    left = Tr("about ") + Duration(elapsed / painting_ * (total - finished_)) + Tr(" left");
   }
-  std::fprintf(stderr, "\r%d of %d done, %s elapsed, %s\033[K", finished_, total,
+  std::fprintf(stderr, Tr("\r%d of %d done, %s elapsed, %s\033[K"), finished_, total,
                Duration(elapsed).c_str(), left.c_str());
   std::fflush(stderr);
   lineOpen_ = true;
@@ -224,9 +227,9 @@ int Batch::Run() {
   std::error_code error;
   fs::create_directories(options_.outputDir, error);
   if (error || !fs::is_directory(options_.outputDir)) {
-    std::fprintf(stderr, "quillane-cli: cannot make the folder %s: %s\n",
+    std::fprintf(stderr, Tr("quillane-cli: cannot make the folder %s: %s\n"),
                  options_.outputDir.c_str(),
-                 error ? error.message().c_str() : "a file of that name is in the way");
+                 error ? error.message().c_str() : Tr("a file of that name is in the way"));
     return 1;
   }
   Plan();
@@ -265,11 +268,17 @@ int Batch::Run() {
     waiting += job.state == State::kWaiting;
   }
   if (waiting > 0) {
-    PrintLine("stopped: " + std::to_string(waiting) + (waiting == 1 ? " picture" : " pictures") +
-              " not painted");
+    char text[128];
+    std::snprintf(text, sizeof text,
+                  waiting == 1 ? Tr("stopped: %d picture not painted")
+                               : Tr("stopped: %d pictures not painted"),
+                  static_cast<int>(waiting));
+    PrintLine(text);
   }
-  PrintLine(std::to_string(painted) + " painted, " + std::to_string(failed) + " failed, " +
-            std::to_string(skipped) + " skipped");
+  char summary[128];
+  std::snprintf(summary, sizeof summary, Tr("%d painted, %d failed, %d skipped"),
+                static_cast<int>(painted), static_cast<int>(failed), static_cast<int>(skipped));
+  PrintLine(summary);
   return ExitStatus();
 }
 

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <string>
 
+#include "base/language.h"
 #include "base/paths.h"
 #include "base/processors.h"
 #include "cli/batch.h"
@@ -85,26 +86,27 @@ std::string TimelapseBeside(const std::string& output, const std::string& timela
 
 int Paint(const CliOptions& options) {
   if (!HasNameBeforeExtension(options.output)) {
-    std::fprintf(stderr, "quillane-cli: OUTPUT needs a name before its ending: '%s'\n",
+    std::fprintf(stderr, Tr("quillane-cli: OUTPUT needs a name before its ending: '%s'\n"),
                  options.output.c_str());
     return kExitUsage;
   }
   if (SaveFormatForName(options.output) == SaveFormat::kNone) {
-    std::fprintf(stderr, "quillane-cli: OUTPUT must end in %s\n", WrittenEndingsText().c_str());
+    std::fprintf(stderr, Tr("quillane-cli: OUTPUT must end in %s\n"), WrittenEndingsText().c_str());
     return kExitUsage;
   }
   // A name the file system cannot take would only fail after the painting.
   if (std::string problem; !CanWriteFileAt(options.output, &problem)) {
-    std::fprintf(stderr, "quillane-cli: cannot write OUTPUT: %s\n", problem.c_str());
+    std::fprintf(stderr, Tr("quillane-cli: cannot write OUTPUT: %s\n"), problem.c_str());
     return kExitUsage;
   }
   if (std::string problem;
       !options.tileReport.empty() && !CanWriteFileAt(options.tileReport, &problem)) {
-    std::fprintf(stderr, "quillane-cli: cannot write the tile report: %s\n", problem.c_str());
+    std::fprintf(stderr, Tr("quillane-cli: cannot write the tile report: %s\n"), problem.c_str());
     return kExitUsage;
   }
   if (options.input.size() >= kStartPictureSize) {
-    std::fprintf(stderr, "%s: the path is too long for a start picture\n", options.input.c_str());
+    std::fprintf(stderr, Tr("%s: the path is too long for a start picture\n"),
+                 options.input.c_str());
     return kExitRefused;
   }
 
@@ -153,7 +155,7 @@ int Paint(const CliOptions& options) {
   }
   if (SavePaintedPicture(options.output.c_str(), std::move(painted.picture), painted.width,
                          painted.height, &problem) != 1) {
-    if (problem.empty()) problem = "cannot write " + options.output;
+    if (problem.empty()) problem = Tr("cannot write ") + options.output;
     std::fprintf(stderr, "quillane-cli: %s\n", problem.c_str());
     return kExitStopped;
   }
@@ -173,7 +175,7 @@ int Paint(const CliOptions& options) {
 FileOutcome PaintBatchFile(const CliOptions& options, const std::string& input,
                            const std::string& output, FrontWindow& window) {
   if (input.size() >= kStartPictureSize) {
-    return {kExitRefused, "the path is too long for a start picture"};
+    return {kExitRefused, Tr("the path is too long for a start picture")};
   }
   RenderRequest request = RequestFor(options);
   request.startPath = input;
@@ -206,13 +208,13 @@ FileOutcome PaintBatchFile(const CliOptions& options, const std::string& input,
   }
   // A painting that Ctrl-C caught just after its end is finished, and is written.
   if (painted.code != kPaintFinished || !painted.picture) {
-    return {kExitStopped, window.StopPressed() ? "stopped, nothing written" : painted.reason};
+    return {kExitStopped, window.StopPressed() ? Tr("stopped, nothing written") : painted.reason};
   }
 
   if (recorded && !recording.Finish(painted, &problem)) return {kExitStopped, problem};
   if (SavePaintedPicture(output.c_str(), std::move(painted.picture), painted.width, painted.height,
                          &problem) != 1) {
-    return {kExitStopped, problem.empty() ? "cannot write " + output : problem};
+    return {kExitStopped, problem.empty() ? Tr("cannot write ") + output : problem};
   }
   return {kExitFinished, ""};
 }
@@ -233,21 +235,28 @@ int main(int argc, char** argv) {
   signal(SIGXFSZ, SIG_IGN);
   CliOptions options;
   std::string problem;
+  // The renderer never reads the desktop program's files, the remembered language among them.
+  Language requested;
+  if (!UseLanguage(ChosenLanguage(LanguageRequested(argc, argv, &requested) ? &requested : nullptr,
+                                  Language::kOriginal),
+                   CatalogueFolder(), &problem)) {
+    std::fprintf(stderr, "quillane-cli: %s\n", problem.c_str());
+  }
   switch (ParseCliOptions(argc, argv, &options, &problem)) {
     case CliCommand::kHelp:
       std::fputs(CliUsage().c_str(), stdout);
       return kExitFinished;
     case CliCommand::kVersion:
       std::printf(
-          "quillane-cli %s\n"
-          "Copyright (C) The Quillane developers\n"
-          "License GPLv3+: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>.\n"
-          "This is free software: you are free to change and redistribute it.\n"
-          "There is NO WARRANTY, to the extent permitted by law.\n",
+          Tr("quillane-cli %s\n"
+             "Copyright (C) The Quillane developers\n"
+             "License GPLv3+: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>.\n"
+             "This is free software: you are free to change and redistribute it.\n"
+             "There is NO WARRANTY, to the extent permitted by law.\n"),
           QUILLANE_VERSION);
       return kExitFinished;
     case CliCommand::kUsageError:
-      std::fprintf(stderr, "quillane-cli: %s\nTry 'quillane-cli --help'.\n", problem.c_str());
+      std::fprintf(stderr, Tr("quillane-cli: %s\nTry 'quillane-cli --help'.\n"), problem.c_str());
       return kExitUsage;
     case CliCommand::kPaint:
       break;

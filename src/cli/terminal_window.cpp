@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "cli/terminal_window.h"
+#include "base/language.h"
 
 #include <signal.h>
 #include <unistd.h>
@@ -34,13 +35,15 @@ extern "C" void PressStopOnInterrupt(int signal) {
   if (window != nullptr) window->RequestStop();
 }
 
-// A count at the start of `at`, "47%" or "3 of 8": how far it has come in tenths, and how many
-// characters it takes; false when there is none.
+// A count at the start of `at`, "47%", "3 of 8" or "3/8": how far it has come in tenths, and how
+// many characters it takes; false when there is none.
 bool ReadCount(const char* at, int* tenth, int* length) {
   long done = 0, total = 0;
   if (std::sscanf(at, "%9ld%%%n", &done, length) == 1 && *length > 0) {
     total = 100;
-  } else if (std::sscanf(at, "%9ld of %9ld%n", &done, &total, length) != 2 || total <= 0) {
+  } else if ((std::sscanf(at, "%9ld of %9ld%n", &done, &total, length) != 2 &&
+              std::sscanf(at, "%9ld/%9ld%n", &done, &total, length) != 2) ||
+             total <= 0) {
     return false;
   }
   *tenth = static_cast<int>(std::clamp(done * 10 / total, 0L, 10L));

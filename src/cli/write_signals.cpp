@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: The Quillane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/write_signals.h"
+#include "base/language.h"
 
 #include <signal.h>
 #include <unistd.h>
@@ -13,11 +14,14 @@ namespace {
 
 volatile sig_atomic_t interrupts = 0;
 
-constexpr char kFinishing[] = "finishing the file, press Ctrl-C again to abandon it\n";
+constexpr char kFinishing[] = TrNoop("finishing the file, press Ctrl-C again to abandon it\n");
+
+// Looked up before any handler runs: a handler may not call into the catalogues.
+const char* finishing = kFinishing;
 
 void FirstInterrupt() {
   interrupts = 1;
-  [[maybe_unused]] const ssize_t n = write(STDERR_FILENO, kFinishing, sizeof kFinishing - 1);
+  [[maybe_unused]] const ssize_t n = write(STDERR_FILENO, finishing, std::strlen(finishing));
 }
 
 extern "C" void OnWriteSignal(int signal) {
@@ -54,6 +58,7 @@ void EndProgramBySignal(int signal) {
 }
 
 void InstallWriteSignals(bool interruptedBefore) {
+  finishing = Tr(kFinishing);
   interrupts = interruptedBefore ? 1 : 0;
   for (int s : {SIGINT, SIGTERM, SIGHUP}) SetHandler(s, OnWriteSignal);
 }

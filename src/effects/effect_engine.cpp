@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "effects/effect_engine.h"
+#include "base/language.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -19,10 +20,10 @@
 namespace {
 
 // Status texts; the trailing blanks belong to them (they wipe the end of a longer line).
-const char kPaintingText[] = "正在绘画...      ";
-const char kPercentFormat[] = "正在绘画 %.0f%c...      ";
-const char kFinishedText[] = "绘画已经完成。           ";
-const char kCancelledText[] = "绘画已被取消。          ";
+const char kPaintingText[] = TrNoop("正在绘画...      ");
+const char kPercentFormat[] = TrNoop("正在绘画 %.0f%c...      ");
+const char kFinishedText[] = TrNoop("绘画已经完成。           ");
+const char kCancelledText[] = TrNoop("绘画已被取消。          ");
 
 constexpr ColorRef kBlack = MakeColor(0, 0, 0);
 constexpr ColorRef kWhite = MakeColor(255, 255, 255);
@@ -51,7 +52,7 @@ struct PaintingRun {
       reference->Free();
       *reference = ImgToDib(&work);
     }
-    if (result == kPaintStopped) paint.ShowStatus(kCancelledText);
+    if (result == kPaintStopped) paint.ShowStatus(Tr(kCancelledText));
     return result;
   }
 
@@ -59,7 +60,7 @@ struct PaintingRun {
   int Fail(int64_t width, int64_t height) {
     char text[128];
     std::snprintf(text, sizeof text,
-                  "There is not enough memory to paint a picture of %lld x %lld pixels.",
+                  Tr("There is not enough memory to paint a picture of %lld x %lld pixels."),
                   static_cast<long long>(width), static_cast<long long>(height));
     return Finish(paint.Fail(text));
   }
@@ -67,7 +68,7 @@ struct PaintingRun {
   int FailOnStart() {
     const BitmapInfoHeader* header = *reference ? reference->Header() : nullptr;
     return header != nullptr ? Fail(header->biWidth, std::abs(int64_t{header->biHeight}))
-                             : Finish(paint.Fail("There is no start picture to paint."));
+                             : Finish(paint.Fail(Tr("There is no start picture to paint.")));
   }
 };
 
@@ -135,7 +136,7 @@ int PaintBlackAndWhite(PaintingRun& run, const Rect& display) {
   ImgSetColorDepth(&run.work, &run.work, 24, 0);
   ShowWhole(destDC, run.work, whole, display);
   run.paint.RecordProgress(run.work, whole, 1, 1);
-  run.paint.ShowStatus(kFinishedText);
+  run.paint.ShowStatus(Tr(kFinishedText));
   return run.Finish(0);
 }
 
@@ -184,7 +185,7 @@ int PaintStrokes(PaintingRun& run, const Rect& display, int style) {
     *run.reference = ImgToDib(&run.work);
   }
 
-  run.paint.ShowStatus(kPaintingText);
+  run.paint.ShowStatus(Tr(kPaintingText));
 
   // The canvas is a copy of the reference; strokes never touch the reference itself.
   const BitmapInfoHeader* referenceHeader = run.reference->Header();
@@ -287,7 +288,7 @@ int PaintStrokes(PaintingRun& run, const Rect& display, int style) {
       const float percent =
           (lineCounters[static_cast<size_t>(line)] / lineCount * bandFraction + progressBase) *
           100.0f;
-      std::snprintf(text, sizeof text, kPercentFormat, static_cast<double>(percent), '%');
+      std::snprintf(text, sizeof text, Tr(kPercentFormat), static_cast<double>(percent), '%');
       status.assign(text);
       run.paint.ShowStatus(status);
     };
@@ -362,14 +363,14 @@ int PaintStrokes(PaintingRun& run, const Rect& display, int style) {
   ImgTrim(&run.work, kCanvasMargin, kCanvasMargin, canvasWidth - 2 * kCanvasMargin,
           canvasHeight - 2 * kCanvasMargin);
   ShowWhole(destDC, run.work, Rect{0, 0, run.work.width, run.work.height}, display);
-  run.paint.ShowStatus(kFinishedText);
+  run.paint.ShowStatus(Tr(kFinishedText));
   return run.Finish(0);
 }
 
 }  // namespace
 
 int PaintPicture(PaintContext& paint, DibHandle* dibHandle, const Rect& display, int style) {
-  if (dibHandle == nullptr) return paint.Fail("There is no start picture to paint.");
+  if (dibHandle == nullptr) return paint.Fail(Tr("There is no start picture to paint."));
   PaintingRun run{paint, dibHandle};
   if (style == kStyleBlackAndWhite) return PaintBlackAndWhite(run, display);
   if (style < kStyleVanGogh || style > kStyleColoredPencil) {

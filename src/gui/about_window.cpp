@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "gui/about_window.h"
+#include "base/language.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -32,25 +33,25 @@ constexpr int kCursorMilliseconds = 50;
 const QColor kLinkColour(0, 0, 200);
 
 constexpr std::array<ControlEntry, 15> kAboutControls = {{
-    {kOkButton, ControlKind::DefaultPushButton, "确定", 233, 6, 50, 14},
-    {kWebSiteButton, ControlKind::PushButton, "网站(&W)", 233, 23, 50, 14},
+    {kOkButton, ControlKind::DefaultPushButton, TrNoop("确定"), 233, 6, 50, 14},
+    {kWebSiteButton, ControlKind::PushButton, TrNoop("网站(&W)"), 233, 23, 50, 14},
     {-1, ControlKind::GroupBox, "", 6, 2, 221, 49},
     {kProductLine, ControlKind::Label, "Quillane V1.00", 13, 11, 90, 9},
-    {-1, ControlKind::Label, "Paintings and picture mosaics from your photographs.", 13, 25, 210,
-     9},
-    {-1, ControlKind::Label, "Made by the Quillane developers.", 13, 37, 210, 9},
+    {-1, ControlKind::Label, TrNoop("Paintings and picture mosaics from your photographs."), 13, 25,
+     210, 9},
+    {-1, ControlKind::Label, TrNoop("Made by the Quillane developers."), 13, 37, 210, 9},
     {-1, ControlKind::GroupBox, "", 6, 51, 221, 95},
-    {kMakerName, ControlKind::Label, "Quillane Project", 13, 59, 90, 9},
+    {kMakerName, ControlKind::Label, TrNoop("Quillane Project"), 13, 59, 90, 9},
     {kLink, ControlKind::Label, "quillane.example", 121, 59, 99, 10},
     {-1, ControlKind::Label, "1 Example Road, Suite 100", 13, 73, 200, 9},
     {-1, ControlKind::Label, "Sampletown EX 00000", 13, 85, 200, 9},
-    {-1, ControlKind::Label, "Exampleland", 13, 97, 200, 9},
-    {-1, ControlKind::Label, "Telephone: +00 000 000 0000", 13, 109, 200, 9},
-    {-1, ControlKind::Label, "Fax: +00 000 000 0001", 13, 121, 200, 9},
-    {-1, ControlKind::Label, "E-mail: contact@quillane.example", 13, 133, 200, 9},
+    {-1, ControlKind::Label, TrNoop("Exampleland"), 13, 97, 200, 9},
+    {-1, ControlKind::Label, TrNoop("Telephone: +00 000 000 0000"), 13, 109, 200, 9},
+    {-1, ControlKind::Label, TrNoop("Fax: +00 000 000 0001"), 13, 121, 200, 9},
+    {-1, ControlKind::Label, TrNoop("E-mail: contact@quillane.example"), 13, 133, 200, 9},
 }};
 
-const DialogLayout kAboutLayout = {"关于", 289, 150, kAboutControls};
+const DialogLayout kAboutLayout = {TrNoop("关于"), 289, 150, kAboutControls};
 
 // The window's fonts are given by their cell height, ascent and descent together, as the
 // heading's 15 is; Qt's pixel size leaves out the line spacing above the letters.

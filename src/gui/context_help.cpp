@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "gui/context_help.h"
+#include "base/language.h"
 
 #include <QEvent>
 #include <QKeyEvent>
@@ -26,51 +27,67 @@ struct HelpEntry {
 // The texts are English although the labels are Chinese. The effects' radio buttons take theirs
 // from the effect table.
 constexpr HelpEntry kHelpTable[] = {
-    {{1000, 1048}, "The name of the start picture is displayed in this area."},
+    {{1000, 1048}, TrNoop("The name of the start picture is displayed in this area.")},
     {{1010, 0},
-     "Use this button to specify the picture file you want to apply a special effect to."},
+     TrNoop("Use this button to specify the picture file you want to apply a special effect to.")},
     {{1027, 1049},
-     "This area is used to preview the start picture.  To apply the picture effect to the start "
-     "picture, click the 'Paint!' button below."},
+     TrNoop("This area is used to preview the start picture.  To apply the picture effect to the "
+            "start "
+            "picture, click the 'Paint!' button below.")},
     {{1017, 0},
-     "When checked, 'Lock Aspect Ratio' will insure that when the size of the start picture is "
-     "changed, the picture preserves it's scale, and does not become stretched or squished."},
-    {{1011, 1050}, "This is the width you would like the final output picture to be in pixels."},
+     TrNoop(
+         "When checked, 'Lock Aspect Ratio' will insure that when the size of the start picture is "
+         "changed, the picture preserves it's scale, and does not become stretched or squished.")},
+    {{1011, 1050},
+     TrNoop("This is the width you would like the final output picture to be in pixels.")},
     {{1015, 0},
-     "This is the percentage of the original width you would like the final output picture to be."},
-    {{1012, 1051}, "This is the height you would like the final output picture to be in pixels."},
+     TrNoop("This is the percentage of the original width you would like the final output picture "
+            "to be.")},
+    {{1012, 1051},
+     TrNoop("This is the height you would like the final output picture to be in pixels.")},
     {{1016, 0},
-     "This is the percentage of the original height you would like the final output picture to "
-     "be."},
+     TrNoop(
+         "This is the percentage of the original height you would like the final output picture to "
+         "be.")},
     {{1008, 0},
-     "When checked, 'Use The Picture Library' will use pictures included with this software while "
-     "performing the 'Picture Mosaic' effect.  The 'Picture Library' folder is located in the same "
-     "folder as this software, you may manually add your own pictures to this folder if you wish."},
+     TrNoop("When checked, 'Use The Picture Library' will use pictures included with this software "
+            "while "
+            "performing the 'Picture Mosaic' effect.  The 'Picture Library' folder is located in "
+            "the same "
+            "folder as this software, you may manually add your own pictures to this folder if you "
+            "wish.")},
     {{1007, 0},
-     "When checked, 'Use Your Picture List' will use pictures from the 'Your Picture List' while "
-     "performing the 'Picture Mosaic' effect."},
+     TrNoop("When checked, 'Use Your Picture List' will use pictures from the 'Your Picture List' "
+            "while "
+            "performing the 'Picture Mosaic' effect.")},
     {{1002, 1034},
-     "This is where the names of all your picture or avi files are displayed.  You may drag and "
-     "drop file names from Windows Explorer into this list window.  These pictures or frames from "
-     "avi files will be used when performing the 'Picture Mosaic' effect."},
+     TrNoop("This is where the names of all your picture or avi files are displayed.  You may drag "
+            "and "
+            "drop file names from Windows Explorer into this list window.  These pictures or "
+            "frames from "
+            "avi files will be used when performing the 'Picture Mosaic' effect.")},
     {{1004, 1032},
-     "This is the number of tiles or squares that will span the width of the final output picture, "
-     "while performing the 'Picture Mosaic' effect."},
+     TrNoop("This is the number of tiles or squares that will span the width of the final output "
+            "picture, "
+            "while performing the 'Picture Mosaic' effect.")},
     {{1005, 0},
-     "Use this button to add picture or avi files to 'Your Picture List'.  These pictures or "
-     "frames from avi files will be used when performing the 'Picture Mosaic' effect."},
+     TrNoop(
+         "Use this button to add picture or avi files to 'Your Picture List'.  These pictures or "
+         "frames from avi files will be used when performing the 'Picture Mosaic' effect.")},
     {{1006, 0},
-     "Use this button to remove picture or avi files from 'Your Picture List'.  The items removed "
-     "are what ever items are selected."},
+     TrNoop("Use this button to remove picture or avi files from 'Your Picture List'.  The items "
+            "removed "
+            "are what ever items are selected.")},
     {{1009, 0},
-     "When checked, 'Auto-size Tiles Down' will automatically set the number of down tiles so as "
-     "to preserve a resonable aspect ratio while performing the 'Picture Mosaic' effect."},
+     TrNoop("When checked, 'Auto-size Tiles Down' will automatically set the number of down tiles "
+            "so as "
+            "to preserve a resonable aspect ratio while performing the 'Picture Mosaic' effect.")},
     {{1003, 1033},
-     "This is the number of tiles or squares that will span the height of the final output "
-     "picture, while performing the 'Picture Mosaic' effect."},
-    {{1, 0}, "Use this button begin the painting process and display the output window."},
-    {{3, 0}, "Use this button to display more information about this software."},
-    {{2, 0}, "Use this button exit this software."},
+     TrNoop("This is the number of tiles or squares that will span the height of the final output "
+            "picture, while performing the 'Picture Mosaic' effect.")},
+    {{1, 0}, TrNoop("Use this button begin the painting process and display the output window.")},
+    {{3, 0}, TrNoop("Use this button to display more information about this software.")},
+    {{2, 0}, TrNoop("Use this button exit this software.")},
 };
 
 // Width of a line of help text, counted in ordinary letters.
@@ -166,12 +183,15 @@ std::string WrapHelpText(const std::string& text) {
 
 void ShowInfo(const char* text) {
   if (messageOwner == nullptr || text == nullptr) return;
+  // The original texts break where the first version broke them; a translation is left to the
+  // box, which breaks Chinese between any two characters and English at blanks.
+  const bool original = CurrentLanguage() == Language::kOriginal;
   QMessageBox box(QMessageBox::Information, QStringLiteral("Limnora"),
-                  QString::fromUtf8(WrapHelpText(text)), QMessageBox::Ok,
-                  dynamic_cast<QWidget*>(messageOwner));
+                  QString::fromUtf8(original ? WrapHelpText(text) : std::string(Tr(text))),
+                  QMessageBox::Ok, dynamic_cast<QWidget*>(messageOwner));
   box.setTextFormat(Qt::PlainText);
   // The lines are already broken; the box must be wide enough not to break them again.
-  if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+  if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label")); label && original) {
     box.ensurePolished();
     const QFontMetrics metrics(label->font());
     int widest = 0;

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "gui/dialog_layout.h"
+#include "base/language.h"
 
 #include <QCheckBox>
 #include <QFontMetrics>
@@ -25,7 +26,7 @@ QFont DialogFont() {
 namespace {
 
 QWidget* MakeControl(const ControlEntry& c, QWidget* parent) {
-  const QString label = QString::fromUtf8(c.label ? c.label : "");
+  const QString label = QString::fromUtf8(c.label ? Tr(c.label) : "");
   switch (c.kind) {
     case ControlKind::GroupBox:
       return new QGroupBox(label, parent);
@@ -105,7 +106,7 @@ TableDialog::TableDialog(const DialogLayout& layout, QWidget* parent) : QDialog(
   baseX_ = std::max(1, (letters / 26 + 1) / 2);
   baseY_ = std::max(1, fm.height());
 
-  setWindowTitle(QString::fromUtf8(layout.title ? layout.title : ""));
+  setWindowTitle(QString::fromUtf8(layout.title ? Tr(layout.title) : ""));
   setFixedSize(ToPixels(0, 0, layout.width, layout.height).size());
   for (const ControlEntry& c : layout.controls) {
     QWidget* w = MakeControl(c, this);

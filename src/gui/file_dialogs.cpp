@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "gui/file_dialogs.h"
+#include "base/language.h"
 
 #include <strings.h>
 #include <QDir>
@@ -38,7 +39,7 @@ std::string PictureFilterSpec(const char* allLabel, const std::string& extraPatt
   });
   std::string spec = std::string(allLabel) + "|" + all + extraPatterns + "|";
   for (const PictureFormat* format : named) {
-    spec += std::string(format->dialogLabel) + "|" + FormatPatterns(*format, ';') + "|";
+    spec += std::string(Tr(format->dialogLabel)) + "|" + FormatPatterns(*format, ';') + "|";
   }
   return spec + extraPairs;
 }
@@ -46,19 +47,18 @@ std::string PictureFilterSpec(const char* allLabel, const std::string& extraPatt
 }  // namespace
 
 const char* StartPictureFilterSpec() {
-  static const std::string spec = PictureFilterSpec("All Pictures", "", "");
+  static const std::string spec = PictureFilterSpec(Tr("All Pictures"), "", "");
   return spec.c_str();
 }
 
 const char* PictureListFilterSpec() {
   static const std::string spec =
-      PictureFilterSpec("All Media", ";*.avi;*.AVI", "Windows Video File (*.avi)|*.avi;*.AVI|");
+      PictureFilterSpec(Tr("All Media"), ";*.avi;*.AVI",
+                        std::string(Tr("Windows Video File (*.avi)")) + "|*.avi;*.AVI|");
   return spec.c_str();
 }
 
 namespace {
-
-constexpr char kAllFilesPair[] = "All Files (*.*)|*.*||";
 
 // Centres the dialog's frame over the window in front once the dialog is on screen, when its
 // final size is known. The dialog keeps its size.
@@ -132,7 +132,8 @@ void SplitPath(const std::string& path, std::string* folder, std::string* name) 
 }
 
 QStringList FilterSpecToQtFilters(const char* filterSpec) {
-  const QString pairs = QString::fromUtf8(filterSpec ? filterSpec : "") + kAllFilesPair;
+  const QString pairs = QString::fromUtf8(filterSpec ? filterSpec : "") +
+                        QString::fromUtf8(Tr("All Files (*.*)")) + QStringLiteral("|*.*||");
   const QStringList parts = pairs.split(QLatin1Char('|'));
   QStringList filters;
   // The list ends at the first empty description (the double bar).
@@ -162,8 +163,8 @@ bool IsSystemFolder(const QString& folder) {
 }
 
 void WarnNameTooLong(const std::string& path, int32_t bufferSize) {
-  std::string text = "This file name is too long to be used (at most " +
-                     std::to_string(bufferSize - 1) + " characters):|" + path;
+  std::string text = Tr("This file name is too long to be used (at most ") +
+                     std::to_string(bufferSize - 1) + Tr(" characters):|") + path;
   ShowWarning(text);
 }
 
@@ -206,7 +207,7 @@ int ChooseFile(FileRequest* request) {
     if (chosen == 0 && files.size() == 1) {
       WarnNameTooLong(QFile::encodeName(files.front()).toStdString(), request->fileBufferSize);
     } else if (chosen == 0 && !files.isEmpty()) {
-      ShowWarning("Too many files were chosen at once; choose fewer.");
+      ShowWarning(Tr("Too many files were chosen at once; choose fewer."));
     }
   }
   request->extraFlags = 0;

@@ -7,7 +7,9 @@
 #include <QApplication>
 #include <cstdio>
 
+#include "app/language_choice.h"
 #include "app/settings.h"
+#include "base/language.h"
 #include "gui/main_window.h"
 #include "gui/program_arguments.h"
 #include "mosaic/tile_index.h"
@@ -16,9 +18,17 @@ int main(int argc, char** argv) {
   // Past a file size limit a write then fails like on a full disk: a saved picture is not left
   // half-written and the settings file keeps its last good state.
   signal(SIGXFSZ, SIG_IGN);
+  Language requested;
+  const Language language =
+      ChosenLanguage(LanguageRequested(argc, argv, &requested) ? &requested : nullptr,
+                     ReadLanguageFile(LanguageFilePath()));
+  std::string problem;
+  if (!UseLanguage(language, CatalogueFolder(), &problem)) {
+    std::fprintf(stderr, "quillane: %s\n", problem.c_str());
+  }
   switch (InformationRequested(argc, argv)) {
     case ProgramCommand::kHelp:
-      std::fputs(kProgramUsage, stdout);
+      std::fputs(Tr(kProgramUsage), stdout);
       return 0;
     case ProgramCommand::kVersion:
       std::printf("quillane %s\n", QUILLANE_VERSION);
@@ -27,14 +37,15 @@ int main(int argc, char** argv) {
       break;
   }
   QApplication app(argc, argv);
+  // Qt sets every locale category from the user's environment; the messages locale is ours.
+  UseLanguage(language, CatalogueFolder(), nullptr);
   QApplication::setApplicationName(QStringLiteral("Quillane"));
   // Lets the desktop match the windows to the menu entry and its icon.
   QGuiApplication::setDesktopFileName(QStringLiteral(QUILLANE_APP_ID));
   ProgramArguments arguments;
-  std::string problem;
   switch (ReadProgramArguments(argc, argv, &arguments, &problem)) {
     case ProgramCommand::kUsageError:
-      std::fprintf(stderr, "quillane: %s\n%s", problem.c_str(), kProgramUsage);
+      std::fprintf(stderr, "quillane: %s\n%s", problem.c_str(), Tr(kProgramUsage));
       return 64;
     default:
       break;

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "gui/main_window.h"
+#include "base/language.h"
 
 #include <QAbstractButton>
 #include <QDragEnterEvent>
@@ -90,7 +91,7 @@ constexpr int kNone = -1;
 
 // The window as laid out, in dialog units.
 constexpr std::array kMainControls = {
-    ControlEntry{kNone, ControlKind::GroupBox, "图片效果 (步骤1)", 7, 6, 167, 50},
+    ControlEntry{kNone, ControlKind::GroupBox, TrNoop("图片效果 (步骤1)"), 7, 6, 167, 50},
     ControlEntry{kPictureMosaic, ControlKind::RadioButton, kEffectTable[PictureMosaic].label, 13,
                  18, 70, 9},
     ControlEntry{kVanGogh, ControlKind::RadioButton, kEffectTable[VanGogh].label, 13, 30, 70, 9},
@@ -102,36 +103,42 @@ constexpr std::array kMainControls = {
                  31, 70, 9},
     ControlEntry{kBlackAndWhitePhoto, ControlKind::RadioButton,
                  kEffectTable[BlackAndWhitePhoto].label, 83, 43, 79, 9},
-    ControlEntry{kNone, ControlKind::GroupBox, "选择开始图片(步骤2)", 6, 61, 167, 170},
-    ControlEntry{kStartPictureLabel, ControlKind::Label, "开始图片:", 13, 73, 42, 9},
+    ControlEntry{kNone, ControlKind::GroupBox, TrNoop("选择开始图片(步骤2)"), 6, 61, 167, 170},
+    ControlEntry{kStartPictureLabel, ControlKind::Label, TrNoop("开始图片:"), 13, 73, 42, 9},
     ControlEntry{kStartPictureName, ControlKind::ReadOnlyEdit, "", 13, 85, 130, 12},
     ControlEntry{kChooseStartPicture, ControlKind::PushButton, "...", 144, 85, 20, 12},
-    ControlEntry{kPreviewLabel, ControlKind::Label, "开始图片预览:", 13, 104, 71, 9},
+    ControlEntry{kPreviewLabel, ControlKind::Label, TrNoop("开始图片预览:"), 13, 104, 71, 9},
     ControlEntry{kPreview, ControlKind::SunkenFrame, "", 13, 116, 150, 108},
-    ControlEntry{kNone, ControlKind::GroupBox, "图片尺寸(步骤3)", 180, 6, 154, 60},
-    ControlEntry{kLockAspectRatio, ControlKind::CheckBox, "锁定比率", 187, 18, 75, 9},
-    ControlEntry{kWidthLabel, ControlKind::Label, "图片宽度:", 186, 36, 46, 8},
+    ControlEntry{kNone, ControlKind::GroupBox, TrNoop("图片尺寸(步骤3)"), 180, 6, 154, 60},
+    ControlEntry{kLockAspectRatio, ControlKind::CheckBox, TrNoop("锁定比率"), 187, 18, 75, 9},
+    ControlEntry{kWidthLabel, ControlKind::Label, TrNoop("图片宽度:"), 186, 36, 46, 8},
     ControlEntry{kWidthPixels, ControlKind::Edit, "", 241, 34, 40, 12},
     ControlEntry{kWidthPercent, ControlKind::Edit, "", 286, 34, 40, 12},
-    ControlEntry{kHeightLabel, ControlKind::Label, "图片高度:", 186, 51, 48, 8},
+    ControlEntry{kHeightLabel, ControlKind::Label, TrNoop("图片高度:"), 186, 51, 48, 8},
     ControlEntry{kHeightPixels, ControlKind::Edit, "", 241, 49, 40, 12},
     ControlEntry{kHeightPercent, ControlKind::Edit, "", 286, 49, 40, 12},
-    ControlEntry{kNone, ControlKind::GroupBox, "图片马赛克配置(步骤4)", 180, 71, 154, 160},
-    ControlEntry{kUsePictureLibrary, ControlKind::CheckBox, "使用图样程序库", 186, 83, 90, 9},
-    ControlEntry{kUseYourPictureList, ControlKind::CheckBox, "使用你的图样列表", 186, 95, 82, 9},
-    ControlEntry{kPictureListLabel, ControlKind::Label, "你的图样列表: (拖曳并放下)", 186, 111, 109,
+    ControlEntry{kNone, ControlKind::GroupBox, TrNoop("图片马赛克配置(步骤4)"), 180, 71, 154, 160},
+    ControlEntry{kUsePictureLibrary, ControlKind::CheckBox, TrNoop("使用图样程序库"), 186, 83, 90,
                  9},
+    ControlEntry{kUseYourPictureList, ControlKind::CheckBox, TrNoop("使用你的图样列表"), 186, 95,
+                 82, 9},
+    ControlEntry{kPictureListLabel, ControlKind::Label, TrNoop("你的图样列表: (拖曳并放下)"), 186,
+                 111, 109, 9},
     ControlEntry{kPictureList, ControlKind::ListBox, "", 186, 123, 140, 40},
-    ControlEntry{kAddPictures, ControlKind::PushButton, "增加图片(&A)...", 186, 166, 69, 12},
-    ControlEntry{kRemovePictures, ControlKind::PushButton, "移去图片(&R)", 257, 166, 69, 12},
-    ControlEntry{kTilesAcrossLabel, ControlKind::LabelRight, "横向瓷砖数:", 186, 187, 65, 8},
+    ControlEntry{kAddPictures, ControlKind::PushButton, TrNoop("增加图片(&A)..."), 186, 166, 69,
+                 12},
+    ControlEntry{kRemovePictures, ControlKind::PushButton, TrNoop("移去图片(&R)"), 257, 166, 69,
+                 12},
+    ControlEntry{kTilesAcrossLabel, ControlKind::LabelRight, TrNoop("横向瓷砖数:"), 186, 187, 65,
+                 8},
     ControlEntry{kTilesAcross, ControlKind::Edit, "", 257, 185, 69, 12},
-    ControlEntry{kAutoSizeTilesDown, ControlKind::CheckBox, "自动纵向瓷砖数", 186, 200, 90, 9},
-    ControlEntry{kTilesDownLabel, ControlKind::LabelRight, "纵向瓷砖数:", 186, 214, 65, 8},
+    ControlEntry{kAutoSizeTilesDown, ControlKind::CheckBox, TrNoop("自动纵向瓷砖数"), 186, 200, 90,
+                 9},
+    ControlEntry{kTilesDownLabel, ControlKind::LabelRight, TrNoop("纵向瓷砖数:"), 186, 214, 65, 8},
     ControlEntry{kTilesDown, ControlKind::Edit, "", 257, 212, 69, 12},
-    ControlEntry{kPaint, ControlKind::DefaultPushButton, "绘画!(&P)", 13, 237, 50, 14},
-    ControlEntry{kAbout, ControlKind::PushButton, "关于(&B)", 145, 237, 50, 14},
-    ControlEntry{kExit, ControlKind::PushButton, "离开(&E)", 277, 237, 50, 14},
+    ControlEntry{kPaint, ControlKind::DefaultPushButton, TrNoop("绘画!(&P)"), 13, 237, 50, 14},
+    ControlEntry{kAbout, ControlKind::PushButton, TrNoop("关于(&B)"), 145, 237, 50, 14},
+    ControlEntry{kExit, ControlKind::PushButton, TrNoop("离开(&E)"), 277, 237, 50, 14},
 };
 
 constexpr DialogLayout kMainWindowLayout{"Quillane", 340, 255, kMainControls};
@@ -355,7 +362,7 @@ void MainWindow::ShowLoadedPreview(const std::shared_ptr<LoadedPreview>& loaded)
   unsetCursor();
   if (!loaded->decoded) {
     // The warning names the file: it may have come from a drop or a remembered setting.
-    startPictureProblem_ = "File is format not recognized.|" + loaded->path;
+    startPictureProblem_ = Tr("File is format not recognized.|") + loaded->path;
     std::string text = startPictureProblem_;
     ShowWarning(text);
     emit PreviewLoaded();
@@ -468,7 +475,7 @@ void MainWindow::UseStartPicture(const std::string& path) {
 
 void MainWindow::ChooseStartPicture() {
   FileRequest request;
-  request.title = "Select Picture File";
+  request.title = Tr("Select Picture File");
   request.fileBuffer = pendingStartPicture;
   request.fileBufferSize = kChosenStartPictureSize;
   request.owner = this;

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "gui/output_window.h"
+#include "base/language.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -41,19 +42,19 @@ using namespace output_ids;
 namespace {
 
 constexpr std::array kOutputControls = {
-    ControlEntry{kSave, ControlKind::PushButton, "保存(&S)...", 6, 6, 50, 14},
-    ControlEntry{kPrint, ControlKind::PushButton, "打印(&P)...", 60, 6, 50, 14},
-    ControlEntry{kStop, ControlKind::DefaultPushButton, "停止(&S)", 114, 6, 50, 14},
+    ControlEntry{kSave, ControlKind::PushButton, TrNoop("保存(&S)..."), 6, 6, 50, 14},
+    ControlEntry{kPrint, ControlKind::PushButton, TrNoop("打印(&P)..."), 60, 6, 50, 14},
+    ControlEntry{kStop, ControlKind::DefaultPushButton, TrNoop("停止(&S)"), 114, 6, 50, 14},
     ControlEntry{kStatus, ControlKind::BorderLabel, "", 168, 6, 151, 14},
     ControlEntry{kFrame, ControlKind::BlackFrame, "", 6, 27, 313, 219},
 };
 
 constexpr DialogLayout kOutputWindowLayout{"Quillane", 325, 250, kOutputControls};
 
-constexpr char kFrameHelp[] =
+constexpr char kFrameHelp[] = TrNoop(
     "Ctrl + mouse wheel, Ctrl + and Ctrl - zoom the picture.\n"
     "Drag with the left mouse button, or turn the mouse wheel, to move it.\n"
-    "Double-click or Ctrl 0 switches between the whole picture and 100 %.";
+    "Double-click or Ctrl 0 switches between the whole picture and 100 %.");
 
 constexpr double kZoomStep = 1.25;
 constexpr double kLargestZoom = 16.0;
@@ -96,7 +97,7 @@ QString SaveFilters() {
     for (int i = 0; i < format.writtenEndings; ++i) {
       endings << QLatin1Char('*') + QLatin1String(format.endings[i]);
     }
-    filters << QString::fromUtf8(format.saveLabel) + QStringLiteral(" (") +
+    filters << QString::fromUtf8(Tr(format.saveLabel)) + QStringLiteral(" (") +
                    endings.join(QLatin1Char(' ')) + QLatin1Char(')');
   }
   return filters.join(QStringLiteral(";;"));
@@ -196,7 +197,7 @@ bool OutputWindow::Open() {
   // The painting is read from the settings once, here; the session is handed nothing else.
   RenderRequest request = PaintingRequest(settings, tileIndexFile_);
   if (request.startPath.empty() || !FileOpensForReading(request.startPath.c_str())) {
-    ShowWarning("No 'Start Picture' specified.");
+    ShowWarning(Tr("No 'Start Picture' specified."));
     return false;
   }
   messageOwner = this;
@@ -506,7 +507,7 @@ void OutputWindow::FinishPainting(int result) {
   // Whatever the result, as long as there is a picture: buttons that would do nothing stay off.
   saveButton_->setEnabled(static_cast<bool>(Picture()));
   printButton_->setEnabled(static_cast<bool>(Picture()));
-  stopButton_->setText(QStringLiteral("OK"));
+  stopButton_->setText(QString::fromUtf8(Tr("OK")));
   // Only a stop the user asked for waits for the press that follows the stopping one: a painting
   // that failed or was refused closes on the first press, as a finished one does.
   if (result != kPaintStopped || !pressWhilePainting_) closeOnPress_ = true;
@@ -640,7 +641,7 @@ void OutputWindow::Save() {
   if (!Picture() || PaintingRunning()) return;
   QString filter;
   const QString path =
-      QFileDialog::getSaveFileName(this, QStringLiteral("Save Picture File"),
+      QFileDialog::getSaveFileName(this, QString::fromUtf8(Tr("Save Picture File")),
                                    SaveDialogFolder(session_->Request()) + QLatin1Char('/') +
                                        PictureName(session_->Request()) + QStringLiteral(".png"),
                                    SaveFilters(), &filter);
@@ -655,7 +656,7 @@ QString OutputWindow::SaveTo(const QString& path, const QString& filter) {
   const QString target = path + SaveSuffix(path, filter);
   if (!Saving()) statusBeforeSaving_ = status_->text();
   if (!session_->Save(target)) return QString();
-  status_->setText(QStringLiteral("Saving %1...").arg(QFileInfo(target).fileName()));
+  status_->setText(QString::fromUtf8(Tr("Saving %1...")).arg(QFileInfo(target).fileName()));
   UpdateBusyCursor();
   return target;
 }
@@ -669,7 +670,7 @@ void OutputWindow::SaveEnded(const QString& path, bool saved) {
     lastSaveFolder = QFileInfo(path).absolutePath();
     savedName_ = QFileInfo(path).completeBaseName();
   } else {
-    ShowWarningMessageBox(this, "The picture could not be saved to\n" + path.toStdString());
+    ShowWarningMessageBox(this, Tr("The picture could not be saved to\n") + path.toStdString());
   }
   emit SaveFinished(path, saved);
   if (closeWhenIdle_) CloseWhenIdle();
@@ -695,7 +696,7 @@ void OutputWindow::Print() {
   if (!Picture() || PaintingRunning()) return;
   const QImage picture = PaintedImage();
   if (picture.isNull()) {
-    ShowWarningMessageBox(this, "The picture could not be printed.");
+    ShowWarningMessageBox(this, Tr("The picture could not be printed."));
     return;
   }
   RunPrintPreview(this, picture, PictureTitle());

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "gui/painting_session.h"
+#include "base/language.h"
 
 #include <QThread>
 #include <QtConcurrent/QtConcurrentRun>
@@ -73,7 +74,7 @@ bool PaintingSession::StartPainting() {
   painting_ = true;
   // The start picture must still be there: the user may have moved it since choosing it.
   if (request_.startPath.empty() || !FileOpensForReading(request_.startPath.c_str())) {
-    ShowWarningBox("No 'Start Picture' specified.");
+    ShowWarningBox(Tr("No 'Start Picture' specified."));
     Finish(kPaintRefused);
     return true;
   }

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "gui/picture_list.h"
+#include "base/language.h"
 
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
@@ -134,10 +135,10 @@ bool FillSlot(PictureListEntry* slot, const std::string& path) {
 void WarnAboutLongPaths(const std::vector<std::string>& refused) {
   if (refused.empty()) return;
   std::string text = refused.size() == 1
-                         ? "This file was not added to 'Your Picture List' because its name is "
-                           "too long (at most 299 characters):"
-                         : "These files were not added to 'Your Picture List' because their "
-                           "names are too long (at most 299 characters):";
+                         ? Tr("This file was not added to 'Your Picture List' because its name "
+                              "is too long (at most 299 characters):")
+                         : Tr("These files were not added to 'Your Picture List' because their "
+                              "names are too long (at most 299 characters):");
   for (const std::string& path : refused) text += "|" + path;
   ShowWarning(text);
 }
@@ -145,9 +146,13 @@ void WarnAboutLongPaths(const std::vector<std::string>& refused) {
 // Tells the user how many files did not fit into a full list.
 void WarnAboutFullList(size_t left) {
   if (left == 0) return;
-  std::string text = "'Your Picture List' holds at most " + std::to_string(kMaxPictureListEntries) +
-                     " pictures; " + std::to_string(left) +
-                     (left == 1 ? " file was" : " files were") + " not added.";
+  char text[256];
+  std::snprintf(text, sizeof text,
+                left == 1 ? Tr("'Your Picture List' holds at most %zu pictures; %zu file was not "
+                               "added.")
+                          : Tr("'Your Picture List' holds at most %zu pictures; %zu files were "
+                               "not added."),
+                static_cast<size_t>(kMaxPictureListEntries), left);
   ShowWarning(text);
 }
 
@@ -334,7 +339,7 @@ void AddPicturesToList(TableDialog* mainWindow) {
   char* buffer = static_cast<char*>(std::calloc(kAddBufferSize, 1));
   if (buffer == nullptr) return;
   FileRequest fileRequest;
-  fileRequest.title = "Select image files";
+  fileRequest.title = Tr("Select image files");
   fileRequest.fileBuffer = buffer;
   fileRequest.fileBufferSize = static_cast<int32_t>(kAddBufferSize);
   fileRequest.owner = mainWindow;
@@ -430,8 +435,8 @@ void DropFilesOnList(TableDialog* mainWindow, const QStringList& paths) {
   if (!encoded.empty()) AppendPaths(mainWindow, encoded);
   if (!emptyFolders.empty()) {
     std::string text =
-        "Nothing was added to 'Your Picture List' from this folder: it holds no "
-        "picture or avi files.";
+        Tr("Nothing was added to 'Your Picture List' from this folder: it holds no "
+           "picture or avi files.");
     for (const std::string& folder : emptyFolders) text += "|" + folder;
     ShowWarning(text);
   }

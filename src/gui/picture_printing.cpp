@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "gui/picture_printing.h"
+#include "base/language.h"
 
 #include <QBoxLayout>
 #include <QButtonGroup>
@@ -102,7 +103,7 @@ void RunPrintPreview(QWidget* parent, const QImage& picture, const QString& titl
   QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, panel, [&](QPrinter* target) {
     PrintPlan plan;
     if (!PrintPicture(target, picture, panel->Options(), &plan)) {
-      ShowWarningMessageBox(&dialog, "The picture could not be printed.");
+      ShowWarningMessageBox(&dialog, Tr("The picture could not be printed."));
     }
     panel->ShowPlan(plan);
   });
@@ -119,7 +120,7 @@ PrintOptionsPanel::PrintOptionsPanel(const PrintOptions& options, QWidget* paren
       columns_(new QSpinBox),
       rows_(new QSpinBox),
       overlap_(new QDoubleSpinBox),
-      cutMarks_(new QCheckBox(QStringLiteral("Cut marks"))),
+      cutMarks_(new QCheckBox(QString::fromUtf8(Tr("Cut marks")))),
       summary_(new QLabel),
       widthMm_(options.widthMm),
       overlapMm_(options.overlapMm) {
@@ -128,10 +129,11 @@ PrintOptionsPanel::PrintOptionsPanel(const PrintOptions& options, QWidget* paren
   const struct {
     PrintFit fit;
     const char* label;
-  } fits[] = {
-      {PrintFit::kPage, "Fit to page"}, {PrintFit::kWidth, "Width"}, {PrintFit::kPoster, "Poster"}};
+  } fits[] = {{PrintFit::kPage, TrNoop("Fit to page")},
+              {PrintFit::kWidth, TrNoop("Width")},
+              {PrintFit::kPoster, TrNoop("Poster")}};
   for (const auto& f : fits) {
-    auto* button = new QRadioButton(QString::fromLatin1(f.label));
+    auto* button = new QRadioButton(QString::fromUtf8(Tr(f.label)));
     fit_->addButton(button, static_cast<int>(f.fit));
     button->setChecked(f.fit == options.fit);
   }
@@ -148,14 +150,14 @@ PrintOptionsPanel::PrintOptionsPanel(const PrintOptions& options, QWidget* paren
   pages->addWidget(columns_, 1);
   pages->addWidget(new QLabel(QStringLiteral("x")));
   pages->addWidget(rows_, 1);
-  pages->addWidget(new QLabel(QStringLiteral("pages")));
+  pages->addWidget(new QLabel(QString::fromUtf8(Tr("pages"))));
   cutMarks_->setChecked(options.cutMarks);
   summary_->setObjectName(QStringLiteral("printSummary"));
   summary_->setWordWrap(true);
   form->addRow(fit_->button(static_cast<int>(PrintFit::kPage)));
   form->addRow(fit_->button(static_cast<int>(PrintFit::kWidth)), width);
   form->addRow(fit_->button(static_cast<int>(PrintFit::kPoster)), pages);
-  form->addRow(QStringLiteral("Overlap"), overlap_);
+  form->addRow(QString::fromUtf8(Tr("Overlap")), overlap_);
   form->addRow(cutMarks_);
   form->addRow(summary_);
   ShowUnit();
@@ -210,13 +212,12 @@ PrintOptions PrintOptionsPanel::Options() const {
 
 void PrintOptionsPanel::ShowPlan(const PrintPlan& plan) {
   const double unit = Unit();
-  summary_->setText(
-      QStringLiteral("%1 x %2 %3, %4 DPI\n%5 x %6 pages, %7")
-          .arg(plan.printed.width() / unit, 0, 'f', 1)
-          .arg(plan.printed.height() / unit, 0, 'f', 1)
-          .arg(unit_->currentText())
-          .arg(std::lround(plan.dpi))
-          .arg(plan.columns)
-          .arg(plan.rows)
-          .arg(plan.landscape ? QStringLiteral("landscape") : QStringLiteral("portrait")));
+  summary_->setText(QString::fromUtf8(Tr("%1 x %2 %3, %4 DPI\n%5 x %6 pages, %7"))
+                        .arg(plan.printed.width() / unit, 0, 'f', 1)
+                        .arg(plan.printed.height() / unit, 0, 'f', 1)
+                        .arg(unit_->currentText())
+                        .arg(std::lround(plan.dpi))
+                        .arg(plan.columns)
+                        .arg(plan.rows)
+                        .arg(QString::fromUtf8(plan.landscape ? Tr("landscape") : Tr("portrait"))));
 }

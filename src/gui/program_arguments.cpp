@@ -9,14 +9,17 @@
 #include <vector>
 
 #include "app/settings.h"
+#include "base/language.h"
 #include "base/paths.h"
 
-const char kProgramUsage[] =
+const char kProgramUsage[] = TrNoop(
     "Usage: quillane [FILE]\n"
     "Turns a photograph into a picture in an artistic style.\n"
     "  FILE       start with this picture as the start picture\n"
+    "  --language en|zh|original\n"
+    "             show the texts in English, in Chinese or as they were\n"
     "  --help     show this help and exit\n"
-    "  --version  show the version and exit\n";
+    "  --version  show the version and exit\n");
 
 ProgramCommand InformationRequested(int argc, const char* const* argv) {
   for (int i = 1; i < argc; ++i) {
@@ -40,15 +43,21 @@ ProgramCommand ReadProgramArguments(int argc, const char* const* argv, ProgramAr
     const std::string argument = argv[i];
     if (!optionsEnded && argument == "--") {
       optionsEnded = true;
+    } else if (const char* value = optionsEnded ? nullptr : LanguageOptionValue(argc, argv, &i)) {
+      Language language;
+      if (!ParseLanguage(value, &language)) {
+        *problem = std::string(Tr("--language takes en, zh or original, not '")) + value + "'";
+        return ProgramCommand::kUsageError;
+      }
     } else if (!optionsEnded && argument.size() > 1 && argument[0] == '-') {
-      *problem = "unknown option '" + argument + "'";
+      *problem = Tr("unknown option '") + argument + "'";
       return ProgramCommand::kUsageError;
     } else {
       operands.push_back(argument);
     }
   }
   if (operands.size() > 1) {
-    *problem = "one picture file at most";
+    *problem = Tr("one picture file at most");
     return ProgramCommand::kUsageError;
   }
   if (!operands.empty()) {
@@ -64,11 +73,11 @@ bool UseStartPictureArgument(const std::string& path, std::string* problem) {
   std::error_code error;
   const std::filesystem::file_status status = std::filesystem::status(path, error);
   if (!std::filesystem::exists(status)) {
-    *problem = path + ": no such file";
+    *problem = path + Tr(": no such file");
   } else if (!std::filesystem::is_regular_file(status)) {
-    *problem = path + ": not a picture file";
+    *problem = path + Tr(": not a picture file");
   } else if (path.size() >= kStartPictureSize) {
-    *problem = path + ": the path is too long for a start picture";
+    *problem = path + Tr(": the path is too long for a start picture");
   } else if (!FileOpensForReading(path.c_str())) {
     *problem = path + ": " + std::strerror(errno);
   } else {

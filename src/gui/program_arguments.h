@@ -7,9 +7,11 @@
 
 #include <string>
 
+#include "base/language.h"
+
 enum class ProgramCommand { kRun, kHelp, kVersion, kUsageError };
 
-// What `quillane --help` prints.
+// What `quillane --help` prints, in the original set (shown through Tr()).
 extern const char kProgramUsage[];
 
 struct ProgramArguments {

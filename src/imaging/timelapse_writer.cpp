@@ -18,18 +18,19 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include "base/language.h"
 #include "imaging/file_replacing.h"
 #include "imaging/imaging.h"
 
 namespace {
 
 // Texts the user may see.
-const char kNoFormatText[] = "a time-lapse file must end in .mkv, .mp4, .webm or .gif";
+const char kNoFormatText[] = TrNoop("a time-lapse file must end in .mkv, .mp4, .webm or .gif");
 const char kNoEncoderFormat[] =
-    "this FFmpeg cannot write .%s time-lapses (it has no %s encoder); it can write: %s";
-const char kNoneText[] = "none";
-const char kEncoderFailedText[] = "the video encoder could not start";
-const char kEncodingFailedText[] = "the time-lapse could not be encoded";
+    TrNoop("this FFmpeg cannot write .%s time-lapses (it has no %s encoder); it can write: %s");
+const char kNoneText[] = TrNoop("none");
+const char kEncoderFailedText[] = TrNoop("the video encoder could not start");
+const char kEncodingFailedText[] = TrNoop("the time-lapse could not be encoded");
 
 struct VideoFormat {
   const char* ending;
@@ -74,7 +75,7 @@ std::string AvailableEndings() {
     if (!HasEncoder(format)) continue;
     list += (list.empty() ? "." : ", .") + std::string(format.ending);
   }
-  return list.empty() ? kNoneText : list;
+  return list.empty() ? Tr(kNoneText) : list;
 }
 
 struct Pending {
@@ -109,12 +110,12 @@ void TimelapseSize(const std::string& path, int width, int height, int maxSide, 
 bool CanWriteTimelapse(const std::string& path, std::string* problem) {
   const VideoFormat* format = FormatOf(path);
   if (format == nullptr) {
-    *problem = kNoFormatText;
+    *problem = Tr(kNoFormatText);
     return false;
   }
   if (!HasEncoder(*format)) {
     char text[512];
-    std::snprintf(text, sizeof text, kNoEncoderFormat, format->ending, format->codecName,
+    std::snprintf(text, sizeof text, Tr(kNoEncoderFormat), format->ending, format->codecName,
                   AvailableEndings().c_str());
     *problem = text;
     return false;
@@ -287,7 +288,7 @@ struct TimelapseWriter::Work {
     {
       std::lock_guard<std::mutex> lock(mutex);
       failed = true;
-      if (problem.empty()) problem = kEncodingFailedText;
+      if (problem.empty()) problem = Tr(kEncodingFailedText);
     }
     changed.notify_all();
     return false;
@@ -316,7 +317,7 @@ bool TimelapseWriter::Start(const std::string& path, int width, int height,
   work->maxBuffers =
       std::clamp<size_t>(kQueueBytes / std::max<size_t>(frameBytes, 1), 1, kMaxQueued);
   if (!work->OpenCodec()) {
-    *problem = kEncoderFailedText;
+    *problem = Tr(kEncoderFailedText);
     return false;
   }
   Work* w = work.get();

@@ -6,6 +6,7 @@
 // signature it matches better than the picture already there, drawn tinted to the tile's mean.
 
 #include "mosaic/picture_mosaic.h"
+#include "base/language.h"
 
 #include <algorithm>
 #include <cmath>
@@ -530,20 +531,20 @@ int RunPictureMosaic(PaintContext& paint, DibHandle* dibRef, const Rect& display
   const float tilesDown = static_cast<float>(options.tilesDown);
   int result = 0;
   if (options.useList && options.pictureList.empty() && !options.useLibrary) {
-    paint.Warn("No picture or avi files specified in 'Your Picture List'.");
+    paint.Warn(Tr("No picture or avi files specified in 'Your Picture List'."));
     result = kPaintRefused;
   } else if (tilesAcross == 0.0f || tilesDown == 0.0f) {
-    paint.Warn("Tile number must be greater then zero.");
+    paint.Warn(Tr("Tile number must be greater then zero."));
     result = kPaintRefused;
   } else if (!options.useList && !options.useLibrary) {
-    paint.Warn("You must select either the Picture Library, Picture List or both.");
+    paint.Warn(Tr("You must select either the Picture Library, Picture List or both."));
     result = kPaintRefused;
   } else if (dibRef == nullptr || !*dibRef || dibRef->Header()->biBitCount != 24) {
-    result = paint.Fail("There is no start picture to paint.");
+    result = paint.Fail(Tr("There is no start picture to paint."));
   }
 
   if (result == 0) {
-    paint.ShowStatus("Scanning Image...");
+    paint.ShowStatus(Tr("Scanning Image..."));
     // The working picture takes over the start picture's block below; header and pixels stay
     // valid until the end of the run.
     const BitmapInfoHeader* header = dibRef->Header();
@@ -572,7 +573,7 @@ int RunPictureMosaic(PaintContext& paint, DibHandle* dibRef, const Rect& display
 
       result = WalkTileSources(state, paint, options);
       if (result == 0) {
-        paint.ShowStatus("Mosaic completed.");
+        paint.ShowStatus(Tr("Mosaic completed."));
         paint.RecordProgress(state.working, Rect{0, 0, state.Wi, state.Hi}, 1, 1);
       }
     }
@@ -586,10 +587,13 @@ int RunPictureMosaic(PaintContext& paint, DibHandle* dibRef, const Rect& display
   if (options.receiveTiles && !state.columnEdges.empty()) options.receiveTiles(AssignmentOf(state));
   if (result == kPaintFailed && paint.refusal.empty()) {
     // A failure is no cancellation: the user is told why the mosaic could not be made.
-    paint.Fail("There is not enough memory to make a mosaic of " + std::to_string(state.Wi) +
-               " x " + std::to_string(state.Hi) + " pixels.");
+    char text[128];
+    std::snprintf(text, sizeof text,
+                  Tr("There is not enough memory to make a mosaic of %d x %d pixels."),
+                  static_cast<int>(state.Wi), static_cast<int>(state.Hi));
+    paint.Fail(text);
   } else if (result != 0 && result != kPaintFailed) {
-    paint.ShowStatus("Mosaic canceled.");
+    paint.ShowStatus(Tr("Mosaic canceled."));
   }
   return result;
 }

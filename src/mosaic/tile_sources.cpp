@@ -6,6 +6,7 @@
 // progress line after each.
 
 #include "mosaic/tile_sources.h"
+#include "base/language.h"
 
 #include <dirent.h>
 
@@ -80,13 +81,17 @@ void AddLibrary(const MosaicOptions& options, std::vector<TileSourcePath>* paths
 
 std::string ProgressText(const TileSourcePath& path, const LoadedTileSource& source) {
   char text[160];
-  const char* kind = path.inLibrary ? "library" : "image";
   // A video's text names the frame that has just been matched (0, 15, 30, ...).
   if (source.videoFrame) {
-    std::snprintf(text, sizeof text, "Matching %s %d of %d, frame %d of %d...", kind, path.number,
-                  path.total, source.frame, source.frameCount);
+    std::snprintf(text, sizeof text,
+                  path.inLibrary ? Tr("Matching library %d of %d, frame %d of %d...")
+                                 : Tr("Matching image %d of %d, frame %d of %d..."),
+                  path.number, path.total, source.frame, source.frameCount);
   } else {
-    std::snprintf(text, sizeof text, "Matching %s %d of %d...", kind, path.number, path.total);
+    std::snprintf(
+        text, sizeof text,
+        path.inLibrary ? Tr("Matching library %d of %d...") : Tr("Matching image %d of %d..."),
+        path.number, path.total);
   }
   return text;
 }
@@ -96,9 +101,11 @@ void ReportIndexProblem(const TileIndex& index, const PaintContext& paint, const
                         bool* said) {
   if (*said || paint.owner == nullptr) return;
   if (!index.Problem().empty()) {
-    paint.owner->ShowNotice("The picture index " + file + " is not used: " + index.Problem());
+    paint.owner->ShowNotice(Tr("The picture index ") + file + Tr(" is not used: ") +
+                            index.Problem());
   } else if (index.Rebuilt()) {
-    paint.owner->ShowNotice("The picture index " + file + " was damaged and has been made anew.");
+    paint.owner->ShowNotice(Tr("The picture index ") + file +
+                            Tr(" was damaged and has been made anew."));
   } else {
     return;
   }

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "painting/painting_memory.h"
+#include "base/language.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -59,14 +60,14 @@ std::string PaintingMemoryProblem(int32_t effect, int32_t sourceWidth, int32_t s
   // itself needs (so little memory is left that neither fits): the message names it.
   const int64_t sameSize = PaintingMemoryNeed(effect, width, height, width, height);
   const bool startPicture = sameSize <= allowance || need - sameSize > sameSize;
-  std::snprintf(text, sizeof text,
-                startPicture ? "The start picture of %d x %d pixels needs about %lld MB of memory "
-                               "to be read and resized, but only %lld MB can be had. Choose a "
-                               "smaller start picture."
-                             : "A picture of %d x %d pixels needs about %lld MB of memory, but "
-                               "only %lld MB can be had. Choose a smaller size.",
-                startPicture ? sourceWidth : width, startPicture ? sourceHeight : height,
-                static_cast<long long>((need + kMiB - 1) / kMiB),
-                static_cast<long long>(allowance / kMiB));
+  std::snprintf(
+      text, sizeof text,
+      startPicture ? Tr("The start picture of %d x %d pixels needs about %lld MB of memory "
+                        "to be read and resized, but only %lld MB can be had. Choose a "
+                        "smaller start picture.")
+                   : Tr("A picture of %d x %d pixels needs about %lld MB of memory, but "
+                        "only %lld MB can be had. Choose a smaller size."),
+      startPicture ? sourceWidth : width, startPicture ? sourceHeight : height,
+      static_cast<long long>((need + kMiB - 1) / kMiB), static_cast<long long>(allowance / kMiB));
   return text;
 }

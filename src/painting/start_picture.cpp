@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: The Quillane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "painting/start_picture.h"
+#include "base/language.h"
 
 #include <filesystem>
 #include <string>
@@ -47,9 +48,9 @@ PreparedPicture Finish(ImgBitmap* bitmap, int32_t width, int32_t height, int32_t
   if (ImgSetColorDepth(bitmap, bitmap, 24, 0) != 1 ||
       ImgResize(bitmap, size.width, size.height, 2) != 1) {
     if (bitmap->hasImage) ImgFree(bitmap);
-    return Failed(kPaintFailed, "There is not enough memory to make a picture of " +
+    return Failed(kPaintFailed, Tr("There is not enough memory to make a picture of ") +
                                     std::to_string(size.width) + " x " +
-                                    std::to_string(size.height) + " pixels.");
+                                    std::to_string(size.height) + Tr(" pixels."));
   }
   PreparedPicture out;
   out.picture = ImgToDib(bitmap);
@@ -64,15 +65,15 @@ std::string StartPictureRefusal(const std::string& path, PictureProblem problem)
   const std::filesystem::file_status status = std::filesystem::status(path, error);
   std::string text;
   if (problem == PictureProblem::kUnreadable) {
-    text = "The start picture cannot be read (permission denied).";
+    text = Tr("The start picture cannot be read (permission denied).");
   } else if (problem == PictureProblem::kTooLarge) {
-    text = "The picture is too large; " + DescribePictureLimits() + ".";
+    text = Tr("The picture is too large; ") + DescribePictureLimits() + ".";
   } else if (path.empty() || status.type() == std::filesystem::file_type::not_found) {
-    text = "The start picture does not exist.";
+    text = Tr("The start picture does not exist.");
   } else if (std::filesystem::is_directory(status)) {
-    text = "The start picture is a folder, not a picture file.";
+    text = Tr("The start picture is a folder, not a picture file.");
   } else {
-    text = "File is format not recognized.";
+    text = Tr("File is format not recognized.");
   }
   return text + " (" + path + ")";
 }
@@ -81,10 +82,10 @@ std::string StartPictureRefusal(const std::string& path, PictureProblem problem)
 
 std::string OutputSizeRefusal(int32_t width, int32_t height) {
   if (WithinProgramLimits(width, height)) return std::string();
-  return "The output size " + std::to_string(width) + " x " + std::to_string(height) +
-         " cannot be painted.|Width and height must each be from 1 to " +
-         std::to_string(kMaxPictureSide) + " pixels, and the picture at most " +
-         GroupDigits(kMaxPicturePixels) + " pixels in all.";
+  return Tr("The output size ") + std::to_string(width) + " x " + std::to_string(height) +
+         Tr(" cannot be painted.|Width and height must each be from 1 to ") +
+         std::to_string(kMaxPictureSide) + Tr(" pixels, and the picture at most ") +
+         GroupDigits(kMaxPicturePixels) + Tr(" pixels in all.");
 }
 
 PreparedPicture PrepareStartPicture(const std::string& path, int32_t width, int32_t height,
@@ -103,7 +104,7 @@ PreparedPicture PrepareStartPicture(const DibHandle& picture, int32_t width, int
   ImgBitmap bitmap;
   ImgInitHandle(&bitmap, 0, 0, 0);
   if (!picture || ImgFromDibBits(&bitmap, picture.Header(), picture.Pixels()) != 1) {
-    return Failed(kPaintRefused, "File is format not recognized.");
+    return Failed(kPaintRefused, Tr("File is format not recognized."));
   }
   return Finish(&bitmap, width, height, effect);
 }

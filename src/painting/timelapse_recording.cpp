@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/language.h"
 #include "imaging/file_replacing.h"
 #include "imaging/imaging.h"
 #include "painting/painted_picture.h"
@@ -12,7 +13,7 @@
 
 namespace {
 
-const char kNoPictureText[] = "the painting left no picture for a time-lapse";
+const char kNoPictureText[] = TrNoop("the painting left no picture for a time-lapse");
 
 int FramesFor(double seconds, int framesPerSecond) {
   const double frames = std::round(std::max(0.0, seconds) * framesPerSecond);
@@ -68,7 +69,7 @@ bool TimelapseRecording::Finish(const RenderResult& result, std::string* problem
   ImgFree(&picture);
   if (!ok) {
     writer_.Abandon();
-    *problem = !problem_.empty() ? problem_ : kNoPictureText;
+    *problem = !problem_.empty() ? problem_ : Tr(kNoPictureText);
     return false;
   }
   return writer_.Finish(problem);
