@@ -37,25 +37,25 @@ std::string PictureFilterSpec(const char* allLabel, const std::string& extraPatt
   std::sort(named.begin(), named.end(), [](const PictureFormat* a, const PictureFormat* b) {
     return strcasecmp(a->dialogLabel, b->dialogLabel) < 0;
   });
-  std::string spec = std::string(allLabel) + "|" + all + extraPatterns + "|";
+  std::string filters = std::string(allLabel) + "|" + all + extraPatterns + "|";
   for (const PictureFormat* format : named) {
-    spec += std::string(Tr(format->dialogLabel)) + "|" + FormatPatterns(*format, ';') + "|";
+    filters += std::string(Tr(format->dialogLabel)) + "|" + FormatPatterns(*format, ';') + "|";
   }
-  return spec + extraPairs;
+  return filters + extraPairs;
 }
 
 }  // namespace
 
 const char* StartPictureFilterSpec() {
-  static const std::string spec = PictureFilterSpec(Tr("All Pictures"), "", "");
-  return spec.c_str();
+  static const std::string filters = PictureFilterSpec(Tr("All Pictures"), "", "");
+  return filters.c_str();
 }
 
 const char* PictureListFilterSpec() {
-  static const std::string spec =
+  static const std::string filters =
       PictureFilterSpec(Tr("All Media"), ";*.avi;*.AVI",
                         std::string(Tr("Windows Video File (*.avi)")) + "|*.avi;*.AVI|");
-  return spec.c_str();
+  return filters.c_str();
 }
 
 namespace {

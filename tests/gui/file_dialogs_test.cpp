@@ -73,12 +73,12 @@ TEST(FilterSpecTest, StartPictureFiltersInOrderWithAllFilesLast) {
 
 // "All Pictures" and "All Media" show every picture the program reads, in either case.
 TEST(FilterSpecTest, AllPicturesHoldsEveryEndingReadInEitherCase) {
-  for (const char* spec : {StartPictureFilterSpec(), PictureListFilterSpec()}) {
+  for (const char* filters : {StartPictureFilterSpec(), PictureListFilterSpec()}) {
     const QStringList patterns =
-        FilterSpecToQtFilters(spec)[0].section('(', 1).chopped(1).split(' ');
+        FilterSpecToQtFilters(filters)[0].section('(', 1).chopped(1).split(' ');
     for (const char* ending : {".jpeg", ".jpe", ".tiff", ".webp", ".ppm", ".pnm", ".jp2", ".gif",
                                ".PNG", ".TIFF", ".JPEG", ".BMP"}) {
-      EXPECT_TRUE(patterns.contains(QStringLiteral("*") + ending)) << spec << " " << ending;
+      EXPECT_TRUE(patterns.contains(QStringLiteral("*") + ending)) << filters << " " << ending;
     }
     EXPECT_FALSE(patterns.contains("*.cmp")) << "CMP files cannot be read";
   }
