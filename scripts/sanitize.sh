@@ -33,9 +33,10 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1${UBSAN_OPTIONS:+:$UBSAN
 export LSAN_OPTIONS="suppressions=$PWD/tests/support/leak_suppressions.txt${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 
 # Suites of other folders that this run does not build show up as "..._NOT_BUILT"; skip them, and
-# the packaging checks, which need the documents that only the main build makes.
+# the packaging and language checks, which need the documents and message catalogues that only
+# the main build makes.
 ctest --test-dir "$BUILD_DIR" --output-on-failure --parallel "$(nproc)" --timeout 900 \
-  -E '_NOT_BUILT$|^packaging\.'
+  -E '_NOT_BUILT$|^packaging\.|^language\.'
 
 # The effects, mosaic and painting suites once more under ThreadSanitizer (build-tsan/ beside the
 # folder above): strokes painted on several threads, paintings side by side, and the mosaic's
