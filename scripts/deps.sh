@@ -21,6 +21,8 @@ PACKAGES=(
   metapixel  # the mosaic benchmark measures against it
   # the desktop program, its font, and a display for its tests and screenshots
   qt6-base-dev fonts-arphic-uming xvfb xauth
+  # the message catalogues of the languages: made, merged and checked at build and test time
+  gettext
   # packaging, and the checks of the package and of the desktop integration
   dpkg-dev file desktop-file-utils appstream lintian bash-completion
   # the GIMP filters, and GIMP to test them in
