@@ -10,6 +10,7 @@
 #include "app/painting_request.h"
 #include "app/program_random.h"
 #include "app/settings.h"
+#include "base/language.h"
 #include "base/paint_context.h"
 #include "base/paths.h"
 #include "effects/effect_engine.h"
@@ -36,29 +37,40 @@ int Finish(const PaintContext& paint, int result) {
 
 }  // namespace
 
+PaintingStart BeginProgramPainting(const RenderRequest& request, bool havePicture) {
+  PaintingStart start;
+  // The start picture must still be there: the user may have moved it since choosing it.
+  if (request.startPath.empty() || !FileOpensForReading(request.startPath.c_str())) {
+    start.result = kPaintRefused;
+    start.warning = Tr("No 'Start Picture' specified.");
+    return start;
+  }
+  // No picture to paint (one that did not decode): a failure, never a stop.
+  if (!havePicture) {
+    start.result = kPaintFailed;
+    return start;
+  }
+  start.seed = NextPaintingSeed();
+  if (FindEffect(request.effect) == nullptr) start.result = kPaintFinished;  // nothing to paint
+  return start;
+}
+
 int PaintDriver(FrontWindow* frame, FrontWindow* display, DibHandle* dibRef,
                 BitmapInfoHeader* header, uint8_t* pixels) {
   RenderRequest request = PaintingRequest(settings, DefaultTileIndexPath());
-  // The start picture must still be there: the user may have moved it since choosing it.
-  if (request.startPath.empty() || !FileOpensForReading(request.startPath.c_str())) {
-    ShowWarning("No 'Start Picture' specified.");
-    return kPaintRefused;
-  }
-  // No picture to paint (one that did not decode): a failure, never a stop.
-  if (header == nullptr || pixels == nullptr) return kPaintFailed;
-
-  NextPaintingSeed();
+  const PaintingStart start = BeginProgramPainting(request, header != nullptr && pixels != nullptr);
+  if (!start.warning.empty()) ShowWarning(start.warning.c_str());
+  if (start.result >= 0) return start.result;
   PaintContext paint = ProgramContext(display);
-  if (FindEffect(settings.effect) == nullptr) return kPaintFinished;  // nothing to paint
 
   // The window's picture, already at the output size, is the start picture.
-  auto start = std::make_shared<DibHandle>(std::move(*dibRef));
-  request.startPicture = start;
+  auto picture = std::make_shared<DibHandle>(std::move(*dibRef));
+  request.startPicture = picture;
   request.width = request.height = 0;
   RenderResult result = Render(request, paint, frame);
   Finish(paint, result.code);
   // A refused painting leaves the start picture in the window.
-  *dibRef = result.picture ? std::move(result.picture) : std::move(*start);
+  *dibRef = result.picture ? std::move(result.picture) : std::move(*picture);
   return result.code;
 }
 

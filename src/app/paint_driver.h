@@ -22,12 +22,25 @@
 // PaintContext.
 
 #include <cstdint>
+#include <string>
 
 #include "imaging/dib.h"
 #include "mosaic/mosaic_options.h"
 #include "painting/render.h"
 
 class FrontWindow;
+
+// What the driver settles before a painting of the program, in its order; PaintDriver and the
+// desktop program's painting session both start this way. The start picture must still open
+// (refused, with the warning to show), a prepared start picture must be there (failed), the
+// program's generator is seeded on the run's first painting, and an effect outside the table
+// paints nothing (finished).
+struct PaintingStart {
+  int result = -1;      // the painting's result when it does not go on; -1 when it does
+  std::string warning;  // shown before the painting ends with `result`
+  uint32_t seed = 0;    // the generator's state the painting starts from
+};
+PaintingStart BeginProgramPainting(const RenderRequest& request, bool havePicture);
 
 // Runs one painting of the start picture in Settings with the effect that Settings selects.
 // `frame` gives the picture frame's client size; `display` is where the effect shows its

@@ -21,9 +21,7 @@ MosaicOptions MosaicOptionsFromSettings(const Settings& record) {
   options.autoSizeTilesDown = record.autoSizeTilesDown != 0;
   options.useList = record.useYourPictureList != 0;
   options.useLibrary = record.usePictureLibrary != 0;
-  const int32_t count = record.pictureList
-                            ? record.pictureListLength / static_cast<int32_t>(kPictureListEntrySize)
-                            : 0;
+  const int32_t count = PictureListCount(record);
   options.pictureList.reserve(static_cast<size_t>(count));
   for (int32_t i = 0; i < count; ++i) {
     options.pictureList.push_back(FieldText(record.pictureList[i].path));

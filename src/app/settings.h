@@ -61,11 +61,13 @@ int WriteSettingsFile(const std::vector<uint8_t>& bytes);
 // Releases the list block and sets pictureList to null; the length is not changed.
 void FreePictureList();
 
-// Number of entries in the picture list.
+// Number of entries in the picture list of a record, and of the program's.
+inline int32_t PictureListCount(const Settings& record) {
+  return record.pictureList ? record.pictureListLength / static_cast<int32_t>(kPictureListEntrySize)
+                            : 0;
+}
 inline int32_t PictureListCount() {
-  return settings.pictureList
-             ? settings.pictureListLength / static_cast<int32_t>(kPictureListEntrySize)
-             : 0;
+  return PictureListCount(settings);
 }
 
 // The record in its file form, and back. Decoding reads the first `size` bytes over the record

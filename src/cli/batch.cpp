@@ -1,7 +1,6 @@
 // SPDX-FileCopyrightText: The Quillane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/batch.h"
-#include "base/language.h"
 
 #include <unistd.h>
 
@@ -17,6 +16,7 @@
 #include <vector>
 
 #include "base/front_window.h"
+#include "base/language.h"
 #include "base/processors.h"
 #include "cli/terminal_window.h"
 #include "cli/write_signals.h"

@@ -2,7 +2,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "cli/terminal_window.h"
-#include "base/language.h"
 
 #include <signal.h>
 #include <unistd.h>
@@ -14,6 +13,7 @@
 #include <string>
 #include <utility>
 
+#include "base/language.h"
 #include "cli/write_signals.h"
 
 namespace {

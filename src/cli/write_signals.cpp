@@ -1,13 +1,13 @@
 // SPDX-FileCopyrightText: The Quillane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/write_signals.h"
-#include "base/language.h"
 
 #include <signal.h>
 #include <unistd.h>
 
 #include <cstring>
 
+#include "base/language.h"
 #include "imaging/file_replacing.h"
 
 namespace {

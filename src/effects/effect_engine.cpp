@@ -2,7 +2,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "effects/effect_engine.h"
-#include "base/language.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -11,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/language.h"
 #include "base/paint_context.h"
 #include "base/processors.h"
 #include "effects/parallel_sweep.h"

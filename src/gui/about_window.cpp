@@ -2,7 +2,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "gui/about_window.h"
-#include "base/language.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -17,6 +16,7 @@
 #include <algorithm>
 #include <array>
 
+#include "base/language.h"
 #include "gui/dialog_layout.h"
 #include "gui/info_resources.h"
 

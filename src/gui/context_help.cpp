@@ -2,7 +2,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "gui/context_help.h"
-#include "base/language.h"
 
 #include <QEvent>
 #include <QKeyEvent>
@@ -14,6 +13,7 @@
 #include <algorithm>
 
 #include "app/owner_windows.h"
+#include "base/language.h"
 #include "gui/dialog_layout.h"
 #include "painting/effect_table.h"
 

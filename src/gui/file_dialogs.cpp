@@ -2,7 +2,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "gui/file_dialogs.h"
-#include "base/language.h"
 
 #include <strings.h>
 #include <QDir>
@@ -19,6 +18,7 @@
 #include <vector>
 
 #include "app/owner_windows.h"
+#include "base/language.h"
 #include "imaging/picture_formats.h"
 
 namespace {

@@ -2,7 +2,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "gui/main_window.h"
-#include "base/language.h"
 
 #include <QAbstractButton>
 #include <QDragEnterEvent>
@@ -21,6 +20,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/language.h"
 #include "base/paths.h"
 #include "gui/about_window.h"
 #include "gui/bitmap_image.h"

@@ -2,7 +2,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "gui/output_window.h"
-#include "base/language.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -27,6 +26,7 @@
 
 #include "app/painting_request.h"
 #include "app/settings.h"
+#include "base/language.h"
 #include "base/paths.h"
 #include "effects/effect_engine.h"
 #include "gui/bitmap_image.h"

@@ -2,16 +2,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "gui/painting_session.h"
-#include "base/language.h"
 
 #include <QThread>
 #include <QtConcurrent/QtConcurrentRun>
 #include <utility>
 
+#include "app/paint_driver.h"
 #include "app/program_random.h"
 #include "base/paint_context.h"
-#include "base/paths.h"
-#include "painting/effect_table.h"
 #include "painting/painted_picture.h"
 #include "painting/start_picture.h"
 
@@ -72,21 +70,13 @@ void PaintingSession::Prepared(std::shared_ptr<PreparedPicture> prepared) {
 bool PaintingSession::StartPainting() {
   if (preparing_ || painting_ || done_) return false;
   painting_ = true;
-  // The start picture must still be there: the user may have moved it since choosing it.
-  if (request_.startPath.empty() || !FileOpensForReading(request_.startPath.c_str())) {
-    ShowWarningBox(Tr("No 'Start Picture' specified."));
-    Finish(kPaintRefused);
+  const PaintingStart start = BeginProgramPainting(request_, static_cast<bool>(picture_));
+  if (!start.warning.empty()) ShowWarningBox(start.warning);
+  if (start.result >= 0) {
+    Finish(start.result);
     return true;
   }
-  if (!picture_) {
-    Finish(kPaintFailed);
-    return true;
-  }
-  const uint32_t seed = NextPaintingSeed();
-  if (FindEffect(request_.effect) == nullptr) {
-    Finish(kPaintFinished);  // nothing to paint
-    return true;
-  }
+  const uint32_t seed = start.seed;
   // The painting takes the picture; what it paints comes back in its result.
   paintWatcher_.setFuture(QtConcurrent::run(
       &worker_, [this, seed, start = std::make_shared<DibHandle>(std::move(picture_))] {

@@ -2,7 +2,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "gui/picture_list.h"
-#include "base/language.h"
 
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
@@ -24,6 +23,7 @@
 
 #include "app/owner_windows.h"
 #include "app/settings.h"
+#include "base/language.h"
 #include "gui/dialog_layout.h"
 #include "gui/file_dialogs.h"
 #include "imaging/picture_formats.h"

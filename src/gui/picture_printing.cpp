@@ -2,7 +2,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "gui/picture_printing.h"
-#include "base/language.h"
 
 #include <QBoxLayout>
 #include <QButtonGroup>
@@ -22,6 +21,7 @@
 #include <QSpinBox>
 #include <cmath>
 
+#include "base/language.h"
 #include "gui/warning_box.h"
 
 namespace {

@@ -6,7 +6,6 @@
 // signature it matches better than the picture already there, drawn tinted to the tile's mean.
 
 #include "mosaic/picture_mosaic.h"
-#include "base/language.h"
 
 #include <algorithm>
 #include <cmath>
@@ -23,6 +22,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "base/language.h"
 #include "base/paint_context.h"
 #include "base/paint_result.h"
 #include "base/truncate.h"

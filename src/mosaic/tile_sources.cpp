@@ -6,7 +6,6 @@
 // progress line after each.
 
 #include "mosaic/tile_sources.h"
-#include "base/language.h"
 
 #include <dirent.h>
 
@@ -18,6 +17,7 @@
 #include <set>
 #include <vector>
 
+#include "base/language.h"
 #include "base/paint_context.h"
 #include "base/paths.h"
 #include "mosaic/mosaic_internals.h"

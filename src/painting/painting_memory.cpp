@@ -2,11 +2,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "painting/painting_memory.h"
-#include "base/language.h"
 
 #include <algorithm>
 #include <cstdio>
 
+#include "base/language.h"
 #include "effects/stroke_placement.h"
 #include "imaging/imaging.h"
 #include "painting/effect_table.h"

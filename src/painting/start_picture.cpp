@@ -1,12 +1,12 @@
 // SPDX-FileCopyrightText: The Quillane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "painting/start_picture.h"
-#include "base/language.h"
 
 #include <filesystem>
 #include <string>
 #include <system_error>
 
+#include "base/language.h"
 #include "base/output_size.h"
 #include "base/paint_context.h"
 #include "imaging/imaging.h"
