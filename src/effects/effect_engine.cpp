@@ -179,7 +179,7 @@ int PaintStrokes(PaintingRun& run, const Rect& display, int style) {
     run.colorCopy = ImgToDib(&second);
     if (style == kStyleCharcoalPencil) {
       GreyLevels(run);
-      ImgSetColorDepth(&run.work, &run.work, 1, kColorDepthDither);
+      ImgDiffuseToBlackAndWhite(&run.work, run.threads);
       ImgSetColorDepth(&run.work, &run.work, 24, 0);
     }
     *run.reference = ImgToDib(&run.work);

@@ -47,6 +47,9 @@ int ImgResize(ImgBitmap* bitmap, int32_t width, int32_t height, int mode = 2);
 // success.
 int ImgSetColorDepth(ImgBitmap* destination, ImgBitmap* source, int bitsPerPixel, int option,
                      int = 0, int = 0, int = 0, int = 0, int = 0);
+// The 1-bit conversion of ImgSetColorDepth in place, on up to `threads` threads, with the same
+// pixels on any number of them.
+void ImgDiffuseToBlackAndWhite(ImgBitmap* bitmap, int threads);
 // Moves the image into a new DibHandle and leaves the bitmap empty.
 DibHandle ImgToDib(ImgBitmap* bitmap);
 // Takes over the DibHandle (a 24-bit packed bitmap); overwrites the record without releasing

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "imaging/imaging.h"
@@ -282,12 +283,18 @@ TEST(ColorDepth, OneBitLeavesOnlyBlackAndWhiteWithTheGreyLevelsAsDensity) {
   }
 }
 
-TEST(ColorDepth, OneBitIsTheSameOnEveryRun) {
-  ImgBitmap first = MakeGradient(40, 30);
-  ImgBitmap second = MakeGradient(40, 30);
-  ASSERT_EQ(ImgSetColorDepth(&first, &first, 1, kColorDepthDither), 1);
-  ASSERT_EQ(ImgSetColorDepth(&second, &second, 1, kColorDepthDither), 1);
-  EXPECT_TRUE(SamePixels(first, second));
+TEST(ColorDepth, OneBitIsTheSameOnEveryRunAndAnyNumberOfThreads) {
+  // Rows longer than the part handed down at a time, and pictures with fewer rows than threads.
+  for (const auto& [width, height] : {std::pair{40, 30}, {131, 67}, {3, 200}, {200, 3}}) {
+    ImgBitmap first = MakeGradient(width, height);
+    ASSERT_EQ(ImgSetColorDepth(&first, &first, 1, kColorDepthDither), 1);
+    for (int threads : {1, 2, 3, 8}) {
+      SCOPED_TRACE(testing::Message() << width << " x " << height << ", " << threads);
+      ImgBitmap second = MakeGradient(width, height);
+      ImgDiffuseToBlackAndWhite(&second, threads);
+      EXPECT_TRUE(SamePixels(first, second));
+    }
+  }
 }
 
 TEST(ColorDepth, OtherDepthsAndEmptyRecordsFail) {
