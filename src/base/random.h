@@ -11,9 +11,13 @@ class Random {
  public:
   explicit Random(uint32_t state = 1) : state_(state) {}
 
+  // One draw steps the state by x -> kMultiplier x + kIncrement, modulo 2^32.
+  static constexpr uint32_t kMultiplier = 214013u;
+  static constexpr uint32_t kIncrement = 2531011u;
+
   void Seed(uint32_t seed) { state_ = seed; }
   int Draw() {
-    state_ = state_ * 214013u + 2531011u;
+    state_ = state_ * kMultiplier + kIncrement;
     return static_cast<int>((state_ >> 16) & 0x7FFF);
   }
   uint32_t State() const { return state_; }

@@ -280,9 +280,13 @@ int PaintStrokes(PaintingRun& run, const Rect& display, int style) {
           ends.push_back(static_cast<size_t>(k));
         }
       }
-      std::sort(ends.begin(), ends.end());
-      ends.erase(std::unique(ends.begin(), ends.end()), ends.end());
     }
+    // The first lines of a pass are planned before any thread can paint; the rest of the first
+    // stretch is planned by one thread while the others paint those. Painting a line takes
+    // many times as long as planning it, so a sixteenth of the stretch keeps them busy.
+    std::sort(ends.begin(), ends.end());
+    ends.erase(std::unique(ends.begin(), ends.end()), ends.end());
+    if (const size_t head = ends[0] / 16; head > 0) ends.insert(ends.begin(), head);
 
     auto startLine = [&](int line) {
       const float percent =

@@ -17,6 +17,7 @@
 #include <memory>
 #include <new>
 #include <thread>
+#include <utility>
 
 #include "base/paint_context.h"
 #include "base/random.h"
@@ -85,6 +86,22 @@ const Range kLeftOut = [] {
   }
   return range;
 }();
+
+// The generator's state `steps` draws on from `state`: k steps of x -> a x + c are one step of
+// x -> a^k x + c (a^(k-1) + ... + 1), modulo 2^32 like the generator's own.
+template <int steps>
+constexpr uint32_t Ahead(uint32_t state) {
+  constexpr auto factors = [] {
+    uint32_t multiplier = 1;
+    uint32_t increment = 0;
+    for (int k = 0; k < steps; ++k) {
+      multiplier *= Random::kMultiplier;
+      increment = increment * Random::kMultiplier + Random::kIncrement;
+    }
+    return std::pair{multiplier, increment};
+  }();
+  return state * factors.first + factors.second;
+}
 
 // The brightness band of a pass.
 struct Band : Range {
@@ -337,30 +354,43 @@ SweepPlan MakePlan(const SweepPass& pass, int first, int last, uint32_t state, i
   const size_t lines = static_cast<size_t>(last - first);
   const size_t blocks = static_cast<size_t>(plan.blocks);
   plan.firstStroke.resize(lines * blocks + 1);
-  Random random(state);
+  // Room for a stroke in every cell: each cell is written unconditionally and counted only
+  // when it gets a stroke, so that the loop has no branch that chance decides.
+  plan.strokeStates.resize(lines * static_cast<size_t>(cells) + 1);
+  plan.strokeCells.resize(lines * static_cast<size_t>(cells) + 1);
+  uint32_t* states = plan.strokeStates.data();
+  uint8_t* places = plan.strokeCells.data();
+  size_t strokes = 0;
+  uint32_t generator = state;
   const Band band(pass);
+  const uint32_t leftOutSpan = static_cast<uint32_t>(kLeftOut.high - kLeftOut.low);
+  const uint32_t bandSpan = static_cast<uint32_t>(band.high - band.low);
   for (size_t row = 0; row < lines; ++row) {
     if (paint.PollStop() != 0) return plan;
     const int line = first + static_cast<int>(row);
     const uint8_t* brightness = pass.brightness.data() + static_cast<size_t>(line) * cells;
     for (int block = 0; block < plan.blocks; ++block) {
-      plan.firstStroke[row * blocks + block] = static_cast<uint32_t>(plan.strokeStates.size());
-      const int end = std::min(cells, (block + 1) * plan.blockCells);
-      for (int index = block * plan.blockCells; index < end; ++index) {
-        const uint32_t before = random.State();
-        if (kLeftOut.Holds(random.Draw())) continue;
-        random.Draw();
-        if (band.Holds(brightness[index])) {
-          plan.strokeStates.push_back(before);
-          plan.strokeCells.push_back(static_cast<uint8_t>(index - block * plan.blockCells));
-          random.Draw();
-          random.Draw();
-          random.Draw();
-        }
+      plan.firstStroke[row * blocks + block] = static_cast<uint32_t>(strokes);
+      const int begin = block * plan.blockCells;
+      const int end = std::min(cells, begin + plan.blockCells);
+      for (int index = begin; index < end; ++index) {
+        // A cell left out by its first draw takes one draw; another takes two, and three more
+        // when it gets a stroke.
+        const uint32_t afterOne = Ahead<1>(generator);
+        const int draw = static_cast<int>((afterOne >> 16) & 0x7FFF);
+        const bool leftOut = static_cast<uint32_t>(draw - kLeftOut.low) <= leftOutSpan;
+        const bool stroke =
+            !leftOut && static_cast<uint32_t>(brightness[index] - band.low) <= bandSpan;
+        states[strokes] = generator;
+        places[strokes] = static_cast<uint8_t>(index - begin);
+        strokes += stroke;
+        generator = leftOut ? afterOne : stroke ? Ahead<5>(generator) : Ahead<2>(generator);
       }
     }
   }
-  plan.firstStroke[lines * blocks] = static_cast<uint32_t>(plan.strokeStates.size());
+  plan.strokeStates.resize(strokes);
+  plan.strokeCells.resize(strokes);
+  plan.firstStroke[lines * blocks] = static_cast<uint32_t>(strokes);
   // Diagonal by diagonal: block j of line i after everything on diagonal 2i + j - 1, where the
   // blocks it waits for lie.
   plan.order.reserve(lines * blocks);
@@ -370,7 +400,7 @@ SweepPlan MakePlan(const SweepPass& pass, int first, int last, uint32_t state, i
       plan.order.push_back(static_cast<uint32_t>(row * blocks + diagonal - 2 * row));
     }
   }
-  plan.endState = random.State();
+  plan.endState = generator;
   plan.complete = true;
   return plan;
 }
