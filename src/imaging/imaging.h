@@ -40,8 +40,9 @@ constexpr int kColorDepthDither = 0x20;  // ImgSetColorDepth option for 1 bit pe
 void ImgInitHandle(ImgBitmap* bitmap, int a = 0, int b = 0, int c = 0);
 void ImgFree(ImgBitmap* bitmap);
 // Resizes in place with a library filter (area averaging / Lanczos when shrinking, bicubic when
-// enlarging); the same size leaves every pixel as it is. 1 on success.
-int ImgResize(ImgBitmap* bitmap, int32_t width, int32_t height, int mode = 2);
+// enlarging); the same size leaves every pixel as it is. A large picture is resized in strips,
+// on up to `threads` threads, with the same pixels on any number of them. 1 on success.
+int ImgResize(ImgBitmap* bitmap, int32_t width, int32_t height, int mode = 2, int threads = 1);
 // 24 bits with option 0 (the image stays or becomes 24-bit colour); 1 bit with option 0x20
 // leaves only black and white pixels (still stored at 24 bits). Other pairs are refused. 1 on
 // success.

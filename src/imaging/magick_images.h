@@ -38,8 +38,9 @@ bool DecodeWithMagick(const std::vector<uint8_t>& data, const std::string& forma
                       PictureProblem* problem);
 
 // ImgResize for large pictures: resizes strip by strip, each strip's images holding about
-// stripPixels pixels, to the same pixels as one resize of the whole picture. Throws like
-// Magick++. 1 on success.
-int ResizeInStrips(ImgBitmap* bitmap, int32_t width, int32_t height, int64_t stripPixels);
+// stripPixels pixels, to the same pixels as one resize of the whole picture; up to `threads`
+// strips at once. 1 on success, 0 when ImageMagick failed.
+int ResizeInStrips(ImgBitmap* bitmap, int32_t width, int32_t height, int64_t stripPixels,
+                   int threads = 1);
 
 }  // namespace imaging_internal

@@ -12,7 +12,11 @@
 // resize of the whole picture.
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <exception>
+#include <functional>
+#include <thread>
 #include <vector>
 
 #include "imaging/imaging.h"
@@ -30,6 +34,8 @@ namespace {
 constexpr int64_t kWholePixels = 4'000'000;
 // About how many pixels one strip's images hold.
 constexpr int64_t kStripPixels = 1'000'000;
+// Strips resized at once at most: each holds a few dozen megabytes of ImageMagick's images.
+constexpr int kMaxStripThreads = 4;
 
 // Shrinking averages the area each new pixel covers, which keeps the mean colours the mosaic
 // matches on and is several times cheaper than Lanczos on its many small tiles. Enlarging uses
@@ -115,9 +121,41 @@ void StorePixels(Magick::Image& image, ImgBitmap* bitmap, int32_t left, int32_t 
   }
 }
 
+// Runs work(start, count) for the strips [start, start + count) of `total` lines, `size` lines
+// each, on up to `threads` threads; every strip writes its own part of the output, so they may
+// run in any order. False when one failed (an exception counts as a failure).
+bool ForEachStrip(size_t total, size_t size, int threads,
+                  const std::function<bool(size_t start, size_t count)>& work) {
+  const size_t strips = (total + size - 1) / size;
+  std::atomic<size_t> next{0};
+  std::atomic<bool> failed{false};
+  auto run = [&] {
+    for (size_t strip; !failed.load() && (strip = next.fetch_add(1)) < strips;) {
+      const size_t start = strip * size;
+      try {
+        if (!work(start, std::min(size, total - start))) failed = true;
+      } catch (const std::exception&) {
+        failed = true;
+      }
+    }
+  };
+  std::vector<std::thread> helpers;
+  try {
+    const size_t wanted = static_cast<size_t>(std::clamp(threads, 1, kMaxStripThreads));
+    for (size_t t = 1; t < std::min(wanted, strips); ++t) {
+      helpers.emplace_back(run);
+    }
+  } catch (const std::exception&) {
+    // The threads that started share the strips.
+  }
+  run();
+  for (std::thread& helper : helpers) helper.join();
+  return !failed.load();
+}
+
 // The strip-wise resize of a large picture into `result` (already width x height).
 bool ResizeStripwise(const ImgBitmap& source, Magick::FilterTypes filter, int64_t stripPixels,
-                     ImgBitmap* result) {
+                     int threads, ImgBitmap* result) {
   auto StripSize = [stripPixels](size_t across) {
     return static_cast<size_t>(std::max<int64_t>(1, stripPixels / static_cast<int64_t>(across)));
   };
@@ -135,58 +173,60 @@ bool ResizeStripwise(const ImgBitmap& source, Magick::FilterTypes filter, int64_
     middle.width = width;
     middle.height = fromHeight;
     middle.data.resize(middle.width * middle.height * 3);
-    for (size_t top = 0, n = StripSize(std::max(fromWidth, width)); top < fromHeight; top += n) {
-      const size_t count = std::min(n, fromHeight - top);
-      Magick::Image strip =
-          RowsOfBitmap(source, static_cast<int32_t>(top), static_cast<int32_t>(count));
-      if (!ResizeImage(&strip, filter, width, count)) return false;
-      StoreSamples(strip, &middle, 0, top);
-    }
-    for (size_t left = 0, n = StripSize(std::max(fromHeight, height)); left < width; left += n) {
-      const size_t count = std::min(n, width - left);
-      Magick::Image strip = ColumnsOfSamples(middle, left, count);
-      if (!ResizeImage(&strip, filter, count, height)) return false;
-      StorePixels(strip, result, static_cast<int32_t>(left), 0);
-    }
-  } else {
-    // Columns to the new height, then the rows of that to the new width.
-    middle.width = fromWidth;
-    middle.height = height;
-    middle.data.resize(middle.width * middle.height * 3);
-    for (size_t left = 0, n = StripSize(std::max(fromHeight, height)); left < fromWidth;
-         left += n) {
-      const size_t count = std::min(n, fromWidth - left);
-      Magick::Image strip =
-          ColumnsOfBitmap(source, static_cast<int32_t>(left), static_cast<int32_t>(count));
-      if (!ResizeImage(&strip, filter, count, height)) return false;
-      StoreSamples(strip, &middle, left, 0);
-    }
-    for (size_t top = 0, n = StripSize(std::max(fromWidth, width)); top < height; top += n) {
-      const size_t count = std::min(n, height - top);
-      Magick::Image strip = RowsOfSamples(middle, top, count);
-      if (!ResizeImage(&strip, filter, width, count)) return false;
-      StorePixels(strip, result, 0, static_cast<int32_t>(top));
-    }
+    return ForEachStrip(fromHeight, StripSize(std::max(fromWidth, width)), threads,
+                        [&](size_t top, size_t count) {
+                          Magick::Image strip = RowsOfBitmap(source, static_cast<int32_t>(top),
+                                                             static_cast<int32_t>(count));
+                          if (!ResizeImage(&strip, filter, width, count)) return false;
+                          StoreSamples(strip, &middle, 0, top);
+                          return true;
+                        }) &&
+           ForEachStrip(width, StripSize(std::max(fromHeight, height)), threads,
+                        [&](size_t left, size_t count) {
+                          Magick::Image strip = ColumnsOfSamples(middle, left, count);
+                          if (!ResizeImage(&strip, filter, count, height)) return false;
+                          StorePixels(strip, result, static_cast<int32_t>(left), 0);
+                          return true;
+                        });
   }
-  return true;
+  // Columns to the new height, then the rows of that to the new width.
+  middle.width = fromWidth;
+  middle.height = height;
+  middle.data.resize(middle.width * middle.height * 3);
+  return ForEachStrip(fromWidth, StripSize(std::max(fromHeight, height)), threads,
+                      [&](size_t left, size_t count) {
+                        Magick::Image strip = ColumnsOfBitmap(source, static_cast<int32_t>(left),
+                                                              static_cast<int32_t>(count));
+                        if (!ResizeImage(&strip, filter, count, height)) return false;
+                        StoreSamples(strip, &middle, left, 0);
+                        return true;
+                      }) &&
+         ForEachStrip(height, StripSize(std::max(fromWidth, width)), threads,
+                      [&](size_t top, size_t count) {
+                        Magick::Image strip = RowsOfSamples(middle, top, count);
+                        if (!ResizeImage(&strip, filter, width, count)) return false;
+                        StorePixels(strip, result, 0, static_cast<int32_t>(top));
+                        return true;
+                      });
 }
 
 }  // namespace
 
 namespace imaging_internal {
 
-int ResizeInStrips(ImgBitmap* bitmap, int32_t width, int32_t height, int64_t stripPixels) {
+int ResizeInStrips(ImgBitmap* bitmap, int32_t width, int32_t height, int64_t stripPixels,
+                   int threads) {
   ImgBitmap result;
   if (ImgCreate(&result, 1, width, height, 24) != 1) return 0;
   const Magick::FilterTypes filter = FilterFor(bitmap->width, bitmap->height, width, height);
-  if (!ResizeStripwise(*bitmap, filter, stripPixels, &result)) return 0;
+  if (!ResizeStripwise(*bitmap, filter, stripPixels, threads, &result)) return 0;
   *bitmap = std::move(result);
   return 1;
 }
 
 }  // namespace imaging_internal
 
-int ImgResize(ImgBitmap* bitmap, int32_t width, int32_t height, int) {
+int ImgResize(ImgBitmap* bitmap, int32_t width, int32_t height, int, int threads) {
   if (bitmap == nullptr || !bitmap->hasImage || !bitmap->dib) return 0;
   if (!WithinProgramLimits(width, height)) return 0;
   // A picture kept at its own size needs no ImageMagick image, whatever its sides.
@@ -211,7 +251,7 @@ int ImgResize(ImgBitmap* bitmap, int32_t width, int32_t height, int) {
       }
       return BitmapFromImage(image, bitmap) ? 1 : 0;
     }
-    return imaging_internal::ResizeInStrips(bitmap, width, height, kStripPixels);
+    return imaging_internal::ResizeInStrips(bitmap, width, height, kStripPixels, threads);
   } catch (const std::exception&) {
     return 0;
   }

@@ -29,10 +29,10 @@ RenderResult Render(const RenderRequest& request, FrontWindow& window) {
 RenderResult Render(const RenderRequest& request, PaintContext& paint, FrontWindow* frame) {
   if (FindEffect(request.effect) == nullptr) return RenderPrepared(request, {}, paint, frame);
   PreparedPicture start =
-      request.startPicture
-          ? PrepareStartPicture(*request.startPicture, request.width, request.height,
-                                request.effect)
-          : PrepareStartPicture(request.startPath, request.width, request.height, request.effect);
+      request.startPicture ? PrepareStartPicture(*request.startPicture, request.width,
+                                                 request.height, request.effect, request.threads)
+                           : PrepareStartPicture(request.startPath, request.width, request.height,
+                                                 request.effect, request.threads);
   if (!start.picture) {
     RenderResult result;
     result.randomState = paint.random.State();

@@ -9,6 +9,7 @@
 #include "base/language.h"
 #include "base/output_size.h"
 #include "base/paint_context.h"
+#include "base/processors.h"
 #include "imaging/imaging.h"
 #include "imaging/resource_limits.h"
 #include "painting/painting_memory.h"
@@ -30,7 +31,8 @@ std::string GroupDigits(uint64_t number) {
 }
 
 // Takes the bitmap's image: 24 bits at the output size.
-PreparedPicture Finish(ImgBitmap* bitmap, int32_t width, int32_t height, int32_t effect) {
+PreparedPicture Finish(ImgBitmap* bitmap, int32_t width, int32_t height, int32_t effect,
+                       int threads) {
   const OutputSize size = OutputSizeFor(bitmap->width, bitmap->height, width, height);
   // Refused before anything of the output size is made: beyond the limits, or beyond memory.
   std::string refusal = OutputSizeRefusal(size.width, size.height);
@@ -46,7 +48,8 @@ PreparedPicture Finish(ImgBitmap* bitmap, int32_t width, int32_t height, int32_t
   // No size hint and no reduced decode: the whole picture, resized by one filter, so that every
   // caller paints from the same pixels.
   if (ImgSetColorDepth(bitmap, bitmap, 24, 0) != 1 ||
-      ImgResize(bitmap, size.width, size.height, 2) != 1) {
+      ImgResize(bitmap, size.width, size.height, 2, threads > 0 ? threads : UsableProcessors()) !=
+          1) {
     if (bitmap->hasImage) ImgFree(bitmap);
     return Failed(kPaintFailed, Tr("There is not enough memory to make a picture of ") +
                                     std::to_string(size.width) + " x " +
@@ -89,22 +92,22 @@ std::string OutputSizeRefusal(int32_t width, int32_t height) {
 }
 
 PreparedPicture PrepareStartPicture(const std::string& path, int32_t width, int32_t height,
-                                    int32_t effect) {
+                                    int32_t effect, int threads) {
   ImgBitmap bitmap;
   ImgInitHandle(&bitmap, 0, 0, 0);
   PictureProblem problem = PictureProblem::kNotRecognized;
   if (path.empty() || ImgLoadPictureFile(path.c_str(), &bitmap, &problem) != 1) {
     return Failed(kPaintRefused, StartPictureRefusal(path, problem));
   }
-  return Finish(&bitmap, width, height, effect);
+  return Finish(&bitmap, width, height, effect, threads);
 }
 
 PreparedPicture PrepareStartPicture(const DibHandle& picture, int32_t width, int32_t height,
-                                    int32_t effect) {
+                                    int32_t effect, int threads) {
   ImgBitmap bitmap;
   ImgInitHandle(&bitmap, 0, 0, 0);
   if (!picture || ImgFromDibBits(&bitmap, picture.Header(), picture.Pixels()) != 1) {
     return Failed(kPaintRefused, Tr("File is format not recognized."));
   }
-  return Finish(&bitmap, width, height, effect);
+  return Finish(&bitmap, width, height, effect, threads);
 }

@@ -25,9 +25,10 @@ std::string OutputSizeRefusal(int32_t width, int32_t height);
 
 // Loads the picture file and brings it to width x height (see OutputSizeFor: a side of 0 or
 // less follows the other, both 0 keep the picture's own size). A size whose painting with
-// `effect` (EffectKind) would not fit in memory is refused before the picture is resized.
+// `effect` (EffectKind) would not fit in memory is refused before the picture is resized. A
+// large resize runs on up to `threads` threads (0: every usable processor).
 PreparedPicture PrepareStartPicture(const std::string& path, int32_t width, int32_t height,
-                                    int32_t effect);
+                                    int32_t effect, int threads = 0);
 // The same for a picture already in memory (any bit depth that ImgFromDibBits reads).
 PreparedPicture PrepareStartPicture(const DibHandle& picture, int32_t width, int32_t height,
-                                    int32_t effect);
+                                    int32_t effect, int threads = 0);

@@ -89,10 +89,13 @@ TEST(Resize, StripwiseResizeGivesThePixelsOfTheWholeResize) {
                           static_cast<uint8_t>(h >> 11)};
       };
       ImgBitmap whole = MakePattern(c.fromWidth, c.fromHeight, noise);
-      ImgBitmap strips = MakePattern(c.fromWidth, c.fromHeight, noise);
       ASSERT_EQ(ImgResize(&whole, c.width, c.height, 2), 1);
-      ASSERT_EQ(imaging_internal::ResizeInStrips(&strips, c.width, c.height, stripPixels), 1);
-      EXPECT_TRUE(SamePixels(strips, whole));
+      for (int threads : {1, 3}) {
+        ImgBitmap strips = MakePattern(c.fromWidth, c.fromHeight, noise);
+        ASSERT_EQ(
+            imaging_internal::ResizeInStrips(&strips, c.width, c.height, stripPixels, threads), 1);
+        EXPECT_TRUE(SamePixels(strips, whole)) << threads << " threads";
+      }
     }
   }
 }
