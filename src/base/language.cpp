@@ -12,6 +12,8 @@
 
 #include "base/paths.h"
 
+extern "C" int _nl_msg_cat_cntr;
+
 namespace {
 
 constexpr char kDomain[] = "quillane";
@@ -66,6 +68,9 @@ bool UseLanguage(Language language, const std::string& catalogueFolder, std::str
     return false;
   }
   setenv("LANGUAGE", name.c_str(), 1);
+  // gettext keeps the texts it has looked up until told that the language changed (its
+  // documented way), so that a second choice in the same run is heard.
+  ++_nl_msg_cat_cntr;
   bindtextdomain(kDomain, catalogueFolder.c_str());
   bind_textdomain_codeset(kDomain, "UTF-8");
   current = language;
