@@ -91,6 +91,21 @@ std::string Tr(const std::string& original) {
   return Tr(original.c_str());
 }
 
+std::string TrFormat(const char* original, std::initializer_list<std::string_view> values) {
+  const std::string_view text = Tr(original);
+  std::string result;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const size_t n = i + 1 < text.size() ? static_cast<size_t>(text[i + 1] - '1') : values.size();
+    if (text[i] == '%' && n < values.size()) {
+      result += values.begin()[n];
+      ++i;
+    } else {
+      result += text[i];
+    }
+  }
+  return result;
+}
+
 Language ChosenLanguage(const Language* argument, Language remembered) {
   if (argument != nullptr) return *argument;
   Language fromVariable;

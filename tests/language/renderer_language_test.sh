@@ -27,6 +27,9 @@ run_all() {  # everything the renderer says in one language, on standard output
   "$CLI" --language "$l" --effect mosaic --no-index --seed 7 --width 120 "$example" "$work/m-$l.png"
   "$CLI" --language "$l" "$work/bad.jpg" "$work/b-$l.png"
   "$CLI" --language "$l" --seed 7 --width 60 --output-dir "$work/out-$l" "$example" "$work/bad.jpg"
+  # Reasons from below: a picture index that is none, an output that is a folder.
+  "$CLI" --language "$l" --effect mosaic --index "$work/bad.jpg" --seed 7 --width 60 "$example" "$work/i-$l.png"
+  mkdir -p "$work/folder.png"; "$CLI" --language "$l" --width 60 "$example" "$work/folder.png"
   # A stop: SIGINT as soon as the painting is under way.
   "$CLI" --language "$l" --seed 7 --width 3000 "$example" "$work/s-$l.png" & local pid=$!
   sleep 0.5; kill -INT $pid; wait $pid
