@@ -5,6 +5,9 @@
 #include <signal.h>
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <cstdio>
 #include <cstdlib>
 
@@ -40,6 +43,14 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   // Qt sets every locale category from the user's environment; the messages locale is ours.
   UseLanguage(language, CatalogueFolder(), nullptr);
+  // Qt's own texts (the file dialogs, the boxes' buttons, the print preview) are English; in
+  // Chinese they come from Qt's catalogue where it is installed (qt6-translations-l10n).
+  QTranslator qtTexts;
+  if (language == Language::kChinese &&
+      qtTexts.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                   QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QApplication::installTranslator(&qtTexts);
+  }
   QApplication::setApplicationName(QStringLiteral("Quillane"));
   // Lets the desktop match the windows to the menu entry and its icon.
   QGuiApplication::setDesktopFileName(QStringLiteral(QUILLANE_APP_ID));

@@ -75,7 +75,7 @@ class LanguageWindowsTest : public ::testing::TestWithParam<Language> {
     QFile list(QStringLiteral(QUILLANE_TEST_DATA_DIR "/../language/allowed_words.txt"));
     ASSERT_TRUE(list.open(QIODevice::ReadOnly));
     for (const QString& line : QString::fromUtf8(list.readAll()).split('\n')) {
-      if (!line.startsWith('#')) allowed << line;
+      if (!line.startsWith('#')) allowed << line.split(' ', Qt::SkipEmptyParts);
     }
   }
   void TearDown() override { UseLanguage(Language::kOriginal, "", nullptr); }

@@ -46,7 +46,7 @@ if grep -P '[\x{4e00}-\x{9fff}]' <<<"$english"; then fail "Chinese under --langu
 # Words allowed under zh: those of allowed_words.txt, options and paths.
 words=$(sed -E 's#[^ ]*/[^ ]*##g; s#--?[a-z][a-z0-9-]*##g' <<<"$chinese" |
   grep -oE '\b[A-Za-z]{3,}\b' | sort -u |
-  grep -vxFf <(grep -v '^#' "$SOURCE_DIR/tests/language/allowed_words.txt") ||
+  grep -vxFf <(grep -v '^#' "$SOURCE_DIR/tests/language/allowed_words.txt" | tr -s ' ' '\n') ||
   true)
 [[ -z $words ]] || fail "English words under --language zh: $(echo $words)"
 [[ $original == *"绘画已经完成。"* && $original == *"Mosaic completed."* ]] ||
