@@ -6,7 +6,10 @@
 # painting, on a private X display, with a scratch settings folder so that the user's own
 # settings are neither used nor changed.
 #
-#   scripts/make_screenshots.sh [BUILD_DIR] [EFFECT]     (defaults: build, 1 = Van Gogh)
+#   scripts/make_screenshots.sh [BUILD_DIR] [EFFECT] [LANGUAGE]
+#
+# (defaults: build, 1 = Van Gogh, original). In another language than the original the pictures
+# are named main-window-LANGUAGE.png and output-window-LANGUAGE.jpg.
 #
 # Needs Xvfb, ImageMagick (import, convert) and xdotool (Debian package xdotool; only this
 # script uses it).
@@ -15,6 +18,9 @@ cd "$(dirname "$0")/.."
 
 BUILD_DIR=${1:-build}
 EFFECT=${2:-1}
+LANGUAGE=${3:-original}
+SUFFIX=${LANGUAGE/#original/}
+SUFFIX=${SUFFIX:+-$SUFFIX}
 PROGRAM="$BUILD_DIR/bin/quillane"
 OUT=docs/images
 DISPLAY_NUMBER=${QUILLANE_SCREENSHOT_DISPLAY:-93}
@@ -81,11 +87,11 @@ shoot() {
   echo "$target (${WIDTH}x${HEIGHT})"
 }
 
-"$PROGRAM" >"$SCRATCH/quillane.log" 2>&1 &
+"$PROGRAM" --language "$LANGUAGE" >"$SCRATCH/quillane.log" 2>&1 &
 APP_PID=$!
 main=$(wait_for_window)
 sleep 4 # the splash window, then the preview of the start picture
-shoot "$main" "$OUT/main-window.png"
+shoot "$main" "$OUT/main-window$SUFFIX.png"
 
 # A smaller picture keeps the output window's screenshot readable at the README's width: type
 # the width into its box (with 'Lock Aspect Ratio' on, Tab makes the height follow), then press
@@ -98,11 +104,15 @@ xdotool key --window "$main" ctrl+a
 xdotool type --window "$main" "${QUILLANE_SCREENSHOT_PICTURE_WIDTH:-640}"
 xdotool key --window "$main" Tab
 sleep 0.5
-xdotool key --window "$main" Return
+# A real key press (not one sent to the window): Qt takes a sent Return for a held-down key,
+# pressing "Paint!" and then OK again and again.
+xdotool key Return
+# The pointer off the windows keeps the picture frame's tooltip, a window of its own, away.
+xdotool mousemove 0 0
 output=$(wait_for_window "$main")
 # The painting is finished when Stop has become OK; give it time, then look.
 sleep "${QUILLANE_SCREENSHOT_WAIT:-20}"
 # Mostly picture: a JPEG is a fifth of the PNG's size.
 shoot "$output" "$SCRATCH/output-window.png"
-convert "$SCRATCH/output-window.png" -strip -quality 85 "$OUT/output-window.jpg"
-echo "$OUT/output-window.jpg"
+convert "$SCRATCH/output-window.png" -strip -quality 85 "$OUT/output-window$SUFFIX.jpg"
+echo "$OUT/output-window$SUFFIX.jpg"

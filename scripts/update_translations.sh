@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 pot=$(mktemp --suffix=.pot)
 trap 'rm -f "$pot"' EXIT
 find src -name '*.cpp' -o -name '*.h' | LC_ALL=C sort |
-  xgettext --files-from=- --language=C++ --from-code=UTF-8 --keyword= --keyword=Tr \
+  xgettext --files-from=- --language=C++ --from-code=UTF-8 --keyword= --keyword=Tr --keyword=TrFormat \
     --keyword=TrNoop --package-name=Quillane --no-location --sort-output -o "$pot" 2>/dev/null
 if [[ ${1:-} == --check ]]; then
   status=0

@@ -12,6 +12,8 @@
 
 #include "base/paths.h"
 
+extern "C" int _nl_msg_cat_cntr;
+
 namespace {
 
 constexpr char kDomain[] = "quillane";
@@ -66,6 +68,9 @@ bool UseLanguage(Language language, const std::string& catalogueFolder, std::str
     return false;
   }
   setenv("LANGUAGE", name.c_str(), 1);
+  // gettext keeps the texts it has looked up until told that the language changed (its
+  // documented way), so that a second choice in the same run is heard.
+  ++_nl_msg_cat_cntr;
   bindtextdomain(kDomain, catalogueFolder.c_str());
   bind_textdomain_codeset(kDomain, "UTF-8");
   current = language;
@@ -84,6 +89,21 @@ const char* Tr(const char* original) {
 
 std::string Tr(const std::string& original) {
   return Tr(original.c_str());
+}
+
+std::string TrFormat(const char* original, std::initializer_list<std::string_view> values) {
+  const std::string_view text = Tr(original);
+  std::string result;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const size_t n = i + 1 < text.size() ? static_cast<size_t>(text[i + 1] - '1') : values.size();
+    if (text[i] == '%' && n < values.size()) {
+      result += values.begin()[n];
+      ++i;
+    } else {
+      result += text[i];
+    }
+  }
+  return result;
 }
 
 Language ChosenLanguage(const Language* argument, Language remembered) {

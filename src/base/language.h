@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -27,6 +28,10 @@ std::string CatalogueFolder();
 // string, translated as a whole). The answer lives as long as the program.
 const char* Tr(const char* original);
 std::string Tr(const std::string& original);
+
+// Tr(original) with %1, %2, ... replaced by `values` in order: a translation may put them in
+// another order, as its language needs.
+std::string TrFormat(const char* original, std::initializer_list<std::string_view> values);
 
 // Marks a text in a table for the catalogues; it is translated with Tr() where it is shown.
 #define TrNoop(text) text

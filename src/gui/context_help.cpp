@@ -211,5 +211,11 @@ void InstallContextHelp(TableDialog* mainWindow) {
   if (visible) mainWindow->show();
   auto* filter = new HelpRequestFilter(mainWindow);
   const QList<QWidget*> widgets = mainWindow->findChildren<QWidget*>();
-  for (QWidget* widget : widgets) widget->installEventFilter(filter);
+  for (QWidget* widget : widgets) {
+    widget->installEventFilter(filter);
+    // Screen readers read the help as the control's description.
+    if (const char* text = HelpTextFor(mainWindow->IdOf(widget))) {
+      widget->setAccessibleDescription(QString::fromUtf8(Tr(text)));
+    }
+  }
 }

@@ -97,6 +97,17 @@ QWidget* MakeControl(const ControlEntry& c, QWidget* parent) {
 
 }  // namespace
 
+QString AccessibleText(const char* label) {
+  const QString text = QString::fromUtf8(label ? Tr(label) : "");
+  QString spoken;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    // "&&" stands for one ampersand; a single one marks the next letter as the mnemonic.
+    if (text[i] == QLatin1Char('&') && ++i == text.size()) break;
+    spoken += text[i];
+  }
+  return spoken;
+}
+
 TableDialog::TableDialog(const DialogLayout& layout, QWidget* parent) : QDialog(parent) {
   setFont(DialogFont());
   // Dialog base units of the font: the average width of the Latin letters and the line height.
@@ -107,10 +118,13 @@ TableDialog::TableDialog(const DialogLayout& layout, QWidget* parent) : QDialog(
   baseY_ = std::max(1, fm.height());
 
   setWindowTitle(QString::fromUtf8(layout.title ? Tr(layout.title) : ""));
+  // The splash has no title to be called by.
+  setAccessibleName(windowTitle().isEmpty() ? QStringLiteral("Quillane") : windowTitle());
   setFixedSize(ToPixels(0, 0, layout.width, layout.height).size());
   for (const ControlEntry& c : layout.controls) {
     QWidget* w = MakeControl(c, this);
     w->setGeometry(ToPixels(c.x, c.y, c.width, c.height));
+    w->setAccessibleName(AccessibleText(c.name ? c.name : c.label));
     if (c.id >= 0) {
       w->setObjectName(QStringLiteral("control_%1").arg(c.id));
       w->setProperty("controlId", c.id);

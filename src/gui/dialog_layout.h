@@ -35,6 +35,9 @@ struct ControlEntry {
   ControlKind kind;
   const char* label;        // UTF-8
   int x, y, width, height;  // dialog units
+  // What a screen reader calls a control that shows no label of its own (edit boxes, frames,
+  // "..."); the others are called by their label.
+  const char* name = nullptr;
 };
 
 struct DialogLayout {
@@ -80,6 +83,9 @@ class TableDialog : public QDialog {
   int baseX_ = 6;
   int baseY_ = 13;
 };
+
+// A label as a screen reader says it, in the chosen language: without its mnemonic marks.
+QString AccessibleText(const char* label);
 
 // GetDlgItem for any window built from a table; null when it is not one or has no such control.
 QWidget* GetDlgItem(QWidget* dialog, int id);

@@ -46,15 +46,21 @@ std::string PictureFilterSpec(const char* allLabel, const std::string& extraPatt
 
 }  // namespace
 
+// Each list is made once for each language it is asked in (on the windows' thread).
 const char* StartPictureFilterSpec() {
-  static const std::string filters = PictureFilterSpec(Tr("All Pictures"), "", "");
+  static std::string made[3];
+  std::string& filters = made[static_cast<int>(CurrentLanguage())];
+  if (filters.empty()) filters = PictureFilterSpec(Tr("All Pictures"), "", "");
   return filters.c_str();
 }
 
 const char* PictureListFilterSpec() {
-  static const std::string filters =
-      PictureFilterSpec(Tr("All Media"), ";*.avi;*.AVI",
-                        std::string(Tr("Windows Video File (*.avi)")) + "|*.avi;*.AVI|");
+  static std::string made[3];
+  std::string& filters = made[static_cast<int>(CurrentLanguage())];
+  if (filters.empty()) {
+    filters = PictureFilterSpec(Tr("All Media"), ";*.avi;*.AVI",
+                                std::string(Tr("Windows Video File (*.avi)")) + "|*.avi;*.AVI|");
+  }
   return filters.c_str();
 }
 

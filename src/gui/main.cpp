@@ -5,7 +5,11 @@
 #include <signal.h>
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/language_choice.h"
 #include "app/settings.h"
@@ -39,6 +43,14 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   // Qt sets every locale category from the user's environment; the messages locale is ours.
   UseLanguage(language, CatalogueFolder(), nullptr);
+  // Qt's own texts (the file dialogs, the boxes' buttons, the print preview) are English; in
+  // Chinese they come from Qt's catalogue where it is installed (qt6-translations-l10n).
+  QTranslator qtTexts;
+  if (language == Language::kChinese &&
+      qtTexts.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                   QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QApplication::installTranslator(&qtTexts);
+  }
   QApplication::setApplicationName(QStringLiteral("Quillane"));
   // Lets the desktop match the windows to the menu entry and its icon.
   QGuiApplication::setDesktopFileName(QStringLiteral(QUILLANE_APP_ID));
@@ -55,9 +67,16 @@ int main(int argc, char** argv) {
       !UseStartPictureArgument(arguments.startPicture, &problem)) {
     std::fprintf(stderr, "quillane: %s\n", problem.c_str());
   }
+  // For timing the start (bench/): the splash's fixed wait is left out, and the window closes
+  // as soon as it shows its start picture, without saving anything.
+  const bool timingStart = std::getenv("QUILLANE_TIME_START") != nullptr;
+  if (timingStart) SetSplashAtOpening(false);
   {
     // Mosaics keep their tile pictures in the user's cache folder, without asking.
     MainWindow window(nullptr, DefaultTileIndexPath());
+    if (timingStart) {
+      QObject::connect(&window, &MainWindow::PreviewLoaded, &window, [&window] { window.done(0); });
+    }
     window.exec();
   }
   return 0;

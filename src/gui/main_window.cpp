@@ -26,6 +26,7 @@
 #include "gui/bitmap_image.h"
 #include "gui/context_help.h"
 #include "gui/file_dialogs.h"
+#include "gui/language_menu.h"
 #include "gui/output_window.h"
 #include "gui/picture_list.h"
 #include "gui/size_boxes.h"
@@ -105,18 +106,22 @@ constexpr std::array kMainControls = {
                  kEffectTable[BlackAndWhitePhoto].label, 83, 43, 79, 9},
     ControlEntry{kNone, ControlKind::GroupBox, TrNoop("选择开始图片(步骤2)"), 6, 61, 167, 170},
     ControlEntry{kStartPictureLabel, ControlKind::Label, TrNoop("开始图片:"), 13, 73, 42, 9},
-    ControlEntry{kStartPictureName, ControlKind::ReadOnlyEdit, "", 13, 85, 130, 12},
-    ControlEntry{kChooseStartPicture, ControlKind::PushButton, "...", 144, 85, 20, 12},
+    ControlEntry{kStartPictureName, ControlKind::ReadOnlyEdit, "", 13, 85, 130, 12,
+                 TrNoop("Start picture")},
+    ControlEntry{kChooseStartPicture, ControlKind::PushButton, "...", 144, 85, 20, 12,
+                 TrNoop("Choose the start picture")},
     ControlEntry{kPreviewLabel, ControlKind::Label, TrNoop("开始图片预览:"), 13, 104, 71, 9},
-    ControlEntry{kPreview, ControlKind::SunkenFrame, "", 13, 116, 150, 108},
+    ControlEntry{kPreview, ControlKind::SunkenFrame, "", 13, 116, 150, 108,
+                 TrNoop("Preview of the start picture")},
     ControlEntry{kNone, ControlKind::GroupBox, TrNoop("图片尺寸(步骤3)"), 180, 6, 154, 60},
     ControlEntry{kLockAspectRatio, ControlKind::CheckBox, TrNoop("锁定比率"), 187, 18, 75, 9},
     ControlEntry{kWidthLabel, ControlKind::Label, TrNoop("图片宽度:"), 186, 36, 46, 8},
-    ControlEntry{kWidthPixels, ControlKind::Edit, "", 241, 34, 40, 12},
-    ControlEntry{kWidthPercent, ControlKind::Edit, "", 286, 34, 40, 12},
+    ControlEntry{kWidthPixels, ControlKind::Edit, "", 241, 34, 40, 12, TrNoop("Width in pixels")},
+    ControlEntry{kWidthPercent, ControlKind::Edit, "", 286, 34, 40, 12, TrNoop("Width in percent")},
     ControlEntry{kHeightLabel, ControlKind::Label, TrNoop("图片高度:"), 186, 51, 48, 8},
-    ControlEntry{kHeightPixels, ControlKind::Edit, "", 241, 49, 40, 12},
-    ControlEntry{kHeightPercent, ControlKind::Edit, "", 286, 49, 40, 12},
+    ControlEntry{kHeightPixels, ControlKind::Edit, "", 241, 49, 40, 12, TrNoop("Height in pixels")},
+    ControlEntry{kHeightPercent, ControlKind::Edit, "", 286, 49, 40, 12,
+                 TrNoop("Height in percent")},
     ControlEntry{kNone, ControlKind::GroupBox, TrNoop("图片马赛克配置(步骤4)"), 180, 71, 154, 160},
     ControlEntry{kUsePictureLibrary, ControlKind::CheckBox, TrNoop("使用图样程序库"), 186, 83, 90,
                  9},
@@ -124,18 +129,19 @@ constexpr std::array kMainControls = {
                  82, 9},
     ControlEntry{kPictureListLabel, ControlKind::Label, TrNoop("你的图样列表: (拖曳并放下)"), 186,
                  111, 109, 9},
-    ControlEntry{kPictureList, ControlKind::ListBox, "", 186, 123, 140, 40},
+    ControlEntry{kPictureList, ControlKind::ListBox, "", 186, 123, 140, 40,
+                 TrNoop("Your picture list")},
     ControlEntry{kAddPictures, ControlKind::PushButton, TrNoop("增加图片(&A)..."), 186, 166, 69,
                  12},
     ControlEntry{kRemovePictures, ControlKind::PushButton, TrNoop("移去图片(&R)"), 257, 166, 69,
                  12},
     ControlEntry{kTilesAcrossLabel, ControlKind::LabelRight, TrNoop("横向瓷砖数:"), 186, 187, 65,
                  8},
-    ControlEntry{kTilesAcross, ControlKind::Edit, "", 257, 185, 69, 12},
+    ControlEntry{kTilesAcross, ControlKind::Edit, "", 257, 185, 69, 12, TrNoop("Tiles across")},
     ControlEntry{kAutoSizeTilesDown, ControlKind::CheckBox, TrNoop("自动纵向瓷砖数"), 186, 200, 90,
                  9},
     ControlEntry{kTilesDownLabel, ControlKind::LabelRight, TrNoop("纵向瓷砖数:"), 186, 214, 65, 8},
-    ControlEntry{kTilesDown, ControlKind::Edit, "", 257, 212, 69, 12},
+    ControlEntry{kTilesDown, ControlKind::Edit, "", 257, 212, 69, 12, TrNoop("Tiles down")},
     ControlEntry{kPaint, ControlKind::DefaultPushButton, TrNoop("绘画!(&P)"), 13, 237, 50, 14},
     ControlEntry{kAbout, ControlKind::PushButton, TrNoop("关于(&B)"), 145, 237, 50, 14},
     ControlEntry{kExit, ControlKind::PushButton, TrNoop("离开(&E)"), 277, 237, 50, 14},
@@ -171,6 +177,7 @@ MainWindow::MainWindow(QWidget* parent, std::string tileIndexFile)
             if (previewWatcher_.isFinished()) ShowLoadedPreview(previewWatcher_.result());
           });
   ConnectControls();
+  InstallLanguageMenu(this);
   Opening();
   // Every choice reaches the settings file soon after it is made, not only at Exit: a crash or
   // a logout loses nothing. The file is written away from the window, changes gathered.

@@ -45,8 +45,8 @@ constexpr std::array kOutputControls = {
     ControlEntry{kSave, ControlKind::PushButton, TrNoop("保存(&S)..."), 6, 6, 50, 14},
     ControlEntry{kPrint, ControlKind::PushButton, TrNoop("打印(&P)..."), 60, 6, 50, 14},
     ControlEntry{kStop, ControlKind::DefaultPushButton, TrNoop("停止(&S)"), 114, 6, 50, 14},
-    ControlEntry{kStatus, ControlKind::BorderLabel, "", 168, 6, 151, 14},
-    ControlEntry{kFrame, ControlKind::BlackFrame, "", 6, 27, 313, 219},
+    ControlEntry{kStatus, ControlKind::BorderLabel, "", 168, 6, 151, 14, TrNoop("Progress")},
+    ControlEntry{kFrame, ControlKind::BlackFrame, "", 6, 27, 313, 219, TrNoop("Picture")},
 };
 
 constexpr DialogLayout kOutputWindowLayout{"Quillane", 325, 250, kOutputControls};
@@ -147,9 +147,11 @@ OutputWindow::OutputWindow(QWidget* parent, std::string tileIndexFile)
   setModal(true);
 
   frame_->installEventFilter(this);
-  frame_->setToolTip(QString::fromLatin1(kFrameHelp));
+  frame_->setToolTip(QString::fromUtf8(Tr(kFrameHelp)));
+  frame_->setAccessibleDescription(frame_->toolTip());
   frame_->setFocusPolicy(Qt::NoFocus);
   zoomLevel_->setObjectName(QStringLiteral("zoomLevel"));
+  zoomLevel_->setAccessibleName(QString::fromUtf8(Tr("Zoom")));
   zoomLevel_->setStyleSheet(
       QStringLiteral("QLabel { background: rgba(0, 0, 0, 160); color: white; padding: 2px 6px; }"));
   zoomLevel_->hide();

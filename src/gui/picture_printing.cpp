@@ -20,6 +20,7 @@
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <cmath>
+#include <utility>
 
 #include "base/language.h"
 #include "gui/warning_box.h"
@@ -161,6 +162,13 @@ PrintOptionsPanel::PrintOptionsPanel(const PrintOptions& options, QWidget* paren
   form->addRow(cutMarks_);
   form->addRow(summary_);
   ShowUnit();
+  // The boxes stand beside their radio buttons, which name them for the eye only.
+  const std::pair<QWidget*, const char*> names[] = {
+      {width_, TrNoop("Width")},          {unit_, TrNoop("Unit")},
+      {columns_, TrNoop("Pages across")}, {rows_, TrNoop("Pages down")},
+      {overlap_, TrNoop("Overlap")},      {summary_, TrNoop("Print size")},
+      {this, TrNoop("Print size")}};
+  for (const auto& [box, name] : names) box->setAccessibleName(QString::fromUtf8(Tr(name)));
 
   auto changed = [this] { emit OptionsChanged(); };
   connect(fit_, &QButtonGroup::idClicked, this, changed);

@@ -20,7 +20,7 @@ namespace {
 constexpr int kSplashMilliseconds = 2500;
 
 constexpr std::array<ControlEntry, 1> kSplashControls = {{
-    {103, ControlKind::Picture, "", 0, 0, 273, 153},
+    {103, ControlKind::Picture, "", 0, 0, 273, 153, "Quillane"},
 }};
 
 const DialogLayout kSplashLayout = {"", 273, 153, kSplashControls};

@@ -16,6 +16,8 @@
 #include <cstring>
 #include <functional>
 
+#include "base/language.h"
+
 namespace {
 
 // Links followed before giving up, as the kernel does.
@@ -113,17 +115,19 @@ void ForgetPartialFile(PartialSlot* slot, const char* path, bool remove) {
   if (slot != nullptr) slot->state.store(0);
 }
 
+constexpr char kCannotWrite[] = TrNoop("cannot write '%1': %2");
+
 // What a path that is no regular file names, for messages.
 const char* KindOf(mode_t mode) {
-  if (S_ISDIR(mode)) return "a folder";
-  if (S_ISFIFO(mode)) return "a named pipe";
-  if (S_ISSOCK(mode)) return "a socket";
-  if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
-  return "not a regular file";
+  if (S_ISDIR(mode)) return Tr("a folder");
+  if (S_ISFIFO(mode)) return Tr("a named pipe");
+  if (S_ISSOCK(mode)) return Tr("a socket");
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return Tr("a device");
+  return Tr("not a regular file");
 }
 
 std::string NotARegularFile(const std::string& path, mode_t mode) {
-  return "'" + path + "' is " + KindOf(mode) + ", not a regular file";
+  return TrFormat("'%1' is %2, not a regular file", {path, KindOf(mode)});
 }
 
 bool WriteAll(int fd, const uint8_t* data, size_t size) {
@@ -159,30 +163,30 @@ bool CanWriteFileAt(const std::string& path, std::string* problem) {
   const std::string name = NameOf(target);
   struct stat info {};
   if (name.empty() || name == "." || name == "..") {
-    *problem = "'" + path + "' names a folder, not a file";
+    *problem = TrFormat("'%1' names a folder, not a file", {path});
     return false;
   }
   if (target.size() >= PATH_MAX) {
-    *problem = "the path '" + path + "' is too long";
+    *problem = TrFormat("the path '%1' is too long", {path});
     return false;
   }
   if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-    *problem = "the folder of '" + path + "' does not exist";
+    *problem = TrFormat("the folder of '%1' does not exist", {path});
     return false;
   }
   const long nameMax = pathconf(folder.c_str(), _PC_NAME_MAX);
   if (nameMax > 0 && name.size() > static_cast<size_t>(nameMax)) {
-    *problem =
-        "the name of '" + path + "' is too long (at most " + std::to_string(nameMax) + " bytes)";
+    *problem = TrFormat("the name of '%1' is too long (at most %2 bytes)",
+                        {path, std::to_string(nameMax)});
     return false;
   }
   if (access(folder.c_str(), W_OK | X_OK) != 0) {
-    *problem = "cannot write in the folder of '" + path + "': " + std::strerror(errno);
+    *problem = TrFormat("cannot write in the folder of '%1': %2", {path, std::strerror(errno)});
     return false;
   }
   if (stat(target.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
-    *problem =
-        S_ISDIR(info.st_mode) ? "'" + path + "' is a folder" : NotARegularFile(path, info.st_mode);
+    *problem = S_ISDIR(info.st_mode) ? TrFormat("'%1' is a folder", {path})
+                                     : NotARegularFile(path, info.st_mode);
     return false;
   }
   return true;
@@ -213,7 +217,7 @@ bool ReplaceFileByWriting(const std::string& path,
                                    partialPath);
   if (fd < 0) {
     failed();
-    why = "cannot write '" + path + "': " + std::strerror(error);
+    why = TrFormat(kCannotWrite, {path, std::strerror(error)});
     return false;
   }
   bool ok = true;
@@ -231,7 +235,7 @@ bool ReplaceFileByWriting(const std::string& path,
   ok = (close(fd) == 0 || failed()) && ok;
   ok = ok && (rename(partialPath, target.c_str()) == 0 || failed());
   ForgetPartialFile(slot, partialPath, !ok);
-  if (!ok) why = "cannot write '" + path + "': " + std::strerror(error);
+  if (!ok) why = TrFormat(kCannotWrite, {path, std::strerror(error)});
   return ok;
 }
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "base/language.h"
 #include "imaging/dib.h"
 #include "imaging/magick_images.h"
 
@@ -64,10 +65,10 @@ bool WithinPictureLimits(int64_t width, int64_t height) {
 
 std::string DescribePictureLimits() {
   const PictureLimits& limits = GetPictureLimits();
-  return "at most " + std::to_string(limits.maxWidth) + " x " + std::to_string(limits.maxHeight) +
-         " pixels and " + std::to_string(limits.maxPixels) +
-         " pixels in all (JPEG, PNG and TIFF pictures: " + std::to_string(kMaxPicturePixels) +
-         " pixels)";
+  return TrFormat(
+      "at most %1 x %2 pixels and %3 pixels in all (JPEG, PNG and TIFF pictures: %4 pixels)",
+      {std::to_string(limits.maxWidth), std::to_string(limits.maxHeight),
+       std::to_string(limits.maxPixels), std::to_string(kMaxPicturePixels)});
 }
 
 namespace imaging_internal {

@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "base/language.h"
 #include "imaging/imaging.h"
 #include "mosaic/tile_source_loader.h"
 
@@ -42,7 +43,9 @@ constexpr const char* kSchema[] = {
     "tile_height, frame))",
     "CREATE INDEX tiles_by_use ON tiles (used)",
 };
-constexpr const char* kNotAnIndex = "it is not a picture index of this program and is left alone";
+constexpr const char* kNotAnIndex =
+    TrNoop("it is not a picture index of this program and is left alone");
+constexpr char kCannotMake[] = TrNoop("cannot make %1: %2");
 // Added files are written once this many bytes wait, so that a long cold run keeps little in
 // memory and loses little when it is stopped.
 constexpr size_t kWriteBatchBytes = 8u << 20;
@@ -311,7 +314,7 @@ void TileIndex::Open(const std::string& file) {
   const std::filesystem::path parent = std::filesystem::path(file).parent_path();
   if (!parent.empty()) std::filesystem::create_directories(parent, error);
   if (error) {
-    problem_ = "cannot make the folder " + parent.string() + ": " + error.message();
+    problem_ = TrFormat("cannot make the folder %1: %2", {parent.string(), error.message()});
     return;
   }
   // Only a missing path or an empty file becomes a new index. A file of the program's own cache
@@ -330,14 +333,14 @@ void TileIndex::Open(const std::string& file) {
     case IndexFile::kOwn:
       break;
     case IndexFile::kNotRegular:
-      problem_ = "it is not a regular file";
+      problem_ = Tr("it is not a regular file");
       return;
     case IndexFile::kUnreadable:
-      problem_ = std::string("it cannot be read: ") + std::strerror(failure);
+      problem_ = TrFormat("it cannot be read: %1", {std::strerror(failure)});
       return;
     case IndexFile::kOther:
       if (file != DefaultTileIndexPath()) {
-        problem_ = kNotAnIndex;
+        problem_ = Tr(kNotAnIndex);
         return;
       }
       RemoveIndexFiles(file);
@@ -369,7 +372,7 @@ bool TileIndex::CreateIndexFile(const std::string& file) {
   std::string temporary = file + ".new-XXXXXX";
   const int fd = ::mkstemp(temporary.data());
   if (fd < 0) {
-    problem_ = "cannot make " + file + ": " + std::strerror(errno);
+    problem_ = TrFormat(kCannotMake, {file, std::strerror(errno)});
     return false;
   }
   ::fchmod(fd, 0644);
@@ -394,7 +397,7 @@ bool TileIndex::CreateIndexFile(const std::string& file) {
     } else if (errno != EEXIST && errno != EINVAL) {
       made = false;
     }
-    if (!made) problem_ = "cannot make " + file + ": " + std::strerror(errno);
+    if (!made) problem_ = TrFormat(kCannotMake, {file, std::strerror(errno)});
   }
   RemoveIndexFiles(temporary);
   rebuilt_ = rebuilt_ && made;
@@ -414,7 +417,7 @@ bool TileIndex::MakeReady(bool isNew) {
   const std::string version = std::string(kLayout) + "; " + ImgLibraryVersions();
   auto foreign = [this] {
     sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-    problem_ = kNotAnIndex;
+    problem_ = Tr(kNotAnIndex);
     GiveUp(std::string());
     return false;
   };

@@ -27,6 +27,9 @@ run_all() {  # everything the renderer says in one language, on standard output
   "$CLI" --language "$l" --effect mosaic --no-index --seed 7 --width 120 "$example" "$work/m-$l.png"
   "$CLI" --language "$l" "$work/bad.jpg" "$work/b-$l.png"
   "$CLI" --language "$l" --seed 7 --width 60 --output-dir "$work/out-$l" "$example" "$work/bad.jpg"
+  # Reasons from below: a picture index that is none, an output that is a folder.
+  "$CLI" --language "$l" --effect mosaic --index "$work/bad.jpg" --seed 7 --width 60 "$example" "$work/i-$l.png"
+  mkdir -p "$work/folder.png"; "$CLI" --language "$l" --width 60 "$example" "$work/folder.png"
   # A stop: SIGINT as soon as the painting is under way.
   "$CLI" --language "$l" --seed 7 --width 3000 "$example" "$work/s-$l.png" & local pid=$!
   sleep 0.5; kill -INT $pid; wait $pid
@@ -40,10 +43,10 @@ original=$(run_all original)
 if grep -P '[\x{4e00}-\x{9fff}]' <<<"$english"; then fail "Chinese under --language en"; fi
 [[ $chinese == *"绘画已经完成。"* && $chinese == *"马赛克已经完成。"* ]] ||
   fail "the Chinese painting reports are missing: $chinese"
-# Words allowed under zh: names, option and format names, placeholders and paths.
+# Words allowed under zh: those of allowed_words.txt, options and paths.
 words=$(sed -E 's#[^ ]*/[^ ]*##g; s#--?[a-z][a-z0-9-]*##g' <<<"$chinese" |
   grep -oE '\b[A-Za-z]{3,}\b' | sort -u |
-  grep -vxE 'quillane|Quillane|cli|INPUT|OUTPUT|NAME|FILE|DIR|FORMAT|EFFECT|CSV|AVI|png|jpg|bmp|tif|tiff|jpeg|mp4|webm|gif|mkv|van|gogh|pointillism|colored|pencil|charcoal|black|and|white|mosaic|original|cache|sqlite|index|tile|XDG_CACHE_HOME|HOME|version|help|Try|GNU|GPL|GPLv|https|gnu|org|licenses|html|Copyright|Example|Picture|painted|bad|out|Ctrl' ||
+  grep -vxFf <(grep -v '^#' "$SOURCE_DIR/tests/language/allowed_words.txt" | tr -s ' ' '\n') ||
   true)
 [[ -z $words ]] || fail "English words under --language zh: $(echo $words)"
 [[ $original == *"绘画已经完成。"* && $original == *"Mosaic completed."* ]] ||
