@@ -282,10 +282,6 @@ bool OutputWindow::Open() {
   connect(session, &PaintingSession::WarningShown, this, &OutputWindow::ShowWarningBox);
   connect(session, &PaintingSession::PaintingFinished, this, &OutputWindow::FinishPainting);
   connect(session, &PaintingSession::SaveFinished, this, &OutputWindow::SaveEnded);
-  connect(session, &PaintingSession::TimelapseRecorded, this, [this] {
-    UpdateMenu();
-    if (closeWhenIdle_) CloseWhenIdle();
-  });
   connect(session, &PaintingSession::TimelapseSaveProgress, this,
           [this](const QString& path, int percent) {
             status_->setText(QString::fromUtf8(Tr("Saving %1... %2 %"))
@@ -596,7 +592,6 @@ void OutputWindow::FinishPainting(int result) {
 
 void OutputWindow::CloseWhenIdle() {
   closeWhenIdle_ = true;
-  if (session_) session_->DropTimelapse();
   if (PaintingRunning()) session_->Stop();
   if (!Busy()) done(0);
 }
@@ -755,18 +750,11 @@ void OutputWindow::SaveEnded(const QString& path, bool saved) {
 void OutputWindow::UpdateMenu() {
   saveAction_->setEnabled(saveButton_->isEnabled());
   printAction_->setEnabled(printButton_->isEnabled());
-  // The time-lapse of a painting is complete only once its end has been encoded.
-  timelapseAction_->setEnabled(PaintingDone() && session_->TimelapseEnded() &&
-                               static_cast<bool>(Picture()));
+  timelapseAction_->setEnabled(session_ && session_->HasTimelapse());
 }
 
 void OutputWindow::SaveTimelapse() {
   if (!timelapseAction_->isEnabled()) return;
-  if (session_->TimelapseFile().isEmpty()) {
-    ShowWarningMessageBox(this, Tr("No time-lapse was recorded of this painting:\n") +
-                                    session_->TimelapseProblem().toStdString());
-    return;
-  }
   QString filter;
   const QString path =
       QFileDialog::getSaveFileName(this, QString::fromUtf8(Tr("Save Time-lapse")),

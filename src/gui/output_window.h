@@ -77,14 +77,12 @@ class OutputWindow : public TableDialog, public FrontWindow {
   // Starts writing the painting's time-lapse to `path`, in the format of its ending (.mp4,
   // .webm, .gif or .mkv) or else of the chosen filter, beside the window; the status field
   // shows how far it has come. Returns the path being written, empty when there is no
-  // time-lapse (after telling why). TimelapseSaveFinished tells how it went, and a failure shows
+  // time-lapse. TimelapseSaveFinished tells how it went, and a failure shows
   // a warning with the reason.
   QString SaveTimelapseTo(const QString& path, const QString& filter = QString());
   // The picture frame's context menu and its "Save time-lapse..." entry.
   QMenu* FrameMenu() const { return frameMenu_; }
   QAction* TimelapseAction() const { return timelapseAction_; }
-  // The painting's recorded time-lapse (empty when there is none yet).
-  QString TimelapseFile() const { return session_ ? session_->TimelapseFile() : QString(); }
   // Print: the print preview, with the choice of size beside it.
   void Print();
   // Prints the picture held at the output size as `options` say, with the picture's name as the

@@ -3,25 +3,27 @@
 
 #include "gui/painting_session.h"
 
-#include <QDir>
+#include <QCryptographicHash>
 #include <QThread>
 #include <QtConcurrent/QtConcurrentRun>
-#include <cstdlib>
+#include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "app/paint_driver.h"
 #include "app/program_random.h"
 #include "base/language.h"
 #include "base/paint_context.h"
-#include "imaging/timelapse_copy.h"
 #include "painting/painted_picture.h"
 #include "painting/start_picture.h"
 #include "painting/timelapse_recording.h"
 
 namespace {
 
-const char kNotRecordedText[] = TrNoop("nothing was painted");
 const char kNotWrittenText[] = TrNoop("the file could not be written");
+const char kChangedText[] = TrNoop(
+    "the painting could not be repeated for its time-lapse: the pictures it was painted from "
+    "have changed since");
 
 // The reason of a failure, never empty: an empty one would read as success.
 QString Reason(bool ok, const std::string& problem) {
@@ -29,19 +31,76 @@ QString Reason(bool ok, const std::string& problem) {
   return QString::fromStdString(problem.empty() ? std::string(Tr(kNotWrittenText)) : problem);
 }
 
-// Where the recordings go: a folder of the program's own in the user's cache, or else the
-// system's temporary folder.
-QString RecordingFolderTemplate() {
-  const char* cache = std::getenv("XDG_CACHE_HOME");
-  // A relative XDG_CACHE_HOME is invalid and to be ignored.
-  const QString folder = (cache != nullptr && cache[0] == '/')
-                             ? QString::fromLocal8Bit(cache) + QStringLiteral("/quillane")
-                             : QDir::homePath() + QStringLiteral("/.cache/quillane");
-  if (!QDir().mkpath(folder)) return QString();
-  return folder + QStringLiteral("/timelapse-XXXXXX");
+QByteArray DigestOf(const DibHandle& picture) {
+  if (!picture) return QByteArray();
+  return QCryptographicHash::hash(
+      QByteArrayView(picture.Lock(), static_cast<qsizetype>(picture.Size())),
+      QCryptographicHash::Md5);
 }
 
+bool SamePicture(const DibHandle& a, const DibHandle& b) {
+  return a && b && a.Size() == b.Size() && std::memcmp(a.Lock(), b.Lock(), a.Size()) == 0;
+}
+
+// The window of a painting painted again for its time-lapse: it shows nothing, and its frame is
+// that of the first painting.
+class RepaintWindow : public FrontWindow {
+ public:
+  RepaintWindow(int32_t width, int32_t height) : width_(width), height_(height) {}
+  void FrameClientSize(int* width, int* height) override {
+    *width = width_ + 4;
+    *height = height_ + 4;
+  }
+  void ShowNotice(const std::string&) override {}
+  void ShowWarningBox(const std::string&) override {}
+
+ private:
+  int32_t width_;
+  int32_t height_;
+};
+
+// Hands a recording the frames of a painting painted again, up to `limit`, then stops the
+// painting when `stopThere` says so.
+class FramesUpTo : public FrameRecorder {
+ public:
+  FramesUpTo(TimelapseRecording* recording, int64_t limit, bool stopThere, FrontWindow* window,
+             std::function<void(double)> progress)
+      : recording_(recording),
+        limit_(limit),
+        stopThere_(stopThere),
+        window_(window),
+        progress_(std::move(progress)) {
+    if (stopThere_ && limit_ <= 0) window_->RequestStop();
+  }
+  int FramesWanted() const override { return recording_->FramesWanted(); }
+  void TakeFrames(const ImgBitmap& bitmap, const Rect& area, int count) override {
+    const int64_t frames = std::min<int64_t>(count, limit_ - taken_);
+    if (frames <= 0) return;
+    recording_->TakeFrames(bitmap, area, static_cast<int>(frames));
+    taken_ += frames;
+    progress_(static_cast<double>(taken_) / FramesWanted());
+    if (stopThere_ && taken_ >= limit_) window_->RequestStop();
+  }
+  int64_t Taken() const { return taken_; }
+
+ private:
+  TimelapseRecording* recording_;
+  int64_t limit_;
+  bool stopThere_;
+  FrontWindow* window_;
+  std::function<void(double)> progress_;
+  int64_t taken_ = 0;
+};
+
 }  // namespace
+
+// Counts the frames a time-lapse of the painting takes, and takes none.
+class FrameCounter : public FrameRecorder {
+ public:
+  int FramesWanted() const override { return TimelapseRecording::FramesWanted(TimelapseOptions()); }
+  void TakeFrames(const ImgBitmap&, const Rect&, int count) override { taken += count; }
+  int64_t taken = 0;
+};
 
 PaintingSession::PaintingSession(RenderRequest request, QObject* parent)
     : QObject(parent), request_(std::move(request)) {
@@ -57,7 +116,6 @@ PaintingSession::~PaintingSession() {
   // Whatever still runs ends before the session goes: the painting is asked to stop and no
   // longer waits for this thread; saves are written to the end.
   RequestStop();
-  dropTimelapse_ = true;
   {
     std::lock_guard<std::mutex> lock(callMutex_);
     abandoned_ = true;
@@ -70,12 +128,14 @@ void PaintingSession::Prepare() {
   if (preparing_ || painting_ || done_) return;
   preparing_ = true;
   // A picture that does not decode leaves nothing to show, and the painting then stops at once.
-  prepareWatcher_.setFuture(QtConcurrent::run(&worker_, [request = request_] {
+  prepareWatcher_.setFuture(QtConcurrent::run(&worker_, [this, request = request_] {
     auto prepared = std::make_shared<PreparedPicture>();
     if (request.width > 0 && request.height > 0) {
       *prepared =
           PrepareStartPicture(request.startPath, request.width, request.height, request.effect);
     }
+    // Read on this thread only once the preparing has ended.
+    startDigest_ = DigestOf(prepared->picture);
     return prepared;
   }));
 }
@@ -107,13 +167,13 @@ bool PaintingSession::StartPainting() {
     Finish(start.result);
     return true;
   }
-  const uint32_t seed = start.seed;
-  TimelapseRecording* recording = StartRecording();
+  const uint32_t seed = seed_ = start.seed;
+  if (record_) frames_ = std::make_unique<FrameCounter>();
   // The painting takes the picture; what it paints comes back in its result.
   paintWatcher_.setFuture(QtConcurrent::run(
-      &worker_, [this, seed, recording, start = std::make_shared<DibHandle>(std::move(picture_))] {
+      &worker_, [this, seed, start = std::make_shared<DibHandle>(std::move(picture_))] {
         PaintContext paint = PaintContext::For(this, seed);
-        if (recording != nullptr) recording->Attach(paint);
+        paint.frames = frames_.get();
         return std::make_shared<RenderResult>(
             RenderPrepared(request_, std::move(*start), paint, this));
       }));
@@ -131,89 +191,10 @@ void PaintingSession::Finish(int result) {
   done_ = true;
   result_ = result;
   emit PaintingFinished(result);
-  EndRecording();
 }
 
-TimelapseRecording* PaintingSession::StartRecording() {
-  if (!record_) return nullptr;
-  const QString folderTemplate = RecordingFolderTemplate();
-  timelapseFolder_ = folderTemplate.isEmpty() ? std::make_unique<QTemporaryDir>()
-                                              : std::make_unique<QTemporaryDir>(folderTemplate);
-  if (!timelapseFolder_->isValid()) timelapseFolder_ = std::make_unique<QTemporaryDir>();
-  if (!timelapseFolder_->isValid()) {
-    timelapseProblem_ = timelapseFolder_->errorString();
-    return nullptr;
-  }
-  // FFV1 keeps every pixel, so that each format saved later is made from the painting itself.
-  const std::string path = timelapseFolder_->filePath(QStringLiteral("painting.mkv")).toStdString();
-  auto recording = std::make_unique<TimelapseRecording>();
-  if (std::string problem; !recording->Prepare(path, TimelapseOptions(), &problem)) {
-    timelapseProblem_ = QString::fromStdString(problem);
-    return nullptr;
-  }
-  recording_ = std::move(recording);
-  timelapseFile_ = path;
-  return recording_.get();
-}
-
-void PaintingSession::EndRecording() {
-  if (!recording_ || !picture_ || result_ == kPaintRefused || result_ == kPaintFailed) {
-    if (recording_) recording_->Abandon();
-    RecordingEnded(timelapseProblem_.isEmpty() ? QString::fromUtf8(Tr(kNotRecordedText))
-                                               : timelapseProblem_);
-    return;
-  }
-  endingTimelapse_ = true;
-  // The hold at the end is encoded beside the window, which shows the result meanwhile; the
-  // picture held does not change once painted, so the worker reads it in place.
-  auto* watcher = new QFutureWatcher<QString>(this);
-  connect(watcher, &QFutureWatcher<QString>::finished, this, [this, watcher] {
-    watcher->deleteLater();
-    endingTimelapse_ = false;
-    RecordingEnded(watcher->result());
-  });
-  watcher->setFuture(QtConcurrent::run(&worker_, [this] {
-    if (dropTimelapse_) {
-      recording_->Abandon();
-      return QString::fromUtf8(Tr(kNotRecordedText));
-    }
-    std::string problem;
-    return Reason(recording_->Finish(picture_, outputWidth_, outputHeight_, &problem), problem);
-  }));
-}
-
-void PaintingSession::RecordingEnded(const QString& problem) {
-  timelapseEnded_ = true;
-  timelapseProblem_ = problem;
-  if (!problem.isEmpty()) timelapseFile_.clear();
-  emit TimelapseRecorded(problem.isEmpty());
-}
-
-bool PaintingSession::SaveTimelapse(const QString& path) {
-  if (timelapseFile_.empty() || !timelapseEnded_) return false;
-  ++pendingSaves_;
-  auto* watcher = new QFutureWatcher<QString>(this);
-  connect(watcher, &QFutureWatcher<QString>::finished, this, [this, watcher, path] {
-    watcher->deleteLater();
-    --pendingSaves_;
-    emit TimelapseSaved(path, watcher->result());
-  });
-  watcher->setFuture(QtConcurrent::run(&worker_, [this, path, source = timelapseFile_] {
-    int shown = -1;
-    auto progress = [this, &path, &shown](double done) {
-      const int percent = static_cast<int>(done * 100);
-      if (percent == shown) return;
-      shown = percent;
-      QMetaObject::invokeMethod(
-          this, [this, path, percent] { emit TimelapseSaveProgress(path, percent); },
-          Qt::QueuedConnection);
-    };
-    std::string problem;
-    return Reason(
-        WriteTimelapseAs(source, path.toStdString(), TimelapseSettings(), progress, &problem),
-        problem);
-  }));
-  return true;
+bool PaintingSession::HasTimelapse() const {
+  return frames_ && done_ && picture_ && (result_ == kPaintFinished || result_ == kPaintStopped);
 }
 
 bool PaintingSession::Save(const QString& path) {
@@ -230,6 +211,61 @@ bool PaintingSession::Save(const QString& path) {
     return SavePaintedPicture(target.c_str(), picture_, outputWidth_, outputHeight_) == 1;
   }));
   return true;
+}
+
+bool PaintingSession::SaveTimelapse(const QString& path) {
+  if (!HasTimelapse()) return false;
+  ++pendingSaves_;
+  auto* watcher = new QFutureWatcher<QString>(this);
+  connect(watcher, &QFutureWatcher<QString>::finished, this, [this, watcher, path] {
+    watcher->deleteLater();
+    --pendingSaves_;
+    emit TimelapseSaved(path, watcher->result());
+  });
+  watcher->setFuture(QtConcurrent::run(&worker_, [this, path] {
+    TimelapseRecording recording;
+    std::string problem;
+    if (!recording.Prepare(path.toStdString(), TimelapseOptions(), &problem)) {
+      return Reason(false, problem);
+    }
+    problem = RepaintInto(&recording, path);
+    if (!problem.empty()) {
+      recording.Abandon();
+      return Reason(false, problem);
+    }
+    return Reason(recording.Finish(picture_, outputWidth_, outputHeight_, &problem), problem);
+  }));
+  return true;
+}
+
+std::string PaintingSession::RepaintInto(TimelapseRecording* recording, const QString& path) {
+  PreparedPicture start =
+      PrepareStartPicture(request_.startPath, request_.width, request_.height, request_.effect);
+  if (!start.picture) return start.reason;
+  if (DigestOf(start.picture) != startDigest_) return Tr(kChangedText);
+  RepaintWindow window(outputWidth_, outputHeight_);
+  const bool finished = result_ == kPaintFinished;
+  // A stopped painting is painted again up to its last frame: the picture it stopped on follows.
+  const int64_t limit = finished ? recording->FramesWanted() : frames_->taken;
+  int shown = -1;
+  FramesUpTo frames(recording, limit, !finished, &window, [this, &path, &shown](double done) {
+    const int percent = static_cast<int>(done * 100);
+    if (percent == shown) return;
+    shown = percent;
+    QMetaObject::invokeMethod(
+        this, [this, path, percent] { emit TimelapseSaveProgress(path, percent); },
+        Qt::QueuedConnection);
+  });
+  PaintContext paint = PaintContext::For(&window, seed_);
+  paint.frames = &frames;
+  const RenderResult again = RenderPrepared(request_, std::move(start.picture), paint, &window);
+  // The same start picture and seed paint the same frames and the same picture, unless what it
+  // was painted from has changed since (the mosaic's tile pictures).
+  if (again.code == kPaintFailed) return again.reason;
+  if (finished ? !SamePicture(again.picture, picture_) : frames.Taken() < limit) {
+    return Tr(kChangedText);
+  }
+  return std::string();
 }
 
 void PaintingSession::FrameClientSize(int* width, int* height) {

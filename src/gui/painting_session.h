@@ -8,12 +8,11 @@
 // all on a worker thread of its own, one piece after the other; its signals tell a window what
 // to show. Later paintings of the program run continue the program's random sequence.
 
+#include <QByteArray>
 #include <QFutureWatcher>
 #include <QObject>
 #include <QString>
-#include <QTemporaryDir>
 #include <QThreadPool>
-#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -27,6 +26,7 @@
 #include "painting/render.h"
 
 struct PreparedPicture;
+class FrameCounter;
 class TimelapseRecording;
 
 class PaintingSession : public QObject, private FrontWindow {
@@ -54,7 +54,7 @@ class PaintingSession : public QObject, private FrontWindow {
   bool Painting() const { return painting_; }
   bool Done() const { return done_; }
   bool Saving() const { return pendingSaves_ > 0; }
-  bool Busy() const { return preparing_ || painting_ || pendingSaves_ > 0 || endingTimelapse_; }
+  bool Busy() const { return preparing_ || painting_ || pendingSaves_ > 0; }
   int Result() const { return result_; }
   // The start picture once prepared, the painted picture once painted; empty before and when
   // the start picture could not be prepared.
@@ -63,21 +63,18 @@ class PaintingSession : public QObject, private FrontWindow {
   int32_t OutputWidth() const { return outputWidth_; }
   int32_t OutputHeight() const { return outputHeight_; }
 
-  // The painting's time-lapse. The painting records one as it paints (unless switched off before
-  // StartPainting), losslessly, into a folder of the session's own in the user's cache, which
-  // goes with the session. Its frames follow the painting's progress, as the renderer's do.
+  // The painting's time-lapse. While it paints, the painting only counts the frames a time-lapse
+  // of it takes, which costs it next to nothing. Its frames follow the painting's progress, never
+  // the clock: painting the same start picture again with the same seed paints the same frames,
+  // and SaveTimelapse makes the video so, up to the frame a stopped painting had reached, and
+  // ends it with the picture held.
+  // Whether the painting counts its frames (the default); before StartPainting.
   void SetRecording(bool record) { record_ = record; }
-  // The recording is over (TimelapseRecorded has come): complete, or failed.
-  bool TimelapseEnded() const { return timelapseEnded_; }
-  // The recorded video; empty when there is none, and TimelapseProblem says why.
-  QString TimelapseFile() const { return QString::fromStdString(timelapseFile_); }
-  QString TimelapseProblem() const { return timelapseProblem_; }
-  // Starts writing the time-lapse to `path` in the format of its ending, after any save before
+  // There is a painting to make a time-lapse of: it has ended, finished or stopped.
+  bool HasTimelapse() const;
+  // Starts writing the time-lapse to `path`, in the format of its ending, after any save before
   // it; TimelapseSaveProgress and then TimelapseSaved follow. False when there is none.
   bool SaveTimelapse(const QString& path);
-  // A session going away (its window closing) needs no time-lapse: one not yet complete is
-  // dropped at once instead of being finished.
-  void DropTimelapse() { dropTimelapse_ = true; }
 
  signals:
   // The start picture is prepared (Picture() holds it) or could not be; `warning` tells the user
@@ -92,7 +89,6 @@ class PaintingSession : public QObject, private FrontWindow {
   void WarningShown(const std::string& text);
   void PaintingFinished(int result);
   void SaveFinished(const QString& path, bool saved);
-  void TimelapseRecorded(bool recorded);
   void TimelapseSaveProgress(const QString& path, int percent);
   // `problem` is empty when the time-lapse was saved.
   void TimelapseSaved(const QString& path, const QString& problem);
@@ -108,11 +104,8 @@ class PaintingSession : public QObject, private FrontWindow {
   void Prepared(std::shared_ptr<PreparedPicture> prepared);
   void Painted(std::shared_ptr<RenderResult> result);
   void Finish(int result);
-  // The recording for the painting about to start; null when it does not record.
-  TimelapseRecording* StartRecording();
-  // Ends the video with the picture held, on the worker.
-  void EndRecording();
-  void RecordingEnded(const QString& problem);
+  // Paints the picture again as it was painted, into `recording`; on the worker.
+  std::string RepaintInto(TimelapseRecording* recording, const QString& path);
   // Runs `call` on the session's thread and waits for it; returns at once, without the call,
   // once the session is going away.
   void CallOnSessionThread(const std::function<void()>& call);
@@ -128,14 +121,9 @@ class PaintingSession : public QObject, private FrontWindow {
   int result_ = -1;
 
   bool record_ = true;
-  // The recording's folder goes after the recording, which may still have a file open in it.
-  std::unique_ptr<QTemporaryDir> timelapseFolder_;
-  std::unique_ptr<TimelapseRecording> recording_;
-  std::string timelapseFile_;
-  QString timelapseProblem_;
-  bool endingTimelapse_ = false;
-  bool timelapseEnded_ = false;
-  std::atomic<bool> dropTimelapse_{false};
+  uint32_t seed_ = 0;
+  QByteArray startDigest_;  // of the start picture as prepared
+  std::unique_ptr<FrameCounter> frames_;
 
   std::mutex callMutex_;
   std::condition_variable callDone_;
