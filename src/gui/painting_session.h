@@ -63,12 +63,12 @@ class PaintingSession : public QObject, private FrontWindow {
   int32_t OutputWidth() const { return outputWidth_; }
   int32_t OutputHeight() const { return outputHeight_; }
 
-  // The painting's time-lapse. While it paints, the painting only counts the frames a time-lapse
-  // of it takes, which costs it next to nothing. Its frames follow the painting's progress, never
-  // the clock: painting the same start picture again with the same seed paints the same frames,
-  // and SaveTimelapse makes the video so, up to the frame a stopped painting had reached, and
-  // ends it with the picture held.
-  // Whether the painting counts its frames (the default); before StartPainting.
+  // The painting's time-lapse. A time-lapse's frames follow the painting's progress, never the
+  // clock, so painting the same start picture again with the same seed paints the same frames:
+  // SaveTimelapse makes the video so, and ends it with the picture held. While it paints, the
+  // painting only notes how far it has come, in 24 steps (which costs it next to nothing), so
+  // that a stopped painting's time-lapse goes up to the last step it had passed.
+  // Whether the painting notes its steps (the default); before StartPainting.
   void SetRecording(bool record) { record_ = record; }
   // There is a painting to make a time-lapse of: it has ended, finished or stopped.
   bool HasTimelapse() const;
