@@ -38,8 +38,8 @@ void TimelapseRecording::Attach(PaintContext& paint) {
   paint.framesTaken = 0;
 }
 
-int TimelapseRecording::FramesWanted(const TimelapseOptions& options) {
-  return std::max(2, FramesFor(options.seconds, options.video.framesPerSecond));
+int TimelapseRecording::FramesWanted() const {
+  return std::max(2, FramesFor(options_.seconds, options_.video.framesPerSecond));
 }
 
 void TimelapseRecording::TakeFrames(const ImgBitmap& bitmap, const Rect& area, int count) {

@@ -29,9 +29,7 @@ class TimelapseRecording : public FrameRecorder {
   // Records the painting of `paint` (which must outlive the painting).
   void Attach(PaintContext& paint);
 
-  int FramesWanted() const override { return FramesWanted(options_); }
-  // The frames a time-lapse takes of a painting, before the hold.
-  static int FramesWanted(const TimelapseOptions& options);
+  int FramesWanted() const override;
   void TakeFrames(const ImgBitmap& bitmap, const Rect& area, int count) override;
 
   // Ends the video with the painted picture of `result` (after a stop, what was painted), held;
