@@ -94,20 +94,33 @@ class FramesUpTo : public FrameRecorder {
 
 }  // namespace
 
-// Tells how far the painting has come, in steps that cost it next to nothing: each frame
-// point makes the painting's threads meet, and a time-lapse's 240 of them would nearly double
-// the time of a painting of 1024 x 768. It takes no frames.
+// Tells how far the painting has come, in `points` steps, and takes no frames.
 class FrameCounter : public FrameRecorder {
  public:
-  static constexpr int kPoints = 25;  // the start and 24 steps
-  int FramesWanted() const override { return kPoints; }
+  explicit FrameCounter(int points) : points_(points) {}
+  int FramesWanted() const override { return points_; }
   void TakeFrames(const ImgBitmap&, const Rect&, int count) override { taken += count; }
   // The frames of a time-lapse of `wanted` frames that the painting had certainly passed.
   int64_t FramesPassed(int wanted) const {
-    return taken > 0 ? (taken - 1) * (wanted - 1) / (kPoints - 1) + 1 : 0;
+    return taken > 0 ? (taken - 1) * (wanted - 1) / (points_ - 1) + 1 : 0;
   }
   int64_t taken = 0;
+
+ private:
+  int points_;
 };
+
+// The steps a painting of `effect` at `pixels` counts. The mosaic takes its frames between tile
+// sources, where nothing waits for them: it counts every frame, and its time-lapse stops exactly
+// where it stopped. In a stroke style each step makes the painting's threads meet, which costs
+// about as much as a sweep's start: a time-lapse's 240 nearly double a painting of 1024 x 768,
+// and even 7 add a seventh there on a busy machine. So it counts a step per million pixels, none
+// below that: a painting that small is over in a blink, before anyone could stop it half-way,
+// and a stop comes at most a step after the last step passed.
+int StepsFor(int32_t effect, int64_t pixels, int wanted) {
+  if (effect == PictureMosaic) return wanted;
+  return static_cast<int>(std::clamp<int64_t>(pixels / 1000000 + 1, 2, wanted));
+}
 
 PaintingSession::PaintingSession(RenderRequest request, QObject* parent)
     : QObject(parent), request_(std::move(request)) {
@@ -175,7 +188,11 @@ bool PaintingSession::StartPainting() {
     return true;
   }
   const uint32_t seed = seed_ = start.seed;
-  if (record_) frames_ = std::make_unique<FrameCounter>();
+  if (record_) {
+    const TimelapseRecording wanted;  // at the defaults that SaveTimelapse records with
+    frames_ = std::make_unique<FrameCounter>(
+        StepsFor(request_.effect, int64_t{outputWidth_} * outputHeight_, wanted.FramesWanted()));
+  }
   // The painting takes the picture; what it paints comes back in its result.
   paintWatcher_.setFuture(QtConcurrent::run(
       &worker_, [this, seed, start = std::make_shared<DibHandle>(std::move(picture_))] {

@@ -66,8 +66,8 @@ class PaintingSession : public QObject, private FrontWindow {
   // The painting's time-lapse. A time-lapse's frames follow the painting's progress, never the
   // clock, so painting the same start picture again with the same seed paints the same frames:
   // SaveTimelapse makes the video so, and ends it with the picture held. While it paints, the
-  // painting only notes how far it has come, in 24 steps (which costs it next to nothing), so
-  // that a stopped painting's time-lapse goes up to the last step it had passed.
+  // painting only notes how far it has come, in steps that cost it next to nothing, so that a
+  // stopped painting's time-lapse goes up to the last step it had passed.
   // Whether the painting notes its steps (the default); before StartPainting.
   void SetRecording(bool record) { record_ = record; }
   // There is a painting to make a time-lapse of: it has ended, finished or stopped.
