@@ -11,6 +11,7 @@
 #include <QGuiApplication>
 #include <QKeySequence>
 #include <QLabel>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPrinter>
@@ -116,6 +117,45 @@ QString SaveSuffix(const QString& path, const QString& filter) {
   return QLatin1String(kPictureFormats[0].endings[0]);
 }
 
+// The time-lapse formats of the Save dialog, by ending.
+struct TimelapseFilter {
+  const char* label;
+  const char* ending;
+};
+constexpr std::array kTimelapseFilters = {
+    TimelapseFilter{TrNoop("MP4 Video (H.264)"), ".mp4"},
+    TimelapseFilter{TrNoop("WebM Video (VP9)"), ".webm"},
+    TimelapseFilter{TrNoop("Animated GIF"), ".gif"},
+    TimelapseFilter{TrNoop("Lossless Matroska Video (FFV1)"), ".mkv"},
+};
+
+QString TimelapseFilters() {
+  QStringList filters;
+  for (const TimelapseFilter& format : kTimelapseFilters) {
+    filters << QString::fromUtf8(Tr(format.label)) + QStringLiteral(" (*") +
+                   QLatin1String(format.ending) + QLatin1Char(')');
+  }
+  return filters.join(QStringLiteral(";;"));
+}
+
+// The file's ending when it names a time-lapse format, else the chosen filter's, else MP4's.
+QString TimelapseSuffix(const QString& path, const QString& filter) {
+  for (const TimelapseFilter& format : kTimelapseFilters) {
+    if (path.endsWith(QLatin1String(format.ending), Qt::CaseInsensitive)) return QString();
+  }
+  for (const TimelapseFilter& format : kTimelapseFilters) {
+    if (filter.contains(QLatin1Char('*') + QLatin1String(format.ending))) {
+      return QLatin1String(format.ending);
+    }
+  }
+  return QLatin1String(kTimelapseFilters[0].ending);
+}
+
+// A menu entry's text with its keys shown beside it.
+QString WithKeys(const QString& text, const QKeySequence& keys) {
+  return text + QLatin1Char('\t') + keys.toString(QKeySequence::NativeText);
+}
+
 // The painted picture's name: the start picture's name and the effect.
 QString PictureName(const RenderRequest& request) {
   QString name = QFileInfo(QString::fromStdString(request.startPath)).completeBaseName();
@@ -141,6 +181,7 @@ OutputWindow::OutputWindow(QWidget* parent, std::string tileIndexFile)
       status_(Control<QLabel>(kStatus)),
       frame_(Control<QFrame>(kFrame)),
       zoomLevel_(new QLabel(frame_)),
+      frameMenu_(new QMenu(this)),
       tileIndexFile_(std::move(tileIndexFile)) {
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowCloseButtonHint);
@@ -159,6 +200,24 @@ OutputWindow::OutputWindow(QWidget* parent, std::string tileIndexFile)
   connect(&zoomLevelTimer_, &QTimer::timeout, zoomLevel_, &QWidget::hide);
   reducedTimer_.setSingleShot(true);
   connect(&reducedTimer_, &QTimer::timeout, frame_, qOverload<>(&QWidget::update));
+
+  // The picture frame's context menu: Save and Print as the buttons have them, and the
+  // time-lapse, which has no button (the window's layout stays as it is).
+  saveAction_ = frameMenu_->addAction(WithKeys(saveButton_->text(), QKeySequence::Save), this,
+                                      [this] { Save(); });
+  printAction_ = frameMenu_->addAction(WithKeys(printButton_->text(), QKeySequence::Print), this,
+                                       [this] { Print(); });
+  frameMenu_->addSeparator();
+  timelapseAction_ = frameMenu_->addAction(QString::fromUtf8(Tr("Save time-lapse...")), this,
+                                           [this] { SaveTimelapse(); });
+  timelapseAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+  addAction(timelapseAction_);  // for its keys anywhere in the window
+  frame_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(frame_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    UpdateMenu();
+    frameMenu_->popup(frame_->mapToGlobal(at));
+  });
+  UpdateMenu();
 
   connect(stopButton_, &QPushButton::clicked, this, [this] { PressStopOrOk(); });
   connect(saveButton_, &QPushButton::clicked, this, [this] { Save(); });
@@ -225,6 +284,13 @@ bool OutputWindow::Open() {
   connect(session, &PaintingSession::WarningShown, this, &OutputWindow::ShowWarningBox);
   connect(session, &PaintingSession::PaintingFinished, this, &OutputWindow::FinishPainting);
   connect(session, &PaintingSession::SaveFinished, this, &OutputWindow::SaveEnded);
+  connect(session, &PaintingSession::TimelapseSaveProgress, this,
+          [this](const QString& path, int percent) {
+            status_->setText(QString::fromUtf8(Tr("Saving %1... %2 %"))
+                                 .arg(QFileInfo(path).fileName())
+                                 .arg(percent));
+          });
+  connect(session, &PaintingSession::TimelapseSaved, this, &OutputWindow::TimelapseSaveEnded);
   // Decoding and resizing a large picture takes seconds: the window shows at once, with a busy
   // cursor, and the painting starts when the picture is ready.
   session->Prepare();
@@ -510,6 +576,7 @@ void OutputWindow::FinishPainting(int result) {
   saveButton_->setEnabled(static_cast<bool>(Picture()));
   printButton_->setEnabled(static_cast<bool>(Picture()));
   stopButton_->setText(QString::fromUtf8(Tr("OK")));
+  UpdateMenu();
   // Only a stop the user asked for waits for the press that follows the stopping one: a painting
   // that failed or was refused closes on the first press, as a finished one does.
   if (result != kPaintStopped || !pressWhilePainting_) closeOnPress_ = true;
@@ -663,11 +730,15 @@ QString OutputWindow::SaveTo(const QString& path, const QString& filter) {
   return target;
 }
 
-void OutputWindow::SaveEnded(const QString& path, bool saved) {
+void OutputWindow::SavesEnded() {
   if (!Saving()) {
     status_->setText(statusBeforeSaving_);
     UpdateBusyCursor();
   }
+}
+
+void OutputWindow::SaveEnded(const QString& path, bool saved) {
+  SavesEnded();
   if (saved) {
     lastSaveFolder = QFileInfo(path).absolutePath();
     savedName_ = QFileInfo(path).completeBaseName();
@@ -675,6 +746,47 @@ void OutputWindow::SaveEnded(const QString& path, bool saved) {
     ShowWarningMessageBox(this, Tr("The picture could not be saved to\n") + path.toStdString());
   }
   emit SaveFinished(path, saved);
+  if (closeWhenIdle_) CloseWhenIdle();
+}
+
+void OutputWindow::UpdateMenu() {
+  saveAction_->setEnabled(saveButton_->isEnabled());
+  printAction_->setEnabled(printButton_->isEnabled());
+  timelapseAction_->setEnabled(session_ && session_->HasTimelapse());
+}
+
+void OutputWindow::SaveTimelapse() {
+  if (!timelapseAction_->isEnabled()) return;
+  QString filter;
+  const QString path =
+      QFileDialog::getSaveFileName(this, QString::fromUtf8(Tr("Save Time-lapse")),
+                                   SaveDialogFolder(session_->Request()) + QLatin1Char('/') +
+                                       PictureName(session_->Request()) + QStringLiteral(".mp4"),
+                                   TimelapseFilters(), &filter);
+  activateWindow();
+  if (path.isEmpty()) return;
+  SaveTimelapseTo(path, filter);
+}
+
+QString OutputWindow::SaveTimelapseTo(const QString& path, const QString& filter) {
+  if (!timelapseAction_->isEnabled()) return QString();
+  const QString target = path + TimelapseSuffix(path, filter);
+  if (!Saving()) statusBeforeSaving_ = status_->text();
+  if (!session_->SaveTimelapse(target)) return QString();
+  status_->setText(QString::fromUtf8(Tr("Saving %1...")).arg(QFileInfo(target).fileName()));
+  UpdateBusyCursor();
+  return target;
+}
+
+void OutputWindow::TimelapseSaveEnded(const QString& path, const QString& problem) {
+  SavesEnded();
+  if (problem.isEmpty()) {
+    lastSaveFolder = QFileInfo(path).absolutePath();
+  } else {
+    ShowWarningMessageBox(this, Tr("The time-lapse could not be saved to\n") + path.toStdString() +
+                                    "\n" + problem.toStdString());
+  }
+  emit TimelapseSaveFinished(path, problem.isEmpty());
   if (closeWhenIdle_) CloseWhenIdle();
 }
 

@@ -23,8 +23,10 @@
 #include "gui/reduced_view.h"
 #include "imaging/dib.h"
 
+class QAction;
 class QFrame;
 class QLabel;
+class QMenu;
 class QPrinter;
 class QPushButton;
 
@@ -69,6 +71,18 @@ class OutputWindow : public TableDialog, public FrontWindow {
   // the worker thread after any save before it; SaveFinished tells how it went, and a failure
   // shows a warning.
   QString SaveTo(const QString& path, const QString& filter = QString());
+  // "Save time-lapse..." (Ctrl T, and the picture frame's context menu), once the painting has
+  // ended: asks for a file, then SaveTimelapseTo.
+  void SaveTimelapse();
+  // Starts writing the painting's time-lapse to `path`, in the format of its ending (.mp4,
+  // .webm, .gif or .mkv) or else of the chosen filter, beside the window; the status field
+  // shows how far it has come. Returns the path being written, empty when there is no
+  // time-lapse. TimelapseSaveFinished tells how it went, and a failure shows
+  // a warning with the reason.
+  QString SaveTimelapseTo(const QString& path, const QString& filter = QString());
+  // The picture frame's context menu and its "Save time-lapse..." entry.
+  QMenu* FrameMenu() const { return frameMenu_; }
+  QAction* TimelapseAction() const { return timelapseAction_; }
   // Print: the print preview, with the choice of size beside it.
   void Print();
   // Prints the picture held at the output size as `options` say, with the picture's name as the
@@ -107,6 +121,7 @@ class OutputWindow : public TableDialog, public FrontWindow {
  signals:
   void PaintingFinished(int result);
   void SaveFinished(const QString& path, bool saved);
+  void TimelapseSaveFinished(const QString& path, bool saved);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -123,6 +138,10 @@ class OutputWindow : public TableDialog, public FrontWindow {
   void TryStartPainting();
   void FinishPainting(int result);
   void SaveEnded(const QString& path, bool saved);
+  void TimelapseSaveEnded(const QString& path, const QString& problem);
+  // Back to the status line of before the saves, once none is left.
+  void SavesEnded();
+  void UpdateMenu();
   // The picture held at the output size, for printing.
   QImage PaintedImage() const;
   // Closes now when the session is idle, or asks the painting to stop and closes when the
@@ -145,6 +164,10 @@ class OutputWindow : public TableDialog, public FrontWindow {
   QLabel* status_;
   QFrame* frame_;
   QLabel* zoomLevel_;
+  QMenu* frameMenu_;
+  QAction* saveAction_;
+  QAction* printAction_;
+  QAction* timelapseAction_;
 
   std::string tileIndexFile_;
   std::unique_ptr<PaintingSession> session_;

@@ -8,6 +8,7 @@
 // all on a worker thread of its own, one piece after the other; its signals tell a window what
 // to show. Later paintings of the program run continue the program's random sequence.
 
+#include <QByteArray>
 #include <QFutureWatcher>
 #include <QObject>
 #include <QString>
@@ -25,6 +26,8 @@
 #include "painting/render.h"
 
 struct PreparedPicture;
+class FrameCounter;
+class TimelapseRecording;
 
 class PaintingSession : public QObject, private FrontWindow {
   Q_OBJECT
@@ -60,6 +63,19 @@ class PaintingSession : public QObject, private FrontWindow {
   int32_t OutputWidth() const { return outputWidth_; }
   int32_t OutputHeight() const { return outputHeight_; }
 
+  // The painting's time-lapse. A time-lapse's frames follow the painting's progress, never the
+  // clock, so painting the same start picture again with the same seed paints the same frames:
+  // SaveTimelapse makes the video so, and ends it with the picture held. While it paints, the
+  // painting only notes how far it has come, in steps that cost it next to nothing, so that a
+  // stopped painting's time-lapse goes up to the last step it had passed.
+  // Whether the painting notes its steps (the default); before StartPainting.
+  void SetRecording(bool record) { record_ = record; }
+  // There is a painting to make a time-lapse of: it has ended, finished or stopped.
+  bool HasTimelapse() const;
+  // Starts writing the time-lapse to `path`, in the format of its ending, after any save before
+  // it; TimelapseSaveProgress and then TimelapseSaved follow. False when there is none.
+  bool SaveTimelapse(const QString& path);
+
  signals:
   // The start picture is prepared (Picture() holds it) or could not be; `warning` tells the user
   // why a size was refused or the picture could not be prepared, empty otherwise.
@@ -73,6 +89,9 @@ class PaintingSession : public QObject, private FrontWindow {
   void WarningShown(const std::string& text);
   void PaintingFinished(int result);
   void SaveFinished(const QString& path, bool saved);
+  void TimelapseSaveProgress(const QString& path, int percent);
+  // `problem` is empty when the time-lapse was saved.
+  void TimelapseSaved(const QString& path, const QString& problem);
 
  private:
   // FrontWindow, called by the painting on the worker.
@@ -85,6 +104,8 @@ class PaintingSession : public QObject, private FrontWindow {
   void Prepared(std::shared_ptr<PreparedPicture> prepared);
   void Painted(std::shared_ptr<RenderResult> result);
   void Finish(int result);
+  // Paints the picture again as it was painted, into `recording`; on the worker.
+  std::string RepaintInto(TimelapseRecording* recording, const QString& path);
   // Runs `call` on the session's thread and waits for it; returns at once, without the call,
   // once the session is going away.
   void CallOnSessionThread(const std::function<void()>& call);
@@ -98,6 +119,11 @@ class PaintingSession : public QObject, private FrontWindow {
   bool done_ = false;
   int pendingSaves_ = 0;
   int result_ = -1;
+
+  bool record_ = true;
+  uint32_t seed_ = 0;
+  QByteArray startDigest_;  // of the start picture as prepared
+  std::unique_ptr<FrameCounter> frames_;
 
   std::mutex callMutex_;
   std::condition_variable callDone_;

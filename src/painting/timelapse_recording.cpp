@@ -53,10 +53,14 @@ void TimelapseRecording::TakeFrames(const ImgBitmap& bitmap, const Rect& area, i
 }
 
 bool TimelapseRecording::Finish(const RenderResult& result, std::string* problem) {
+  return Finish(result.picture, result.width, result.height, problem);
+}
+
+bool TimelapseRecording::Finish(const DibHandle& painted, int32_t width, int32_t height,
+                                std::string* problem) {
   ImgBitmap picture;
   ImgInitHandle(&picture);
-  bool ok = !failed_ && result.picture &&
-            TakePaintedPicture(result.picture, result.width, result.height, &picture) == 1;
+  bool ok = !failed_ && painted && TakePaintedPicture(painted, width, height, &picture) == 1;
   if (ok) {
     const Rect whole{0, 0, picture.width, picture.height};
     // A stopped painting ends on what it had painted when it stopped.

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "base/paint_context.h"
+#include "imaging/dib.h"
 #include "imaging/timelapse_writer.h"
 
 struct RenderResult;
@@ -34,6 +35,9 @@ class TimelapseRecording : public FrameRecorder {
   // Ends the video with the painted picture of `result` (after a stop, what was painted), held;
   // then the file is put in place. False with the reason otherwise, and no file is left.
   bool Finish(const RenderResult& result, std::string* problem);
+  // The same with the painted picture held elsewhere (read, not taken): `picture` as the
+  // painting handed it back for an output size of width x height.
+  bool Finish(const DibHandle& picture, int32_t width, int32_t height, std::string* problem);
   // Ends without a file.
   void Abandon() { writer_.Abandon(); }
 

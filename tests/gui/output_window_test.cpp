@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMenu>
 #include <QPainter>
 #include <QPrinter>
 #include <QScreen>
@@ -83,6 +84,36 @@ class OutputWindowTest : public ::testing::Test {
     WaitUntil([&] { return finished; });
     QObject::disconnect(window.get(), &OutputWindow::SaveFinished, nullptr, nullptr);
     return written;
+  }
+  // Saves the time-lapse and waits until it is written; the path written, empty on failure.
+  QString SaveTimelapseAndWait(const std::string& path) {
+    QString written;
+    bool finished = false;
+    auto connection = QObject::connect(window.get(), &OutputWindow::TimelapseSaveFinished,
+                                       [&](const QString& target, bool saved) {
+                                         written = saved ? target : QString();
+                                         finished = true;
+                                       });
+    if (window->SaveTimelapseTo(QString::fromStdString(path)).isEmpty()) return QString();
+    WaitUntil([&] { return finished; }, 60000);
+    QObject::disconnect(connection);
+    return written;
+  }
+  // Paints and waits until the time-lapse is offered; false when it never is, or is offered
+  // while the painting still runs.
+  bool PaintTimelapse(int effect) {
+    settings.effect = effect;
+    if (OpenWindow() == nullptr || window->TimelapseAction()->isEnabled()) return false;
+    window->show();
+    bool early = false;
+    return WaitUntil(
+               [&] {
+                 early =
+                     early || (window->TimelapseAction()->isEnabled() && !window->PaintingDone());
+                 return window->TimelapseAction()->isEnabled();
+               },
+               60000) &&
+           !early;
   }
   // Opens, shows and waits for the painting to end.
   bool Paint(int effect) {
@@ -558,6 +589,76 @@ TEST_F(OutputWindowTest, SaveToAPlaceThatCannotBeWrittenWarns) {
   EXPECT_TRUE(watcher.Messages()[0].contains(QString::fromStdString(path)));
   EXPECT_EQ(watcher.Captions(), QStringList{"Limnora"});
   EXPECT_FALSE(QFile::exists(QString::fromStdString(path)));
+}
+
+// The time-lapse's frame count, and its last frame.
+std::pair<int, QImage> LastFrame(const std::string& path) {
+  VidHandle video;
+  ImgBitmap last;
+  ImgInitHandle(&last);
+  if (VidOpen(path.c_str(), &video) != 1 ||
+      VidReadFrame(&video, &last, video.frameCount - 1) != 1) {
+    return {0, QImage()};
+  }
+  return {video.frameCount, ImageFromBitmap(last)};
+}
+
+TEST_F(OutputWindowTest, TimelapseEndsOnThePaintedPictureInTheFormatOfItsEnding) {
+  ASSERT_TRUE(PaintTimelapse(1));
+  EXPECT_TRUE(window->FrameMenu()->actions().contains(window->TimelapseAction()));
+  EXPECT_EQ(window->TimelapseAction()->shortcut(), QKeySequence("Ctrl+T"));
+  const QImage painted = ImageFromDib(window->Picture());
+  // 8 seconds at 30 frames a second, then the finished picture for 1.5 seconds.
+  for (const char* name : {"painting.mkv", "painting.mp4"}) {
+    SCOPED_TRACE(name);
+    const std::string path = env.Folder().File(name);
+    ASSERT_EQ(SaveTimelapseAndWait(path).toStdString(), path);
+    const auto [frames, last] = LastFrame(path);
+    EXPECT_EQ(frames, 285);
+    EXPECT_EQ(last.size(), painted.size());
+    if (QString(name).endsWith(".mkv")) EXPECT_EQ(last, painted);
+  }
+}
+
+TEST_F(OutputWindowTest, StoppedPaintingsTimelapseEndsOnTheStoppedPicture) {
+  ASSERT_TRUE(WriteTestPicture(start, 600, 450));
+  settings.outputWidth = 600;
+  settings.outputHeight = 450;
+  settings.effect = 2;
+  ASSERT_NE(OpenWindow(), nullptr);
+  window->show();
+  ASSERT_TRUE(WaitUntil([this] { return window->PaintingRunning(); }));
+  window->PressStopOrOk();
+  ASSERT_TRUE(WaitUntil([this] { return window->PaintingDone(); }));
+  ASSERT_EQ(window->PaintResult(), kPaintStopped);
+  const std::string path = env.Folder().File("stopped.mkv");
+  ASSERT_EQ(SaveTimelapseAndWait(path).toStdString(), path);
+  const auto [frames, last] = LastFrame(path);
+  EXPECT_GT(frames, 46);
+  EXPECT_LT(frames, 285);
+  EXPECT_EQ(last, ImageFromDib(window->Picture()).copy(10, 10, 600, 450));
+}
+
+TEST_F(OutputWindowTest, TimelapseThatCannotBeWrittenWarnsAndLeavesNoFile) {
+  ASSERT_TRUE(PaintTimelapse(5));
+  const QDir out(QString::fromStdString(env.Folder().File("out")));
+  ASSERT_TRUE(out.mkpath("folder.mp4"));
+  struct Case {
+    const char* name;
+    bool changeStart;  // the start picture changes after the painting
+  } const cases[] = {
+      {"no/such/folder/out.mp4", false}, {"out/folder.mp4", false}, {"out/changed.mkv", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.changeStart) ASSERT_TRUE(WriteTestPicture(start, 64, 40));
+    ModalWatcher watcher;
+    const std::string path = env.Folder().File(c.name);
+    EXPECT_TRUE(SaveTimelapseAndWait(path).isEmpty());
+    ASSERT_EQ(watcher.Messages().size(), 1);
+    EXPECT_TRUE(watcher.Messages()[0].contains(QString::fromStdString(path)));
+    EXPECT_EQ(out.entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden),
+              QStringList{"folder.mp4"});
+  }
 }
 
 TEST_F(OutputWindowTest, PrintToPdfWritesAPdf) {
