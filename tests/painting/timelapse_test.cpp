@@ -137,8 +137,8 @@ TEST(Timelapse, EveryFormatShowsThePaintingFromStartToFinish) {
   const RenderResult plain = Render(plainRequest, plainWindow);
   const struct {
     const char* name;
-    double minPsnr;  // 99: exact
-  } kCases[] = {{"t.mkv", 99.0}, {"t.mp4", 35.0}, {"t.webm", 35.0}};
+    double minPsnr;  // 99: exact; a GIF measures 30 to 36 dB
+  } kCases[] = {{"t.mkv", 99.0}, {"t.mp4", 35.0}, {"t.webm", 35.0}, {"t.gif", 28.0}};
   for (const auto& c : kCases) {
     const Recorded run = PaintRecorded(folder.File(c.name), 9, 0, start);
     ASSERT_TRUE(run.written) << c.name << ": " << run.problem;
