@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <cstdio>
+#include <cstring>
 #include <deque>
 #include <mutex>
 #include <thread>
@@ -59,12 +60,68 @@ const VideoFormat kFormats[] = {
 // frame before: the file grows about eighty times larger and takes three times as long. The
 // palette filter's other modes give their palette only at the end of the stream, for which
 // every frame would have to be kept until then. The palette is counted on every fourth pixel
-// each way, which finds the same main colours at a sixteenth of the work; ordered dithering
-// puts the same pattern on what has not changed, so only what was painted differs.
-const char kPaletteFilters[] =
-    "[in]split[a][b];[a]trim=end_frame=1,scale=%d:%d:flags=neighbor,"
-    "palettegen=stats_mode=single:reserve_transparent=0[p];"
-    "[b][p]paletteuse=dither=bayer:bayer_scale=3[out]";
+// each way, which finds the same main colours at a sixteenth of the work, in filters of their
+// own that are let go before the frames are mapped to it (both take much memory). Ordered
+// dithering puts the same pattern on what has not changed, so only what was painted differs.
+const char kPaletteMaking[] =
+    "[in]scale=%d:%d:flags=neighbor,palettegen=stats_mode=single:reserve_transparent=0[out]";
+const char kPaletteMapping[] = "[in][palette]paletteuse=dither=bayer:bayer_scale=3[out]";
+
+// A filter graph with a source "in" (and "palette" where the filters name it) and a sink "out".
+struct FilterChain {
+  AVFilterGraph* graph = nullptr;
+  AVFilterContext* in = nullptr;
+  AVFilterContext* palette = nullptr;
+  AVFilterContext* out = nullptr;
+
+  ~FilterChain() { avfilter_graph_free(&graph); }
+
+  // Frames of width x height in `pixels` at the rate go in; the palette source takes the
+  // palette filter's 16 x 16 pictures.
+  bool Open(const char* filters, int width, int height, AVPixelFormat pixels, int rate) {
+    avfilter_graph_free(&graph);
+    graph = avfilter_graph_alloc();
+    if (graph == nullptr) return false;
+    graph->nb_threads = 1;
+    const bool paletteSource = std::strstr(filters, "[palette]") != nullptr;
+    char frames[160], palettes[160];
+    std::snprintf(frames, sizeof frames,
+                  "video_size=%dx%d:pix_fmt=%d:time_base=1/%d:pixel_aspect=1/1", width, height,
+                  static_cast<int>(pixels), rate);
+    std::snprintf(palettes, sizeof palettes,
+                  "video_size=16x16:pix_fmt=%d:time_base=1/%d:pixel_aspect=1/1",
+                  static_cast<int>(AV_PIX_FMT_RGB32), rate);
+    const AVFilter* buffer = avfilter_get_by_name("buffer");
+    if (avfilter_graph_create_filter(&in, buffer, "in", frames, nullptr, graph) < 0 ||
+        (paletteSource &&
+         avfilter_graph_create_filter(&palette, buffer, "palette", palettes, nullptr, graph) < 0) ||
+        avfilter_graph_create_filter(&out, avfilter_get_by_name("buffersink"), "out", nullptr,
+                                     nullptr, graph) < 0) {
+      return false;
+    }
+    AVFilterInOut* outputs =
+        Link("in", in, paletteSource ? Link("palette", palette, nullptr) : nullptr);
+    AVFilterInOut* inputs = Link("out", out, nullptr);
+    const bool ok = outputs != nullptr && inputs != nullptr &&
+                    avfilter_graph_parse_ptr(graph, filters, &inputs, &outputs, nullptr) >= 0 &&
+                    avfilter_graph_config(graph, nullptr) >= 0;
+    avfilter_inout_free(&inputs);
+    avfilter_inout_free(&outputs);
+    return ok;
+  }
+
+  static AVFilterInOut* Link(const char* name, AVFilterContext* filter, AVFilterInOut* next) {
+    AVFilterInOut* link = avfilter_inout_alloc();
+    if (link == nullptr || (link->name = av_strdup(name)) == nullptr) {
+      avfilter_inout_free(&link);
+      avfilter_inout_free(&next);
+      return nullptr;
+    }
+    link->filter_ctx = filter;
+    link->next = next;
+    return link;
+  }
+};
 
 // Scaled frames waiting for the encoder take at most about this much memory (always room for
 // one), and there are never more than kMaxQueued of them.
@@ -179,9 +236,7 @@ struct TimelapseWriter::Work {
   AVPacket* packet = nullptr;
   AVPacket* copy = nullptr;
   AVStream* stream = nullptr;
-  AVFilterGraph* graph = nullptr;  // the palettes of a GIF
-  AVFilterContext* graphIn = nullptr;
-  AVFilterContext* graphOut = nullptr;
+  FilterChain mapping;  // a GIF's frames to its palette
   AVFrame* paletted = nullptr;
   std::deque<int> graphCounts;  // of the frames in the graph, in order
   int64_t graphPts = 0;
@@ -192,7 +247,6 @@ struct TimelapseWriter::Work {
     for (AVFrame* frame : spare) av_frame_free(&frame);
     for (Pending& pending : queued) av_frame_free(&pending.frame);
     av_frame_free(&paletted);
-    avfilter_graph_free(&graph);
     av_packet_free(&packet);
     av_packet_free(&copy);
     avcodec_free_context(&codec);
@@ -202,38 +256,26 @@ struct TimelapseWriter::Work {
     }
   }
 
-  bool OpenPaletteFilters() {
-    graph = avfilter_graph_alloc();
-    paletted = av_frame_alloc();
-    if (graph == nullptr || paletted == nullptr) return false;
-    graph->nb_threads = 1;
-    char source[160];
-    std::snprintf(source, sizeof source,
-                  "video_size=%dx%d:pix_fmt=%d:time_base=1/%d:pixel_aspect=1/1", videoWidth,
-                  videoHeight, static_cast<int>(format->scaled), framesPerSecond);
-    if (avfilter_graph_create_filter(&graphIn, avfilter_get_by_name("buffer"), "in", source,
-                                     nullptr, graph) < 0 ||
-        avfilter_graph_create_filter(&graphOut, avfilter_get_by_name("buffersink"), "out", nullptr,
-                                     nullptr, graph) < 0) {
-      return false;
-    }
-    char filters[256];
-    std::snprintf(filters, sizeof filters, kPaletteFilters, std::max(1, videoWidth / 4),
+  // Makes the GIF's palette from its first frame and opens the filters that map every frame to
+  // it.
+  bool OpenPalette(AVFrame* first) {
+    char filters[160];
+    std::snprintf(filters, sizeof filters, kPaletteMaking, std::max(1, videoWidth / 4),
                   std::max(1, videoHeight / 4));
-    AVFilterInOut* outputs = avfilter_inout_alloc();
-    AVFilterInOut* inputs = avfilter_inout_alloc();
-    bool ok = outputs != nullptr && inputs != nullptr;
-    if (ok) {
-      outputs->name = av_strdup("in");
-      outputs->filter_ctx = graphIn;
-      inputs->name = av_strdup("out");
-      inputs->filter_ctx = graphOut;
-      ok = outputs->name != nullptr && inputs->name != nullptr &&
-           avfilter_graph_parse_ptr(graph, filters, &inputs, &outputs, nullptr) >= 0 &&
-           avfilter_graph_config(graph, nullptr) >= 0;
+    AVFrame* palette = av_frame_alloc();
+    bool ok = palette != nullptr;
+    {
+      FilterChain making;
+      ok = ok && making.Open(filters, videoWidth, videoHeight, format->scaled, framesPerSecond) &&
+           av_buffersrc_add_frame_flags(making.in, first, AV_BUFFERSRC_FLAG_KEEP_REF) >= 0 &&
+           av_buffersrc_add_frame(making.in, nullptr) >= 0 &&
+           av_buffersink_get_frame(making.out, palette) >= 0;
     }
-    avfilter_inout_free(&inputs);
-    avfilter_inout_free(&outputs);
+    ok = ok &&
+         mapping.Open(kPaletteMapping, videoWidth, videoHeight, format->scaled, framesPerSecond) &&
+         av_buffersrc_add_frame(mapping.palette, palette) >= 0 &&
+         av_buffersrc_add_frame(mapping.palette, nullptr) >= 0;
+    av_frame_free(&palette);
     return ok;
   }
 
@@ -281,7 +323,7 @@ struct TimelapseWriter::Work {
       av_dict_set(&options, "coder", "rice", 0);
       codec->gop_size = 1;
     }
-    if (format->pixels == AV_PIX_FMT_PAL8 && !OpenPaletteFilters()) {
+    if (format->pixels == AV_PIX_FMT_PAL8 && (paletted = av_frame_alloc()) == nullptr) {
       av_dict_free(&options);
       return false;
     }
@@ -354,13 +396,16 @@ struct TimelapseWriter::Work {
   bool EncodePaletted(AVFrame* picture, int count) {
     if (picture != nullptr) {
       picture->pts = graphPts++;
+      if (mapping.graph == nullptr && !OpenPalette(picture)) return false;
       graphCounts.push_back(count);
+    } else if (mapping.graph == nullptr) {
+      return true;
     }
-    if (av_buffersrc_add_frame_flags(graphIn, picture, AV_BUFFERSRC_FLAG_KEEP_REF) < 0) {
+    if (av_buffersrc_add_frame_flags(mapping.in, picture, AV_BUFFERSRC_FLAG_KEEP_REF) < 0) {
       return false;
     }
     for (;;) {
-      const int received = av_buffersink_get_frame(graphOut, paletted);
+      const int received = av_buffersink_get_frame(mapping.out, paletted);
       if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) return true;
       if (received < 0 || graphCounts.empty()) return false;
       const int repeat = graphCounts.front();
@@ -395,8 +440,8 @@ struct TimelapseWriter::Work {
         next = queued.front();
         queued.pop_front();
       }
-      const bool encoded = graph != nullptr ? EncodePaletted(next.frame, next.count)
-                                            : EncodeRepeated(next.frame, next.count);
+      const bool encoded = paletted != nullptr ? EncodePaletted(next.frame, next.count)
+                                               : EncodeRepeated(next.frame, next.count);
       {
         std::lock_guard<std::mutex> lock(mutex);
         spare.push_back(next.frame);
@@ -404,7 +449,7 @@ struct TimelapseWriter::Work {
       changed.notify_all();
       if (!encoded) return Fail();
     }
-    if (graph != nullptr && !EncodePaletted(nullptr, 0)) return Fail();
+    if (paletted != nullptr && !EncodePaletted(nullptr, 0)) return Fail();
     if (!Encode(nullptr) || av_write_trailer(container) < 0) return Fail();
     return avio_closep(&container->pb) >= 0 || Fail();
   }
