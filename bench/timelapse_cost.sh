@@ -24,15 +24,35 @@ measure() {
   echo "$best $memory"
 }
 
-printf "%-10s %-8s %9s %9s %9s %9s\n" size format seconds added MB "added MB"
-for size in 1024x768 4000x3000; do
+# One line per format, the two sizes side by side: the run's wall time, the time and the peak
+# memory the time-lapse adds to it.
+declare -A seconds memory
+sizes=(1024x768 4000x3000)
+formats=(none mkv mp4 webm gif)
+for size in "${sizes[@]}"; do
   input="$PICTURES/photo-$size.jpg"
   make_picture "${size%x*}" "${size#*x}" "$input"
-  read -r base base_mb < <(measure "$input" "$WORK/out.jpg")
-  printf "%-10s %-8s %9.2f %9s %9s %9s\n" "$size" none "$base" - "$base_mb" -
-  for format in mkv mp4 webm gif; do
-    read -r time mb < <(measure --timelapse "$WORK/t.$format" "$input" "$WORK/out.jpg")
-    printf "%-10s %-8s %9.2f %8.0f%% %9s %9s\n" "$size" "$format" "$time" \
-      "$(echo "($time - $base) * 100 / $base" | bc -l)" "$mb" "$((mb - base_mb))"
+  for format in "${formats[@]}"; do
+    options=()
+    [[ $format == none ]] || options=(--timelapse "$WORK/t.$format")
+    read -r "seconds[$size $format]" "memory[$size $format]" \
+      < <(measure "${options[@]}" "$input" "$WORK/out.jpg")
   done
+done
+
+printf "%-7s" format
+for size in "${sizes[@]}"; do printf " | %-9s %7s %6s %8s" "$size" seconds added "+MB"; done
+echo
+for format in "${formats[@]}"; do
+  printf "%-7s" "$format"
+  for size in "${sizes[@]}"; do
+    time=${seconds[$size $format]} base=${seconds[$size none]}
+    if [[ $format == none ]]; then
+      printf " | %-9s %7.2f %6s %8s" "" "$time" - "(${memory[$size none]} MB)"
+    else
+      printf " | %-9s %7.2f %5.0f%% %8d" "" "$time" "$(echo "($time - $base) * 100 / $base" | bc -l)" \
+        "$((memory[$size $format] - memory[$size none]))"
+    fi
+  done
+  echo
 done

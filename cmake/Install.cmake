@@ -215,7 +215,7 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 # plugins, ImageMagick's extra coders (WMF among them), and the font for Chinese text.
 set(quillane_depends "")
 set(quillane_library_depends
-    "libmagick++-6.q16-8, libmagickcore-6.q16-6, libavformat59, libavcodec59, libswscale6, \
+    "libmagick++-6.q16-8, libmagickcore-6.q16-6, libavformat59, libavcodec59, libswscale6, libavfilter8, \
 libavutil57, libc6, libstdc++6, libgcc-s1")
 if(TARGET quillane)
   string(APPEND quillane_library_depends

@@ -14,7 +14,7 @@ PACKAGES=(
   clang libclang-rt-14-dev
   reuse  # every file states its copyright and licence
   # pictures and video
-  libmagick++-6.q16-dev libjpeg62-turbo-dev libpng-dev zlib1g-dev libtiff-dev libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
+  libmagick++-6.q16-dev libjpeg62-turbo-dev libpng-dev zlib1g-dev libtiff-dev libavformat-dev libavcodec-dev libswscale-dev libavutil-dev libavfilter-dev
   imagemagick ffmpeg
   # the index of prepared tile sources
   libsqlite3-dev

@@ -3,9 +3,9 @@
 #pragma once
 
 // A time-lapse video of a painting, written while the painting goes on. The painting hands over
-// pictures (each copied at once into one of a few buffers); a thread of the writer's own scales
-// and encodes them. When all buffers wait to be encoded, the painting waits for the next one,
-// so memory stays the same however long the painting is. The file is written under a temporary
+// pictures, each scaled at once to the video's size into one of a few buffers; a thread of the
+// writer's own encodes them. When all buffers wait to be encoded, the painting waits for the
+// next one, so memory stays the same however long the painting is. The file is written under a temporary
 // name beside its target and renamed over it only when Finish succeeds.
 
 #include <cstdint>
@@ -44,7 +44,7 @@ class TimelapseWriter {
   bool Start(const std::string& path, int width, int height, const TimelapseSettings& settings,
              std::string* problem);
   // `count` frames of the `area` of the bitmap (which must be width x height); the bitmap is
-  // copied before the call returns. False once writing has failed.
+  // scaled into a buffer of the writer's before the call returns. False once writing has failed.
   bool Add(const ImgBitmap& bitmap, const Rect& area, int count);
   // Frames handed over so far.
   int64_t Frames() const;

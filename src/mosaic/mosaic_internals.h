@@ -95,6 +95,8 @@ int32_t TileSourceNumber(MosaicRun& run, const std::string& path, int32_t frame)
 
 // Shows the run's working picture in its display rectangle.
 void ShowWorkingPicture(const MosaicRun& run);
+// Hands a time-lapse being recorded the frames due at `done` of `total` parts of the run.
+void RecordWorkingPicture(MosaicRun& run, int64_t done, int64_t total);
 
 // Draws the bitmap (header, pixels) scaled to w x h at (x0, y0) into dc, each colour shifted by
 // toColor - fromColor, setting only pixels inside the clip rectangle (right and bottom

@@ -464,6 +464,11 @@ void ShowWorkingPicture(const MosaicRun& run) {
   ImgPaint(run.destDC, run.working, source, source, destination, destination, SRCCOPY);
 }
 
+void RecordWorkingPicture(MosaicRun& run, int64_t done, int64_t total) {
+  if (run.working.hasImage != 0)
+    run.paint->RecordProgress(run.working, Rect{0, 0, run.Wi, run.Hi}, done, total);
+}
+
 int MatchTileSource(MosaicRun& run, ImgBitmap* tileBitmap) {
   PreparedTile tile;
   PrepareTilePicture(tileBitmap, run.grid.tileWidth, run.grid.tileHeight, &tile);
@@ -566,7 +571,7 @@ int RunPictureMosaic(PaintContext& paint, DibHandle* dibRef, const Rect& display
       }
       ImgFromDib(&state.working, std::move(*dibRef));
       ShowWorkingPicture(state);
-      paint.RecordProgress(state.working, Rect{0, 0, state.Wi, state.Hi}, 0, 1);
+      RecordWorkingPicture(state, 0, 1);
       state.workingDC = ImgCreateDC(&state.working);
       if (state.workingDC != nullptr)
         state.workingDC->SelectClipRect(Rect{0, 0, state.Wi, state.Hi});
@@ -574,7 +579,7 @@ int RunPictureMosaic(PaintContext& paint, DibHandle* dibRef, const Rect& display
       result = WalkTileSources(state, paint, options);
       if (result == 0) {
         paint.ShowStatus(Tr("Mosaic completed."));
-        paint.RecordProgress(state.working, Rect{0, 0, state.Wi, state.Hi}, 1, 1);
+        RecordWorkingPicture(state, 1, 1);
       }
     }
   }

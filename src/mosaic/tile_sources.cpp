@@ -132,6 +132,11 @@ int32_t WalkTileSources(MosaicRun& run, PaintContext& paint, const MosaicOptions
     if (!listed.first.empty()) index->ForgetMissing(listed.first, std::move(listed.second));
   }
 
+  // A time-lapse counts the run's progress in paths, each an equal share, a video's share
+  // divided among its frames.
+  constexpr int64_t kPathShare = 1 << 16;
+  const int64_t progressTotal = static_cast<int64_t>(paths.size()) * kPathShare;
+
   float tileWidth, tileHeight;
   int32_t hintWidth, hintHeight;
   CurrentTileSize(run, &tileWidth, &tileHeight);
@@ -150,6 +155,12 @@ int32_t WalkTileSources(MosaicRun& run, PaintContext& paint, const MosaicOptions
                                                 source.videoFrame ? source.frame : -1));
     if (result != 0) break;
     ShowWorkingPicture(run);
+    const int64_t share = source.videoFrame && source.frameCount > 0
+                              ? std::min<int64_t>(source.frame + kFrameStep, source.frameCount) *
+                                    kPathShare / source.frameCount
+                              : kPathShare;
+    RecordWorkingPicture(run, static_cast<int64_t>(source.pathIndex) * kPathShare + share,
+                         progressTotal);
     paint.ShowStatus(ProgressText(loader.Path(source.pathIndex), source));
   }
   // Loading cut short by Stop ends the run as a Stop noticed while matching does.
