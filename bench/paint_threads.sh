@@ -57,7 +57,7 @@ for style in 0 1 2 3 4; do
     "$WORK/engine.best")
   base=-
   [[ -n $BASE_ENGINE ]] &&
-    base=$(awk -v s="style:$style/" '$1 ~ s { print $2 }' "$WORK/baseline.best" | head -1)
+    base=$(awk -v s="style:$style/" '$1 ~ s && $1 ~ /threads:1\// { print $2 }' "$WORK/baseline.best")
   awk -v n="${names[$style]}" -v a="$one" -v b="$all" -v c="$base" -v p="$oneCpu" -v q="$allCpu" \
     'BEGIN { printf "%-16s %9.0f %9.0f %8.2fx %6.2fx %10s %12s\n", n, a, b, a / b, q / p,
       (c == "-" ? "-" : sprintf("%.0f", c)), (c == "-" ? "-" : sprintf("%.3fx", a / c)) }'
