@@ -706,18 +706,24 @@ void OutputWindow::ShowWarningBox(const std::string& text) {
   ShowWarningMessageBox(this, text);
 }
 
+QString OutputWindow::AskSaveName(const QString& title, const QString& ending,
+                                  const QString& filters, QString* filter) {
+  const QString path =
+      QFileDialog::getSaveFileName(this, title,
+                                   SaveDialogFolder(session_->Request()) + QLatin1Char('/') +
+                                       PictureName(session_->Request()) + ending,
+                                   filters, filter);
+  // Back from the dialog, the window takes the keyboard again for Ctrl S and the zoom keys.
+  activateWindow();
+  return path;
+}
+
 void OutputWindow::Save() {
   if (!Picture() || PaintingRunning()) return;
   QString filter;
-  const QString path =
-      QFileDialog::getSaveFileName(this, QString::fromUtf8(Tr("Save Picture File")),
-                                   SaveDialogFolder(session_->Request()) + QLatin1Char('/') +
-                                       PictureName(session_->Request()) + QStringLiteral(".png"),
-                                   SaveFilters(), &filter);
-  // Back from the dialog, the window takes the keyboard again for Ctrl S and the zoom keys.
-  activateWindow();
-  if (path.isEmpty()) return;
-  SaveTo(path, filter);
+  const QString path = AskSaveName(QString::fromUtf8(Tr("Save Picture File")),
+                                   QStringLiteral(".png"), SaveFilters(), &filter);
+  if (!path.isEmpty()) SaveTo(path, filter);
 }
 
 QString OutputWindow::SaveTo(const QString& path, const QString& filter) {
@@ -758,14 +764,9 @@ void OutputWindow::UpdateMenu() {
 void OutputWindow::SaveTimelapse() {
   if (!timelapseAction_->isEnabled()) return;
   QString filter;
-  const QString path =
-      QFileDialog::getSaveFileName(this, QString::fromUtf8(Tr("Save Time-lapse")),
-                                   SaveDialogFolder(session_->Request()) + QLatin1Char('/') +
-                                       PictureName(session_->Request()) + QStringLiteral(".mp4"),
+  const QString path = AskSaveName(QString::fromUtf8(Tr("Save Time-lapse")), QStringLiteral(".mp4"),
                                    TimelapseFilters(), &filter);
-  activateWindow();
-  if (path.isEmpty()) return;
-  SaveTimelapseTo(path, filter);
+  if (!path.isEmpty()) SaveTimelapseTo(path, filter);
 }
 
 QString OutputWindow::SaveTimelapseTo(const QString& path, const QString& filter) {

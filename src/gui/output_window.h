@@ -132,6 +132,10 @@ class OutputWindow : public TableDialog, public FrontWindow {
 
  private:
   bool FrameEvent(QEvent* event);
+  // The Save dialog with the picture's suggested name and `ending`, in the folder saved to
+  // last; empty when the user cancels it.
+  QString AskSaveName(const QString& title, const QString& ending, const QString& filters,
+                      QString* filter);
   void SizeToPicture();
   void PictureReady(const QString& warning);
   void ShowHeldPicture();

@@ -221,44 +221,48 @@ bool PaintingSession::HasTimelapse() const {
   return frames_ && done_ && picture_ && (result_ == kPaintFinished || result_ == kPaintStopped);
 }
 
-bool PaintingSession::Save(const QString& path) {
-  if (!picture_ || painting_) return false;
+// Runs `work` on the worker after anything before it, and hands its result to `done` here.
+template <typename Work, typename Then>
+void PaintingSession::RunSave(Work work, Then done) {
+  using Result = decltype(work());
   ++pendingSaves_;
-  // The picture held does not change once painted, so the worker reads it in place.
-  auto* watcher = new QFutureWatcher<bool>(this);
-  connect(watcher, &QFutureWatcher<bool>::finished, this, [this, watcher, path] {
+  auto* watcher = new QFutureWatcher<Result>(this);
+  connect(watcher, &QFutureWatcher<Result>::finished, this, [this, watcher, done] {
     watcher->deleteLater();
     --pendingSaves_;
-    emit SaveFinished(path, watcher->result());
+    done(watcher->result());
   });
-  watcher->setFuture(QtConcurrent::run(&worker_, [this, target = path.toStdString()] {
-    return SavePaintedPicture(target.c_str(), picture_, outputWidth_, outputHeight_) == 1;
-  }));
+  watcher->setFuture(QtConcurrent::run(&worker_, std::move(work)));
+}
+
+bool PaintingSession::Save(const QString& path) {
+  if (!picture_ || painting_) return false;
+  // The picture held does not change once painted, so the worker reads it in place.
+  RunSave(
+      [this, target = path.toStdString()] {
+        return SavePaintedPicture(target.c_str(), picture_, outputWidth_, outputHeight_) == 1;
+      },
+      [this, path](bool saved) { emit SaveFinished(path, saved); });
   return true;
 }
 
 bool PaintingSession::SaveTimelapse(const QString& path) {
   if (!HasTimelapse()) return false;
-  ++pendingSaves_;
-  auto* watcher = new QFutureWatcher<QString>(this);
-  connect(watcher, &QFutureWatcher<QString>::finished, this, [this, watcher, path] {
-    watcher->deleteLater();
-    --pendingSaves_;
-    emit TimelapseSaved(path, watcher->result());
-  });
-  watcher->setFuture(QtConcurrent::run(&worker_, [this, path] {
-    TimelapseRecording recording;
-    std::string problem;
-    if (!recording.Prepare(path.toStdString(), TimelapseOptions(), &problem)) {
-      return Reason(false, problem);
-    }
-    problem = RepaintInto(&recording, path);
-    if (!problem.empty()) {
-      recording.Abandon();
-      return Reason(false, problem);
-    }
-    return Reason(recording.Finish(picture_, outputWidth_, outputHeight_, &problem), problem);
-  }));
+  RunSave(
+      [this, path] {
+        TimelapseRecording recording;
+        std::string problem;
+        if (!recording.Prepare(path.toStdString(), TimelapseOptions(), &problem)) {
+          return Reason(false, problem);
+        }
+        problem = RepaintInto(&recording, path);
+        if (!problem.empty()) {
+          recording.Abandon();
+          return Reason(false, problem);
+        }
+        return Reason(recording.Finish(picture_, outputWidth_, outputHeight_, &problem), problem);
+      },
+      [this, path](const QString& problem) { emit TimelapseSaved(path, problem); });
   return true;
 }
 

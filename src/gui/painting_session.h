@@ -104,6 +104,8 @@ class PaintingSession : public QObject, private FrontWindow {
   void Prepared(std::shared_ptr<PreparedPicture> prepared);
   void Painted(std::shared_ptr<RenderResult> result);
   void Finish(int result);
+  template <typename Work, typename Then>
+  void RunSave(Work work, Then done);
   // Paints the picture again as it was painted, into `recording`; on the worker.
   std::string RepaintInto(TimelapseRecording* recording, const QString& path);
   // Runs `call` on the session's thread and waits for it; returns at once, without the call,
