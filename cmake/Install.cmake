@@ -226,7 +226,7 @@ string(APPEND quillane_depends "libmagickcore-6.q16-6-extra, fonts-arphic-uming"
 
 # The file managers' actions tell of their paintings with notify-send; Qt's own dialogs speak
 # Chinese with Qt's catalogues.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libnotify-bin, qt6-translations-l10n")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libnotify-bin, qt6-translations-l10n, libc-l10n")
 
 find_program(QUILLANE_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(QUILLANE_DPKG_SHLIBDEPS)

@@ -22,6 +22,7 @@ PACKAGES=(
   # the desktop program, its font, and a display for its tests and screenshots
   qt6-base-dev fonts-arphic-uming xvfb xauth
   qt6-translations-l10n  # Qt's own dialogs in Chinese
+  libc-l10n  # the system's reasons (file errors) in Chinese
   # the message catalogues of the languages: made, merged and checked at build and test time
   gettext
   # packaging, and the checks of the package and of the desktop integration

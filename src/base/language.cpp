@@ -67,12 +67,15 @@ bool UseLanguage(Language language, const std::string& catalogueFolder, std::str
     if (problem) *problem = "the locale C.UTF-8 is missing";
     return false;
   }
-  setenv("LANGUAGE", name.c_str(), 1);
+  // The system's own reasons (a file that cannot be written, say) come from glibc's catalogue,
+  // which is filed under zh_CN: it is the second place looked in.
+  setenv("LANGUAGE", language == Language::kChinese ? "zh:zh_CN" : name.c_str(), 1);
   // gettext keeps the texts it has looked up until told that the language changed (its
   // documented way), so that a second choice in the same run is heard.
   ++_nl_msg_cat_cntr;
   bindtextdomain(kDomain, catalogueFolder.c_str());
   bind_textdomain_codeset(kDomain, "UTF-8");
+  bind_textdomain_codeset("libc", "UTF-8");
   current = language;
   return true;
 }

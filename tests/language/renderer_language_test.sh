@@ -27,9 +27,11 @@ run_all() {  # everything the renderer says in one language, on standard output
   "$CLI" --language "$l" --effect mosaic --no-index --seed 7 --width 120 "$example" "$work/m-$l.png"
   "$CLI" --language "$l" "$work/bad.jpg" "$work/b-$l.png"
   "$CLI" --language "$l" --seed 7 --width 60 --output-dir "$work/out-$l" "$example" "$work/bad.jpg"
-  # Reasons from below: a picture index that is none, an output that is a folder.
+  # Reasons from below: a picture index that is none, an output that is a folder, and one where
+  # no file can be made, whose reason is the system's own.
   "$CLI" --language "$l" --effect mosaic --index "$work/bad.jpg" --seed 7 --width 60 "$example" "$work/i-$l.png"
   mkdir -p "$work/folder.png"; "$CLI" --language "$l" --width 60 "$example" "$work/folder.png"
+  "$CLI" --language "$l" --width 60 "$example" /proc/q-$l.png
   # A stop: SIGINT as soon as the painting is under way.
   "$CLI" --language "$l" --seed 7 --width 3000 "$example" "$work/s-$l.png" & local pid=$!
   sleep 0.5; kill -INT $pid; wait $pid
@@ -43,6 +45,8 @@ original=$(run_all original)
 if grep -P '[\x{4e00}-\x{9fff}]' <<<"$english"; then fail "Chinese under --language en"; fi
 [[ $chinese == *"绘画已经完成。"* && $chinese == *"马赛克已经完成。"* ]] ||
   fail "the Chinese painting reports are missing: $chinese"
+# A text that reached the terminal in another character set shows as question marks.
+[[ $chinese != *"??"* ]] || fail "unreadable characters under --language zh: $chinese"
 # Words allowed under zh: those of allowed_words.txt, options and paths.
 words=$(sed -E 's#[^ ]*/[^ ]*##g; s#--?[a-z][a-z0-9-]*##g' <<<"$chinese" |
   grep -oE '\b[A-Za-z]{3,}\b' | sort -u |
