@@ -45,11 +45,16 @@ int main(int argc, char** argv) {
   UseLanguage(language, CatalogueFolder(), nullptr);
   // Qt's own texts (the file dialogs, the boxes' buttons, the print preview) are English; in
   // Chinese they come from Qt's catalogue where it is installed (qt6-translations-l10n).
+  // The Chinese locale also names file types and writes dates in Chinese in those dialogs; its
+  // numbers are written as the original program writes them.
   QTranslator qtTexts;
-  if (language == Language::kChinese &&
-      qtTexts.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
-                   QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-    QApplication::installTranslator(&qtTexts);
+  if (language == Language::kChinese) {
+    const QLocale chinese(QLocale::Chinese, QLocale::China);
+    QLocale::setDefault(chinese);
+    if (qtTexts.load(chinese, QStringLiteral("qtbase"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+      QApplication::installTranslator(&qtTexts);
+    }
   }
   QApplication::setApplicationName(QStringLiteral("Quillane"));
   // Lets the desktop match the windows to the menu entry and its icon.
