@@ -242,7 +242,7 @@ int Batch::Run() {
   // files being written with it at any time.
   InstallEndSignals();
 
-  const int jobs = options_.jobs > 0 ? options_.jobs : UsableProcessors();
+  const int jobs = ThreadsOrAll(options_.jobs);
   std::vector<std::thread> workers;
   {
     std::unique_lock lock(mutex_);

@@ -35,7 +35,7 @@ struct PaintingRun {
 
   PaintContext& paint;
   DibHandle* reference = nullptr;  // the caller's DibHandle variable
-  int threads = paint.threads > 0 ? paint.threads : UsableProcessors();
+  int threads = ThreadsOrAll(paint.threads);
   ImgBitmap work;  // the start picture, then the canvas
   DrawingContext* canvasDC = nullptr;
   DibHandle colorCopy;

@@ -165,6 +165,18 @@ bool ResizeStripwise(const ImgBitmap& source, Magick::FilterTypes filter, int64_
   const size_t height = static_cast<size_t>(result->height);
   const double xFactor = static_cast<double>(width) / static_cast<double>(fromWidth);
   const double yFactor = static_cast<double>(height) / static_cast<double>(fromHeight);
+  // One pass: strips of `lines` lines each, made by take(start, count), resized along the
+  // lines to `length` (rows: across; columns: down) and handed to put(strip, start).
+  auto pass = [&](size_t lines, size_t size, bool rows, size_t length, auto take, auto put) {
+    return ForEachStrip(lines, size, threads, [&](size_t start, size_t count) {
+      Magick::Image strip = take(start, count);
+      if (!ResizeImage(&strip, filter, rows ? length : count, rows ? count : length)) {
+        return false;
+      }
+      put(strip, start);
+      return true;
+    });
+  };
   Samples middle;
   // ImageMagick filters first in the direction that grows more (or shrinks less), vertically
   // when both scale alike.
@@ -173,41 +185,37 @@ bool ResizeStripwise(const ImgBitmap& source, Magick::FilterTypes filter, int64_
     middle.width = width;
     middle.height = fromHeight;
     middle.data.resize(middle.width * middle.height * 3);
-    return ForEachStrip(fromHeight, StripSize(std::max(fromWidth, width)), threads,
-                        [&](size_t top, size_t count) {
-                          Magick::Image strip = RowsOfBitmap(source, static_cast<int32_t>(top),
-                                                             static_cast<int32_t>(count));
-                          if (!ResizeImage(&strip, filter, width, count)) return false;
-                          StoreSamples(strip, &middle, 0, top);
-                          return true;
-                        }) &&
-           ForEachStrip(width, StripSize(std::max(fromHeight, height)), threads,
-                        [&](size_t left, size_t count) {
-                          Magick::Image strip = ColumnsOfSamples(middle, left, count);
-                          if (!ResizeImage(&strip, filter, count, height)) return false;
-                          StorePixels(strip, result, static_cast<int32_t>(left), 0);
-                          return true;
-                        });
+    return pass(
+               fromHeight, StripSize(std::max(fromWidth, width)), true, width,
+               [&](size_t top, size_t count) {
+                 return RowsOfBitmap(source, static_cast<int32_t>(top),
+                                     static_cast<int32_t>(count));
+               },
+               [&](Magick::Image& strip, size_t top) { StoreSamples(strip, &middle, 0, top); }) &&
+           pass(
+               width, StripSize(std::max(fromHeight, height)), false, height,
+               [&](size_t left, size_t count) { return ColumnsOfSamples(middle, left, count); },
+               [&](Magick::Image& strip, size_t left) {
+                 StorePixels(strip, result, static_cast<int32_t>(left), 0);
+               });
   }
   // Columns to the new height, then the rows of that to the new width.
   middle.width = fromWidth;
   middle.height = height;
   middle.data.resize(middle.width * middle.height * 3);
-  return ForEachStrip(fromWidth, StripSize(std::max(fromHeight, height)), threads,
-                      [&](size_t left, size_t count) {
-                        Magick::Image strip = ColumnsOfBitmap(source, static_cast<int32_t>(left),
-                                                              static_cast<int32_t>(count));
-                        if (!ResizeImage(&strip, filter, count, height)) return false;
-                        StoreSamples(strip, &middle, left, 0);
-                        return true;
-                      }) &&
-         ForEachStrip(height, StripSize(std::max(fromWidth, width)), threads,
-                      [&](size_t top, size_t count) {
-                        Magick::Image strip = RowsOfSamples(middle, top, count);
-                        if (!ResizeImage(&strip, filter, width, count)) return false;
-                        StorePixels(strip, result, 0, static_cast<int32_t>(top));
-                        return true;
-                      });
+  return pass(
+             fromWidth, StripSize(std::max(fromHeight, height)), false, height,
+             [&](size_t left, size_t count) {
+               return ColumnsOfBitmap(source, static_cast<int32_t>(left),
+                                      static_cast<int32_t>(count));
+             },
+             [&](Magick::Image& strip, size_t left) { StoreSamples(strip, &middle, left, 0); }) &&
+         pass(
+             height, StripSize(std::max(fromWidth, width)), true, width,
+             [&](size_t top, size_t count) { return RowsOfSamples(middle, top, count); },
+             [&](Magick::Image& strip, size_t top) {
+               StorePixels(strip, result, 0, static_cast<int32_t>(top));
+             });
 }
 
 }  // namespace

@@ -130,7 +130,7 @@ void TileSourceLoader::Identify() {
 void TileSourceLoader::Start(int lookahead, int decoders) {
   if (lookahead <= 0 || !decoders_.empty()) return;
   lookahead_ = static_cast<size_t>(lookahead);
-  const unsigned threads = static_cast<unsigned>(decoders > 0 ? decoders : UsableProcessors());
+  const unsigned threads = static_cast<unsigned>(ThreadsOrAll(decoders));
   for (unsigned i = 0; i < threads; ++i) {
     try {
       decoders_.emplace_back(&TileSourceLoader::Decode, this);

@@ -48,8 +48,7 @@ PreparedPicture Finish(ImgBitmap* bitmap, int32_t width, int32_t height, int32_t
   // No size hint and no reduced decode: the whole picture, resized by one filter, so that every
   // caller paints from the same pixels.
   if (ImgSetColorDepth(bitmap, bitmap, 24, 0) != 1 ||
-      ImgResize(bitmap, size.width, size.height, 2, threads > 0 ? threads : UsableProcessors()) !=
-          1) {
+      ImgResize(bitmap, size.width, size.height, 2, ThreadsOrAll(threads)) != 1) {
     if (bitmap->hasImage) ImgFree(bitmap);
     return Failed(kPaintFailed, Tr("There is not enough memory to make a picture of ") +
                                     std::to_string(size.width) + " x " +

@@ -115,6 +115,17 @@ class OutputWindowTest : public ::testing::Test {
                60000) &&
            !early;
   }
+  // Starts a painting long enough to be stopped (Pointillism's eight passes at 600 x 450) and
+  // waits until it runs.
+  bool StartLongPainting() {
+    if (!WriteTestPicture(start, 600, 450)) return false;
+    settings.outputWidth = 600;
+    settings.outputHeight = 450;
+    settings.effect = 2;
+    if (OpenWindow() == nullptr) return false;
+    window->show();
+    return WaitUntil([this] { return window->PaintingRunning(); });
+  }
   // Opens, shows and waits for the painting to end.
   bool Paint(int effect) {
     settings.effect = effect;
@@ -380,15 +391,7 @@ TEST_F(OutputWindowTest, PicturesFromThePaintingThreadAreOnShowWhenTheCallReturn
 }
 
 TEST_F(OutputWindowTest, StopLeavesTheStoppedPictureAndOnePressOfOkCloses) {
-  const std::string big = env.Folder().File("big.jpg");
-  ASSERT_TRUE(WriteTestPicture(big, 600, 450));
-  std::strcpy(settings.startPicture, big.c_str());
-  settings.outputWidth = 600;
-  settings.outputHeight = 450;
-  settings.effect = 2;  // Pointillism: eight passes
-  ASSERT_NE(OpenWindow(), nullptr);
-  window->show();
-  ASSERT_TRUE(WaitUntil([this] { return window->PaintingRunning(); }));
+  ASSERT_TRUE(StartLongPainting());
   window->PressStopOrOk();
   ASSERT_TRUE(WaitUntil([this] { return window->PaintingDone(); }));
   EXPECT_EQ(window->PaintResult(), kPaintStopped);
@@ -540,15 +543,7 @@ TEST_F(OutputWindowTest, WarningDuringPaintingIsOwnedByTheWindowAndWaitedFor) {
 }
 
 TEST_F(OutputWindowTest, CloseBoxDuringPaintingStopsAndCloses) {
-  const std::string big = env.Folder().File("big.jpg");
-  ASSERT_TRUE(WriteTestPicture(big, 600, 450));
-  std::strcpy(settings.startPicture, big.c_str());
-  settings.outputWidth = 600;
-  settings.outputHeight = 450;
-  settings.effect = 2;
-  ASSERT_NE(OpenWindow(), nullptr);
-  window->show();
-  ASSERT_TRUE(WaitUntil([this] { return window->PaintingRunning(); }));
+  ASSERT_TRUE(StartLongPainting());
   // The window asks the painting to stop and goes when it has stopped.
   window->close();
   ASSERT_TRUE(WaitUntil([this] { return !window->isVisible(); }));
@@ -621,13 +616,7 @@ TEST_F(OutputWindowTest, TimelapseEndsOnThePaintedPictureInTheFormatOfItsEnding)
 }
 
 TEST_F(OutputWindowTest, StoppedPaintingsTimelapseEndsOnTheStoppedPicture) {
-  ASSERT_TRUE(WriteTestPicture(start, 600, 450));
-  settings.outputWidth = 600;
-  settings.outputHeight = 450;
-  settings.effect = 2;
-  ASSERT_NE(OpenWindow(), nullptr);
-  window->show();
-  ASSERT_TRUE(WaitUntil([this] { return window->PaintingRunning(); }));
+  ASSERT_TRUE(StartLongPainting());
   window->PressStopOrOk();
   ASSERT_TRUE(WaitUntil([this] { return window->PaintingDone(); }));
   ASSERT_EQ(window->PaintResult(), kPaintStopped);
